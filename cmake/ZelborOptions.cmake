@@ -1,0 +1,66 @@
+# Warnings, sanitizers and target-specific code generation flags.
+add_compile_options(-Wall -Wextra)
+
+if(WIN32)
+  # 32-bit Windows: SSE2 arithmetic (no x87 excess precision) and a
+  # statically linked runtime so nothing needs to sit beside the DLL.
+  add_compile_options(-msse2 -mfpmath=sse)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(_WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
+endif()
+
+if(ZELBOR_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(ZELBOR_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# zelbor_folder_library(NAME [DEPS ...]): a static library of every .cpp in
+# the calling folder, with the repository root on the include path.
+function(zelbor_folder_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    file(GLOB winsrcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*.cpp)
+  else()
+    file(GLOB winsrcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/posix/*.cpp)
+  endif()
+  if(srcs OR winsrcs)
+    add_library(${name} STATIC ${srcs} ${winsrcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    if(ARG_DEPS)
+      target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    endif()
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    if(ARG_DEPS)
+      target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    endif()
+  endif()
+endfunction()
+
+# zelbor_test(NAME SOURCES... LIBS ...): one GoogleTest executable.
+function(zelbor_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  set_property(GLOBAL APPEND PROPERTY ZELBOR_TEST_EXECUTABLES ${name})
+  if(NOT CMAKE_CROSSCOMPILING)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+  endif()
+endfunction()
+
+# zelbor_folder_tests(NAME LIBS ...): one test executable of every .cpp in
+# the calling folder.
+function(zelbor_folder_tests name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(srcs)
+    zelbor_test(${name} SOURCES ${srcs} LIBS ${ARG_LIBS})
+  endif()
+endfunction()

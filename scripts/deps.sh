@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what the build and tests need on Debian 12, skipping whatever is
+# already present. Sourced by scripts/run and scripts/test.
+
+zelbor_missing_packages() {
+  local p missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+  done
+  echo "${missing[@]}"
+}
+
+zelbor_install_deps() {
+  local want=(cmake g++ make pkg-config libpng-dev zlib1g-dev googletest libgtest-dev
+              libbenchmark-dev libsndfile1-dev g++-mingw-w64-i686 libz-mingw-w64-dev
+              wine wine32:i386 xvfb xauth dpkg-dev)
+  local missing
+  missing=$(zelbor_missing_packages "${want[@]}")
+  [ -z "$missing" ] && return 0
+  if [ "$(id -u)" != 0 ]; then
+    echo "missing packages: $missing (run as root to install them)" >&2
+    return 1
+  fi
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  apt-get install -y -qq --no-install-recommends $missing
+}

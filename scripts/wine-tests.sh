@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs every Win32 test executable listed by the build under Wine, in a
+# throw-away prefix, and prints "wine: N passed, N failed" as its last line.
+set -u
+list=$1
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d /tmp/zelbor-wine.XXXXXX)
+export WINEDEBUG=-all WINEARCH=win32
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+trap 'wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
+wineboot -i >/dev/null 2>&1
+passed=0 failed=0
+while read -r exe; do
+  [ -n "$exe" ] || continue
+  name=$(basename "$exe")
+  log=$(mktemp)
+  (cd "$(dirname "$exe")" && timeout 1200 wine "$exe" --gtest_color=no) > "$log" 2>&1
+  rc=$?
+  p=$(grep -E '^\[  PASSED  \] [0-9]+ test' "$log" | grep -o -E '[0-9]+' | head -n 1)
+  f=$(grep -E '^\[  FAILED  \] [0-9]+ test' "$log" | grep -o -E '[0-9]+' | head -n 1)
+  p=${p:-0} f=${f:-0}
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+    f=1
+    echo "wine: $name exited with $rc"
+    tail -n 30 "$log"
+  elif [ "$f" -gt 0 ]; then
+    grep -E '^\[  FAILED  \]|Failure|error:' "$log" | head -n 60
+  fi
+  echo "wine: $name: $p passed, $f failed"
+  passed=$((passed + p)) failed=$((failed + f))
+  rm -f "$log"
+done < "$list"
+echo "wine: $passed passed, $failed failed"
