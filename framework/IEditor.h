@@ -1,0 +1,26 @@
+#pragma once
+
+// The editor as the plug-in base knows it. The base owns the attached editor
+// and deletes it with itself; the graphics layer implements this interface.
+class IEditor
+{
+public:
+    virtual ~IEditor() = default;
+
+    // Hands a parameter value to every control bound to paramIdx. When
+    // normalized is false, value is the parameter's plain value.
+    virtual void PushParamToControls(int paramIdx, double value, bool normalized) = 0;
+    virtual void MarkAllControlsDirty() = 0;
+
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+
+    // Creates the editor window inside the host's parent window; returns the
+    // window handle or null.
+    virtual void* OpenEditorWindow(void* parent) = 0;
+    virtual void CloseEditorWindow() = 0;
+
+    // Called once when the editor is attached, after the parameter values
+    // have been pushed.
+    virtual void CreateBackBuffer() {}
+};
