@@ -1,0 +1,149 @@
+#include "dsp/Biquad.h"
+
+#include <cmath>
+#include <complex>
+
+Biquad::Biquad(int filterType, double cutoffHz, double bandwidthOctaves, double rate, double gain)
+    : type(filterType), gainDb(gain), cutoff(cutoffHz), sampleRate(rate), bandwidth(bandwidthOctaves)
+{
+    Design();
+}
+
+void Biquad::Design()
+{
+    constexpr double kPi = 3.141592653589793;
+    if (!(sampleRate > 0.0) || !std::isfinite(sampleRate))
+    {
+        // No usable rate: pass the signal through unchanged.
+        b0 = 1.0;
+        b1 = b2 = a1 = a2 = 0.0;
+        designedCutoff = cutoff;
+        return;
+    }
+    double fc = cutoff;
+    if (2.0 * fc >= sampleRate)
+        fc = sampleRate / 2.0 - 50.0;
+    if (!(fc > 0.0))
+    {
+        // Non-positive or undefined cutoff (or a rate too low for the 50 Hz
+        // margin): keep the design well defined instead of dividing by zero.
+        fc = 2.0 * cutoff >= sampleRate ? sampleRate * 0.25 : sampleRate * 1e-6;
+    }
+    designedCutoff = fc;
+    const double bw = bandwidth > 0.0 && std::isfinite(bandwidth) ? bandwidth : 1.0;
+
+    const double w0 = 2.0 * kPi * fc / sampleRate;
+    const double sn = std::sin(w0);
+    const double cs = std::cos(w0);
+    const double alpha = sn * std::sinh(std::log(2.0) / 2.0 * bw * w0 / sn);
+
+    double n0, n1, n2, d0, d1, d2;
+    switch (type)
+    {
+    case HighPass:
+        n0 = (1.0 + cs) / 2.0;
+        n1 = -(1.0 + cs);
+        n2 = n0;
+        d0 = 1.0 + alpha;
+        d1 = -2.0 * cs;
+        d2 = 1.0 - alpha;
+        break;
+    case BandPass:
+        n0 = alpha;
+        n1 = 0.0;
+        n2 = -alpha;
+        d0 = 1.0 + alpha;
+        d1 = -2.0 * cs;
+        d2 = 1.0 - alpha;
+        break;
+    case Notch:
+        n0 = 1.0;
+        n1 = -2.0 * cs;
+        n2 = 1.0;
+        d0 = 1.0 + alpha;
+        d1 = -2.0 * cs;
+        d2 = 1.0 - alpha;
+        break;
+    case Peak:
+    {
+        const double A = std::pow(10.0, gainDb / 40.0);
+        n0 = 1.0 + alpha * A;
+        n1 = -2.0 * cs;
+        n2 = 1.0 - alpha * A;
+        d0 = 1.0 + alpha / A;
+        d1 = -2.0 * cs;
+        d2 = 1.0 - alpha / A;
+        break;
+    }
+    case LowShelf:
+    case HighShelf:
+    {
+        const double A = std::pow(10.0, gainDb / 40.0);
+        const double r = 2.0 * std::sqrt(A) * alpha;
+        const double sgn = type == LowShelf ? 1.0 : -1.0;
+        n0 = A * ((A + 1.0) - sgn * (A - 1.0) * cs + r);
+        n1 = sgn * 2.0 * A * ((A - 1.0) - sgn * (A + 1.0) * cs);
+        n2 = A * ((A + 1.0) - sgn * (A - 1.0) * cs - r);
+        d0 = (A + 1.0) + sgn * (A - 1.0) * cs + r;
+        d1 = -sgn * 2.0 * ((A - 1.0) + sgn * (A + 1.0) * cs);
+        d2 = (A + 1.0) + sgn * (A - 1.0) * cs - r;
+        break;
+    }
+    case LowPass:
+    default:
+        n0 = (1.0 - cs) / 2.0;
+        n1 = 1.0 - cs;
+        n2 = n0;
+        d0 = 1.0 + alpha;
+        d1 = -2.0 * cs;
+        d2 = 1.0 - alpha;
+        break;
+    }
+    b0 = n0 / d0;
+    b1 = n1 / d0;
+    b2 = n2 / d0;
+    a1 = d1 / d0;
+    a2 = d2 / d0;
+}
+
+void Biquad::SetCutoff(double hz)
+{
+    cutoff = hz;
+    Design();
+}
+
+void Biquad::SetBandwidth(double octaves)
+{
+    bandwidth = octaves;
+    Design();
+}
+
+void Biquad::SetType(int filterType)
+{
+    type = filterType;
+    Design();
+}
+
+void Biquad::SetGainDb(double dB)
+{
+    gainDb = dB;
+    Design();
+}
+
+void Biquad::SetSampleRate(double rate)
+{
+    sampleRate = rate;
+    Design();
+    Clear();
+}
+
+double Biquad::MagnitudeAt(double hz) const
+{
+    constexpr double kPi = 3.141592653589793;
+    const double w = 2.0 * kPi * hz / sampleRate;
+    const std::complex<double> z1 = std::polar(1.0, -w);
+    const std::complex<double> z2 = z1 * z1;
+    const std::complex<double> num = b0 + b1 * z1 + b2 * z2;
+    const std::complex<double> den = 1.0 + a1 * z1 + a2 * z2;
+    return std::abs(num / den);
+}

@@ -1,0 +1,67 @@
+#include "dsp/DelayBuffer.h"
+
+#include <algorithm>
+
+void DelayBuffer::Allocate(int requestedSamples)
+{
+    requested = std::clamp(requestedSamples, 1, kMaxSamples);
+    const int count = (requested + kBlockSize - 1) / kBlockSize;
+    if (count != blockCount || !storage)
+    {
+        storage.reset();
+        blocks.clear();
+        storage = std::make_unique<double[]>(static_cast<size_t>(count) * kBlockSize);
+        blocks.resize(static_cast<size_t>(count));
+        blockCount = count;
+    }
+    else
+    {
+        Clear();
+    }
+    length = blockCount * kBlockSize;
+    lengthD = static_cast<double>(length);
+    for (int i = 0; i < blockCount; ++i)
+    {
+        Block& b = blocks[static_cast<size_t>(i)];
+        b.index = i;
+        b.data = storage.get() + static_cast<size_t>(i) * kBlockSize;
+        b.end = b.data + kBlockSize;
+        b.next = &blocks[static_cast<size_t>((i + 1) % blockCount)];
+        b.prev = &blocks[static_cast<size_t>((i + blockCount - 1) % blockCount)];
+    }
+}
+
+void DelayBuffer::Clear()
+{
+    if (storage)
+        std::fill(storage.get(), storage.get() + static_cast<size_t>(length), 0.0);
+}
+
+DelayBuffer::Cursor DelayBuffer::CursorAt(int k)
+{
+    if (length <= 0)
+        return SilentCursor();
+    if (k < 0 || k >= length)
+    {
+        k %= length;
+        if (k < 0)
+            k += length;
+    }
+    Block& b = blocks[static_cast<size_t>(k / kBlockSize)];
+    Cursor c;
+    c.block = &b;
+    c.slot = b.data + k % kBlockSize;
+    c.end = b.end;
+    return c;
+}
+
+DelayBuffer::Cursor DelayBuffer::SilentCursor()
+{
+    static double silence[1] = {0.0};
+    static Block silentBlock{&silentBlock, &silentBlock, silence, silence + 1, 0};
+    Cursor c;
+    c.slot = silence;
+    c.block = &silentBlock;
+    c.end = silence + 1;
+    return c;
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <array>
+
+#include "dsp/Biquad.h"
+#include "dsp/HeadPair.h"
+#include "dsp/TapLfo.h"
+
+class DelayLine;
+struct TempoInfo;
+
+// The reader of one delay line: two crossfading read heads, LFO modulation of
+// the read distance, and the tap's sound settings (filters, gain, pan, phase,
+// operation state, main-output routing). Fields are plain for the effect's
+// handlers, routing pass and editor.
+class DelayTap
+{
+public:
+    static constexpr int kMaxFedLines = 8;
+    // Control step length in samples.
+    static constexpr int kControlInterval = 32;
+    enum Operation : int
+    {
+        Processed = 0,
+        Bypassed = 1,
+        Muted = 2
+    };
+
+    DelayTap();
+    DelayTap(const DelayTap&) = delete;
+    DelayTap& operator=(const DelayTap&) = delete;
+
+    // One sample from the crossfading heads.
+    double Read() { return heads.Read(); }
+    // High-pass, then low-pass.
+    double Filter(double y) { return lowPass.Run(highPass.Run(y)); }
+
+    // Every 32 samples: advance the LFO by 32, smooth the distance and place
+    // the heads at distance = smoothed x length + depthScale x depth x (2v - 1)
+    // x samplesPerMs, at least 1 sample.
+    void ControlStep(double depthScale, double samplesPerMs);
+    // Per-tap part of a sample-rate change: LFO, distance smoother, filters.
+    void SetSampleRate(double rate);
+    // Zeroes both heads' allpass state and both filter states.
+    void ClearState();
+
+    // Replaces the oscillator when the kind differs (see TapLfo::Replace).
+    bool SetLfoShape(int kind) { return lfo.Replace(kind); }
+    void SetLfoRate(float hz) { lfo->SetRate(hz); }
+    void SetLfoRateScale(float scale) { lfo->SetRateScale(scale); }
+    Lfo& GetLfo() { return lfo.Get(); }
+    void SetLowPassCutoff(double hz) { lowPass.SetCutoff(hz); }
+    void SetHighPassCutoff(double hz) { highPass.SetCutoff(hz); }
+
+    bool Feeds(const DelayLine* l) const;
+    void AddFedLine(DelayLine* l);
+    void ClearFedLines() { fedCount = 0; }
+    // active = mains or at least one fed line.
+    void UpdateActive() { active = mains || fedCount > 0; }
+    // Current read distance in samples (the current head's).
+    double Distance() const { return heads.Distance(); }
+
+    Biquad lowPass;
+    Biquad highPass;
+    int index = 8;
+    int operation = Processed;
+    DelayLine* line = nullptr;
+    HeadPair heads;
+    std::array<DelayLine*, kMaxFedLines> fedLines{};
+    int fedCount = 0;
+    bool mains = false;
+    bool active = false;
+    int level = -1;
+    int outputDistance = -1;
+    double phaseSign = 1.0;
+    TapLfo lfo;
+    double lfoDepth = 0.0;
+    double gain = 0.707;
+    double pan = 0.5;
+};
+
+// Makes the tap read the line (or nothing). A tap cannot read a line that it
+// feeds: it then gets no line. The heads restart at the far end of the
+// buffer, the filter states are cleared and the active flag is re-derived.
+void AttachTap(DelayLine* line, DelayTap& tap);
+
+// Pairs line and tap under one letter: indices, the shared tempo record, the
+// tap reading the line and listed among the line's taps.
+void PairLineAndTap(DelayLine& line, DelayTap& tap, int index, TempoInfo& tempo);

@@ -1,0 +1,43 @@
+#include "dsp/HeadPair.h"
+
+#include <cmath>
+
+#include "dsp/DelayLine.h"
+
+void HeadPair::Attach(DelayLine* l)
+{
+    line = l;
+    DelayBuffer* buf = l != nullptr ? &l->buffer : nullptr;
+    headA.Attach(buf);
+    headB.Attach(buf);
+    if (l != nullptr)
+    {
+        headA.SetDistance(l->buffer.length - 1.0, l->writeIndex);
+        headB.SetDistance(l->buffer.length - 1.0, l->writeIndex);
+    }
+}
+
+void HeadPair::Step(double offsetSamples)
+{
+    double z = smoother.Step(target);
+    if (!std::isfinite(z))
+    {
+        // Recover from an undefined target instead of staying stuck.
+        smoother.z = 0.0;
+        z = 0.0;
+    }
+    const double length = line != nullptr ? line->buffer.lengthD : 0.0;
+    double d = z * length + offsetSamples;
+    if (!(d > 1.0))
+        d = 1.0;
+    ReadHead* t = current;
+    current = previous;
+    previous = t;
+    crossfade = kFadeStart;
+    current->SetDistance(d, line != nullptr ? line->writeIndex : 0);
+}
+
+void HeadPair::Place(double d)
+{
+    current->SetDistance(d, line != nullptr ? line->writeIndex : 0);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "dsp/OnePoleSmoother.h"
+#include "dsp/ReadHead.h"
+
+class DelayLine;
+
+// Two read heads that crossfade whenever the read distance moves: at every
+// control step the new position goes to the idle head, which plays silently
+// for 8 samples while its allpass settles and then takes over over 24 samples.
+class HeadPair
+{
+public:
+    static constexpr double kFadeStart = -1.0 / 3.0;
+    static constexpr double kFadeStep = 1.0 / 24.0;
+
+    HeadPair() = default;
+    HeadPair(const HeadPair&) = delete;
+    HeadPair& operator=(const HeadPair&) = delete;
+
+    // Both heads read the line's buffer (or silence without a line), lose
+    // their allpass state and sit length - 1 samples behind the write index.
+    void Attach(DelayLine* l);
+    // Control step: smooth the distance towards the target, add the
+    // modulation offset (samples), swap heads and place the new current one.
+    void Step(double offsetSamples);
+    // Places the current head at distance d without smoothing or swapping.
+    void Place(double d);
+
+    // One output sample; both heads advance.
+    double Read()
+    {
+        const double yOld = previous->Read();
+        const double yNew = current->Read();
+        crossfade += kFadeStep;
+        if (crossfade > 1.0)
+            crossfade = 1.0;
+        if (crossfade > 0.0)
+            return yOld * (1.0 - crossfade) + yNew * crossfade;
+        return yOld;
+    }
+    void ClearState()
+    {
+        headA.ClearState();
+        headB.ClearState();
+    }
+    // Distance in samples that the current head was last set to.
+    double Distance() const { return current->delay; }
+
+    DelayLine* line = nullptr;
+    ReadHead headA;
+    ReadHead headB;
+    ReadHead* current = &headA;
+    ReadHead* previous = &headB;
+    double crossfade = kFadeStart;
+    // Target distance as a fraction of the buffer length.
+    double target = 0.0;
+    OnePoleSmoother smoother{0.997};
+};

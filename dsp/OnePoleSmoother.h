@@ -1,0 +1,38 @@
+#pragma once
+
+// One-pole low-pass used to glide a value towards a target: z = a z + b x.
+class OnePoleSmoother
+{
+public:
+    OnePoleSmoother() = default;
+    explicit OnePoleSmoother(double coefficient, double rate = 44100.0)
+        : a(coefficient), b(1.0 - coefficient), sampleRate(rate)
+    {
+    }
+
+    // One step towards the target; returns the new state.
+    double Step(double target)
+    {
+        z = a * z + b * target;
+        return z;
+    }
+    // Starts again from 0 with the complement re-derived from the coefficient.
+    void Restart()
+    {
+        b = 1.0 - a;
+        z = 0.0;
+    }
+    void SetCoefficient(double coefficient)
+    {
+        a = coefficient;
+        b = 1.0 - coefficient;
+    }
+    // The rate is only recorded; the coefficient is per step, not per second.
+    void SetSampleRate(double rate) { sampleRate = rate; }
+    double Value() const { return z; }
+
+    double a = 0.997;
+    double b = 0.003;
+    double z = 0.0;
+    double sampleRate = 44100.0;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "dsp/DelayBuffer.h"
+
+// Reads a delay buffer at a fractional distance behind the write position
+// through a first-order allpass interpolator.
+class ReadHead
+{
+public:
+    ReadHead() : cursor(DelayBuffer::SilentCursor()) {}
+
+    // Takes a buffer (or none: the head then reads silence) and forgets the
+    // allpass state. The position is set separately with SetDistance.
+    void Attach(DelayBuffer* buf);
+    // Places the head d samples behind write index w. A distance that is not
+    // a finite number or is below 1 counts as 1; one beyond the buffer is
+    // limited to length - 1. The fraction is kept within [0.418, 1.418).
+    void SetDistance(double d, int writeIndex);
+    // Allpass coefficient for a fractional delay f (fourth-order expansion of
+    // (1 - f) / (1 + f) around f = 0.5).
+    static double AllpassCoefficient(double f);
+
+    // One sample: reads the slot, advances, runs the allpass.
+    double Read()
+    {
+        const double s = *cursor.slot;
+        cursor.Advance();
+        const double y = (s - previousOutput) * coefficient + previousInput;
+        previousInput = s;
+        previousOutput = y;
+        return y;
+    }
+    void ClearState()
+    {
+        previousInput = 0.0;
+        previousOutput = 0.0;
+    }
+    // Index of the slot the next Read takes (for inspection).
+    int SlotIndex() const;
+
+    double delay = 0.0;
+    DelayBuffer::Cursor cursor;
+    double coefficient = 1.0 / 3.0;
+    double previousInput = 0.0;
+    double previousOutput = 0.0;
+    DelayBuffer* buffer = nullptr;
+};
