@@ -1,0 +1,88 @@
+#include "platform/DirWalk.h"
+
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+
+struct DirWalk::Impl
+{
+    DIR* dir = nullptr;
+    std::string folder;
+    const char* name = "";
+    bool isFolder = false;
+};
+
+DirWalk::DirWalk() : mImpl(std::make_unique<Impl>()) {}
+
+DirWalk::~DirWalk()
+{
+    Close();
+}
+
+bool DirWalk::Open(const char* path)
+{
+    Close();
+    if (!path || !*path)
+        return false;
+    mImpl->dir = ::opendir(path);
+    if (!mImpl->dir)
+        return false;
+    mImpl->folder = path;
+    if (mImpl->folder.back() != '/')
+        mImpl->folder += '/';
+    return true;
+}
+
+bool DirWalk::Next()
+{
+    mImpl->name = "";
+    mImpl->isFolder = false;
+    if (!mImpl->dir)
+        return false;
+    const dirent* entry = ::readdir(mImpl->dir);
+    if (!entry)
+        return false;
+    mImpl->name = entry->d_name;
+    if (entry->d_type == DT_DIR)
+    {
+        mImpl->isFolder = true;
+    }
+    else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
+    {
+        // Links count as what they point to, as on systems whose enumeration
+        // reports linked folders as folders. A dangling link is a file.
+        struct stat st;
+        std::string full = mImpl->folder + entry->d_name;
+        mImpl->isFolder = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    return true;
+}
+
+const char* DirWalk::Name() const
+{
+    return mImpl->name;
+}
+
+bool DirWalk::IsFolder() const
+{
+    return mImpl->isFolder;
+}
+
+void DirWalk::Close()
+{
+    if (mImpl->dir)
+        ::closedir(mImpl->dir);
+    mImpl->dir = nullptr;
+    mImpl->name = "";
+    mImpl->isFolder = false;
+}
+
+bool GetFolderId(const char* path, FolderId& id)
+{
+    struct stat st;
+    if (!path || !*path || ::stat(path, &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    id.volume = static_cast<uint64_t>(st.st_dev);
+    id.index = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
