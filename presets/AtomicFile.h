@@ -1,0 +1,10 @@
+#pragma once
+
+#include <cstddef>
+
+// Writes data as the whole new content of the file at path (UTF-8) without
+// ever leaving a partly written file there: the data goes to a new file in
+// the same folder, which then replaces the target in one step. On any failure
+// the target is left as it was, the new file is removed and the result is
+// false. In text mode line feeds become the platform's line end.
+bool WriteFileAtomically(const char* path, const char* data, size_t size, bool textMode);

@@ -1,0 +1,76 @@
+#pragma once
+
+// Preset files: a header line "Delay V1.0" and one line "param NAME VALUE" per
+// stored parameter, VALUE the plain value with 12 decimals and "." as the
+// decimal point whatever the locale.
+
+#include <cstdio>
+#include <string>
+
+class IPlugBase;
+class IPlugParam;
+class PresetName;
+
+// What a preset load or save needs from the effect besides its plug-in base.
+class PresetTarget
+{
+public:
+    virtual ~PresetTarget() = default;
+
+    virtual IPlugBase& Plugin() = 0;
+    // Shows the current preset's name (the preset name control's text).
+    virtual void ShowPresetName(const char* name) = 0;
+    // Sets the value readout's text.
+    virtual void SetReadoutText(const char* text) = 0;
+    // Lets the output level fall to zero and rise again.
+    virtual void RestartFadeIn() = 0;
+};
+
+constexpr int kPresetVersionMajor = 1;
+constexpr int kPresetVersionMinor = 0;
+// Longest parameter name a preset line can name; longer names match nothing.
+constexpr int kPresetMaxName = 39;
+
+// True for the parameters a preset never stores: the two momentary buttons
+// and the unnamed placeholder. Unnamed parameters are not stored either.
+bool IsExcludedFromPresets(int paramIdx);
+
+// First parameter in index order whose name is non-empty and equal to name
+// (case-sensitive); null or -1 when there is none.
+IPlugParam* FindParamByName(IPlugBase& plug, const char* name);
+int FindParamIndexByName(const IPlugBase& plug, const char* name);
+
+// The file content for the plug-in's current values, with "\n" line ends.
+std::string FormatPresetText(IPlugBase& plug);
+// Appends a value as fixed-point text with 12 decimals and a "." separator.
+void AppendPresetNumber(std::string& out, double value);
+
+// Receives the lines of a preset file as they are read.
+class PresetLineSink
+{
+public:
+    virtual ~PresetLineSink() = default;
+    // A line with a name of at most kPresetMaxName characters and a finite
+    // value. Lines with longer names or non-finite values are not reported.
+    virtual void Value(const char* name, double value) = 0;
+};
+
+// Reads a preset file from its start. Returns false when the header does not
+// match (no line is reported then). Blanks and line ends of any kind are
+// interchangeable; reading stops at the end of the file or at the first line
+// that is not "param", a name and a number.
+bool ReadPresetStream(FILE* file, PresetLineSink& sink);
+
+// Writes the plug-in's values to path, replacing the file only once the new
+// content is complete; then takes path as the current preset, shows its name
+// and restarts the fade-in. Returns false (and changes nothing, on disk or in
+// the effect) when the path is empty or the file cannot be written.
+bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* path);
+
+// Reads the file at path: when its header matches, every parameter first
+// falls to its minimum and the lines then set values (clamped into range).
+// Whether or not the header matched, every parameter's change handler runs,
+// the name is shown, the editor is refreshed and the fade-in restarts.
+// Returns false (and changes nothing) when the path is empty or the file
+// cannot be opened.
+bool LoadPresetFile(PresetTarget& target, PresetName& presetName, const char* path);
