@@ -1,0 +1,75 @@
+#include "platform/ModulePath.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <vector>
+
+namespace
+{
+std::atomic<void*> gInstance{nullptr};
+
+// The module this code is linked into: the stored handle when the module
+// entry ran, otherwise whatever module contains this function.
+HMODULE ThisModule()
+{
+    if (void* instance = gInstance.load())
+        return static_cast<HMODULE>(instance);
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&ThisModule), &module))
+        return nullptr;
+    return module;
+}
+
+std::string ToUtf8(const wchar_t* text, int length)
+{
+    if (length <= 0)
+        return {};
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return {};
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+} // namespace
+
+void SetModuleInstance(void* instance)
+{
+    gInstance.store(instance);
+}
+
+void* ModuleInstance()
+{
+    return gInstance.load();
+}
+
+std::string ModuleFilePath()
+{
+    HMODULE module = ThisModule();
+    if (!module)
+        return {};
+    // Grow the buffer until the whole name fits (long paths exceed MAX_PATH).
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 6; ++attempt)
+    {
+        const DWORD n = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size())
+            return ToUtf8(buffer.data(), static_cast<int>(n));
+        buffer.resize(buffer.size() * 2);
+    }
+    return {};
+}
+
+std::string ModuleFolder()
+{
+    const std::string path = ModuleFilePath();
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos)
+        return {};
+    return path.substr(0, slash + 1);
+}
