@@ -119,8 +119,9 @@ TEST(Param, EnumChoicesAndLookups)
 {
     IPlugParam p;
     p.DefineEnum("Shape", 2, 8);
+    const char* choices[] = {"c0", "c1", "c2", "c3", "c4", "c5", "c6", "c7"};
     for (int i = 0; i < 8; ++i)
-        p.AddDisplayText(i, ("c" + std::to_string(i)).c_str());
+        p.AddDisplayText(i, choices[i]);
     EXPECT_EQ(p.Kind(), KindEnum);
     EXPECT_EQ(p.DisplayTextCount(), 8);
     p.SetFromNormalized(1.0);
