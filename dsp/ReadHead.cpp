@@ -10,9 +10,8 @@ void ReadHead::Attach(DelayBuffer* buf)
 double ReadHead::AllpassCoefficient(double f)
 {
     const double g = f - 0.5;
-    const double g2 = g * g;
-    return 1.0 / 3.0 - (8.0 / 9.0) * g + (16.0 / 27.0) * g2 - (32.0 / 81.0) * g2 * g +
-           (64.0 / 243.0) * g2 * g2;
+    return 1.0 / 3.0 - (8.0 / 9.0) * g + (16.0 / 27.0) * g * g - (32.0 / 81.0) * g * g * g +
+           (64.0 / 243.0) * g * g * g * g;
 }
 
 void ReadHead::SetDistance(double d, int writeIndex)
