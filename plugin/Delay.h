@@ -1,0 +1,201 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "dsp/DelayLine.h"
+#include "dsp/DelayTap.h"
+#include "dsp/OnePoleSmoother.h"
+#include "dsp/TempoInfo.h"
+#include "framework/vst/IPlugVST.h"
+#include "plugin/DelayParams.h"
+#include "plugin/DelayReadout.h"
+#include "plugin/TapMeter.h"
+#include "presets/PresetFile.h"
+
+class DelayEditorLink;
+class PresetLibrary;
+
+// A MIDI controller assignment: the parameter a controller number drives and
+// the channels (bit per channel) it listens on.
+struct ControllerMap
+{
+    int paramIdx = -1;
+    int channelMask = 0;
+};
+
+// The eight-tap modulated stereo delay: identity, parameters, handlers and
+// block processing around eight delay lines with one tap each.
+class Delay : public IPlugVST, public PresetTarget
+{
+public:
+    static constexpr int kNumPrograms = 6;
+    static constexpr int kUniqueId = 0x6D775A62; // 'mwZb'
+    static constexpr int kMfrId = 0x6D64776B;    // 'mdwk'
+    static constexpr int kVendorVersion = 0x00010000;
+
+    // A null host callback gives a working instance without transport (120
+    // BPM, 4/4, position 0).
+    explicit Delay(audioMasterCallback hostCallback);
+    ~Delay() override;
+
+    // Re-allocates the engine when the base's sample rate changed.
+    void ResetEngine() override;
+    // Runs the changed parameter's handler.
+    void ParamChanged(int paramIdx) override;
+    // One block of stereo audio: inputs[0..1] to outputs[0..1].
+    void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
+    // Note messages are swallowed, assigned controllers set parameters, the
+    // rest goes through to the host.
+    void HandleMidiMessage(const MidiMessage& msg) override;
+
+    // --- Engine ---------------------------------------------------------------
+
+    // New engine rate: every line gets a fresh silent buffer, taps, LFOs,
+    // filters, smoothers and meters follow. Rates that are not positive
+    // finite numbers are ignored.
+    void SetEngineSampleRate(double rate);
+    double EngineSampleRate() const { return mSampleRate; }
+    // Silences every line, filter and head at once and fades the output in.
+    void Panic();
+    // The output level starts again from silence (preset load and save).
+    void RestartFadeIn() override;
+    // Works out which lines run and in which order from the In, Rx and Mains
+    // settings.
+    void RebuildRouting();
+
+    DelayLine& Line(int i) { return mLines[i]; }
+    const DelayLine& Line(int i) const { return mLines[i]; }
+    DelayTap& Tap(int i) { return mTaps[i]; }
+    const DelayTap& Tap(int i) const { return mTaps[i]; }
+    const TempoInfo& Tempo() const { return mTempo; }
+    // Lines in processing order.
+    int ProcessingOrderCount() const { return mOrderCount; }
+    int ProcessingOrderLine(int k) const { return mOrder[k]->index; }
+    // Latest output of tap i (what a line fed by it hears).
+    double TapOutput(int i) const { return mTapOutputs[i]; }
+    // The definition row behind parameter idx, or null.
+    const ParamDef* DefinitionRow(int idx) const;
+
+    // --- Readout and meters -----------------------------------------------------
+
+    // Text of the value readout: the latest changed parameter in its unit.
+    const char* ReadoutText() const { return mReadout; }
+    void SetReadout(const char* text);
+    // Meter position 0..1 of tap i, refreshed every 200 ms of audio. Safe to
+    // read from any thread.
+    float MeterValue(int i) const { return mMeterValues[i].load(std::memory_order_relaxed); }
+
+    // --- Editor and presets -----------------------------------------------------
+
+    // The editor's side of the readout, strip visibility and preset name.
+    void SetEditorLink(DelayEditorLink* link) { mEditorLink = link; }
+    // Configuration, preset tree and current preset name.
+    PresetLibrary& Presets() { return *mPresets; }
+    // Writes or reads a ".preset" file (nothing for a null or empty path).
+    void SavePresetFile(const char* path);
+    void LoadPresetFile(const char* path);
+    // The first parameter with that exact non-empty name, or null.
+    IPlugParam* FindParamByName(const char* name);
+
+    // What preset loading and saving need from the effect.
+    IPlugBase& Plugin() override { return *this; }
+    void ShowPresetName(const char* name) override;
+    void SetReadoutText(const char* text) override { SetReadout(text); }
+
+private:
+    using Handler = void (Delay::*)(const ParamDef& row, double value);
+    static const Handler kHandlers[static_cast<int>(ParamChangeHandler::Count)];
+
+    void DeclareParams();
+    void BuildEditor();
+    void ShowReadout(const ParamDef& row, double value);
+    void UpdateStripVisibility(int tap);
+    void ResetScaleKnobs();
+    void ApplyTempoToLines();
+    void StoreRoutingResult();
+    struct Lane;
+    void PrepareLanes(Lane* lanes) const;
+    void RunSamples(const Lane* lanes, double gain, const double* in0, const double* in1,
+                    double* out0, double* out1, int count);
+    void ControlStep();
+    void UpdateMeters();
+
+    // Handlers, one per parameter family.
+    void OnPlaceholder(const ParamDef& row, double v);
+    void OnWet(const ParamDef& row, double v);
+    void OnDry(const ParamDef& row, double v);
+    void OnLevel(const ParamDef& row, double v);
+    void OnFbScale(const ParamDef& row, double v);
+    void OnIn(const ParamDef& row, double v);
+    void OnRx(const ParamDef& row, double v);
+    void OnMode(const ParamDef& row, double v);
+    void OnTime(const ParamDef& row, double v);
+    void OnBpm(const ParamDef& row, double v);
+    void OnFb(const ParamDef& row, double v);
+    void OnLpf(const ParamDef& row, double v);
+    void OnHpf(const ParamDef& row, double v);
+    void OnPct(const ParamDef& row, double v);
+    void OnRate(const ParamDef& row, double v);
+    void OnDepth(const ParamDef& row, double v);
+    void OnShape(const ParamDef& row, double v);
+    void OnGain(const ParamDef& row, double v);
+    void OnPhase(const ParamDef& row, double v);
+    void OnPan(const ParamDef& row, double v);
+    void OnMains(const ParamDef& row, double v);
+    void OnOper(const ParamDef& row, double v);
+    void OnSclRst(const ParamDef& row, double v);
+    void OnSclDly(const ParamDef& row, double v);
+    void OnSclFbk(const ParamDef& row, double v);
+    void OnSclRate(const ParamDef& row, double v);
+    void OnSclDpth(const ParamDef& row, double v);
+    void OnPanic(const ParamDef& row, double v);
+
+    // Position bookkeeping (only the first-block rule uses it).
+    int mExpectedPosition = -1;
+    int mLastBlockPosition = -2;
+    bool mPositionJump = false;
+
+    ControllerMap mControllers[2][128];
+
+    TempoInfo mTempo;
+
+    // Engine values of the global parameters.
+    double mOutputLevel = 1.0;
+    double mDryLevel = 0.7;
+    double mWetLevel = 0.7;
+    double mFeedbackScale = 1.0;
+    double mDelayTimeScale = 1.0;
+    double mFeedbackScaleFactor = 1.0;
+    float mLfoRateScale = 1.0f;
+    float mLfoDepthScale = 1.0f;
+
+    OnePoleSmoother mLevelSmoother{0.99};
+
+    DelayLine mLines[kNumTaps];
+    DelayTap mTaps[kNumTaps];
+
+    // Entry i belongs to line/tap i; entry 8 stays 0 so that "no source"
+    // reads silence.
+    double mTapOutputs[kNumTaps + 1] = {};
+    double mFeedbackValues[kNumTaps + 1] = {};
+
+    TapMeter mMeters[kNumTaps];
+    std::atomic<float> mMeterValues[kNumTaps];
+
+    int mMeterCountdown = 0;
+    int mMeterPeriod = 0;
+    DelayLine* mOrder[kNumTaps] = {};
+    int mOrderCount = 0;
+    int mLfoCountdown = 32;
+
+    double mSampleRate = 0.0;
+    double mSamplesPerMs = 0.0;
+
+    char mReadout[kReadoutSize] = {};
+    DelayEditorLink* mEditorLink = nullptr;
+
+    std::unique_ptr<PresetLibrary> mPresets;
+
+    const ParamDef* mRows[kNumAllParams] = {};
+};

@@ -1,0 +1,149 @@
+#pragma once
+
+// The effect's parameter set as constant data: indices, families, choice
+// texts, the note-value beat table and the three definition tables from which
+// the parameters are declared.
+
+constexpr int kNumTaps = 8;
+constexpr int kNoTap = 8; // "no tap" / "no line" in source and index fields
+
+// Indices of the global parameters and the bases of the per-tap families
+// (the per-tap index is base + tap, tap 0 = A ... 7 = H).
+enum ParamIndex : int
+{
+    kParamWet = 0,
+    kParamDry = 1,
+    kParamLevel = 2,
+    kParamFbScale = 3,
+    kBaseIn = 4,
+    kBaseRx = 13,
+    kBaseMode = 22,
+    kBaseTime = 31,
+    kBaseBpm = 40,
+    kBaseFb = 49,
+    kBaseLpf = 58,
+    kBaseHpf = 67,
+    kBasePct = 85,
+    kBaseRate = 103,
+    kBaseDepth = 112,
+    kBaseShape = 121,
+    kBaseGain = 139,
+    kBasePhase = 148,
+    kBasePan = 157,
+    kBaseMains = 166,
+    kBaseOper = 175,
+    kParamSclRst = 184,
+    kParamSclDly = 185,
+    kParamSclFbk = 186,
+    kParamSclRate = 187,
+    kParamSclDpth = 188,
+    kParamPanic = 215,
+    kNumHostParams = 216,    // parameters the host sees
+    kParamPresetName = 216,  // never declared; the preset name control binds to it
+    kParamPlaceholder = 217, // declared, nameless; its handler closes every bulk change
+    kNumAllParams = 218
+};
+
+// Which handler turns a parameter's value into engine settings. The value
+// names the handler; Delay maps it to the code.
+enum class ParamChangeHandler : unsigned char
+{
+    Placeholder,
+    Wet,
+    Dry,
+    Level,
+    FbScale,
+    In,
+    Rx,
+    Mode,
+    Time,
+    Bpm,
+    Fb,
+    Lpf,
+    Hpf,
+    Pct,
+    Rate,
+    Depth,
+    Shape,
+    Gain,
+    Phase,
+    Pan,
+    Mains,
+    Oper,
+    SclRst,
+    SclDly,
+    SclFbk,
+    SclRate,
+    SclDpth,
+    Panic,
+    Count
+};
+
+// Family base of a per-tap handler, or -1 for a global one.
+int FamilyBase(ParamChangeHandler h);
+
+// The four fields every definition row starts with.
+struct ParamDef
+{
+    const char* name;
+    const char* label;
+    int index;
+    ParamChangeHandler handler;
+};
+
+struct SwitchParamDef : ParamDef
+{
+    bool defaultOn;
+};
+
+struct EnumParamDef : ParamDef
+{
+    int defaultValue;
+    int choiceCount;
+    const char* const* choices;
+};
+
+struct ContinuousParamDef : ParamDef
+{
+    double defaultValue;
+    double minimum;
+    double maximum;
+    double step;
+};
+
+// Tap letter of a per-tap row (0..7), or -1 for a global row.
+inline int TapOf(const ParamDef& row)
+{
+    const int base = FamilyBase(row.handler);
+    if (base < 0)
+    {
+        return -1;
+    }
+    const int t = row.index - base;
+    return (t >= 0 && t < kNumTaps) ? t : -1;
+}
+
+// Choice texts (choice i has text i).
+extern const char* const kInChoices[6];
+extern const char* const kRxChoices[9];
+extern const char* const kModeChoices[2];
+extern const char* const kNoteChoices[23];
+extern const char* const kShapeChoices[5];
+extern const char* const kPhaseChoices[2];
+extern const char* const kOperChoices[3];
+
+constexpr int kNumNoteValues = 23;
+// Length of each note value of the Bpm choice list in quarter-note beats.
+extern const double kNoteBeats[kNumNoteValues];
+
+constexpr int kNumSwitchDefs = 10;
+constexpr int kNumEnumDefs = 56;
+constexpr int kNumContinuousDefs = 80;
+
+extern const SwitchParamDef kSwitchParamDefs[kNumSwitchDefs];
+extern const EnumParamDef kEnumParamDefs[kNumEnumDefs];
+extern const ContinuousParamDef kContinuousParamDefs[kNumContinuousDefs];
+extern const ContinuousParamDef kPlaceholderParamDef;
+
+// The shape exponent of the Scl_Dly, Scl_Rate and Scl_Dpth knobs.
+constexpr double kScaleKnobShape = 2.295;
