@@ -6,43 +6,26 @@
 
 namespace
 {
-struct Buffers32
+// Host buffers: channel c holds base + 100 c + i at frame i.
+template <typename T> struct HostBuffers
 {
-    std::vector<std::vector<float>> data;
-    std::vector<float*> ptrs;
-    Buffers32(int channels, int frames, float base)
+    std::vector<std::vector<T>> data;
+    std::vector<T*> ptrs;
+    HostBuffers(int channels, int frames, T base)
     {
         for (int c = 0; c < channels; ++c)
         {
-            std::vector<float> ch(static_cast<size_t>(frames));
+            data.emplace_back(static_cast<size_t>(frames));
             for (int i = 0; i < frames; ++i)
-                ch[static_cast<size_t>(i)] = base + 100.0f * static_cast<float>(c) + static_cast<float>(i);
-            data.push_back(ch);
+                data.back()[static_cast<size_t>(i)] = base + T(100) * T(c) + T(i);
         }
         for (auto& ch : data)
             ptrs.push_back(ch.data());
     }
-    float** get() { return ptrs.data(); }
+    T** get() { return ptrs.data(); }
 };
-
-struct Buffers64
-{
-    std::vector<std::vector<double>> data;
-    std::vector<double*> ptrs;
-    Buffers64(int channels, int frames, double base)
-    {
-        for (int c = 0; c < channels; ++c)
-        {
-            std::vector<double> ch(static_cast<size_t>(frames));
-            for (int i = 0; i < frames; ++i)
-                ch[static_cast<size_t>(i)] = base + 100.0 * c + i;
-            data.push_back(ch);
-        }
-        for (auto& ch : data)
-            ptrs.push_back(ch.data());
-    }
-    double** get() { return ptrs.data(); }
-};
+using Buffers32 = HostBuffers<float>;
+using Buffers64 = HostBuffers<double>;
 
 // A plug-in as the binding leaves it: all channels connected, a block length set.
 struct ConnectedPlug : TestPlug

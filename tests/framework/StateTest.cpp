@@ -150,19 +150,3 @@ TEST(State, ValuesAreClampedAndNonNumbersSkipped)
     EXPECT_DOUBLE_EQ(plug.GetParam(2)->Value(), 2.0);  // kept
     EXPECT_DOUBLE_EQ(plug.GetParam(3)->Value(), 0.0);  // reading went on
 }
-
-TEST(State, ArgumentValuesFollowParameterKinds)
-{
-    TestPlug plug;
-    Declare(plug);
-    StateChunk chunk;
-    plug.WriteArguments(chunk, 0.75, -4.5, 3, 1, 9.0);
-    ASSERT_EQ(chunk.Size(), 40);
-    const double expected[] = {0.75, -4.5, 3, 1, 9};
-    for (int i = 0; i < 5; ++i)
-    {
-        double v = 0;
-        chunk.GetDouble(&v, i * 8);
-        EXPECT_EQ(v, expected[i]);
-    }
-}
