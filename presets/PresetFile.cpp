@@ -82,22 +82,23 @@ public:
     }
 
     // %s: blanks, then a run of non-blank characters. Stores up to max of
-    // them; tooLong tells whether there were more.
-    bool Word(char* dest, int max, bool& tooLong)
+    // them; unusable tells whether there were more, or a zero byte that would
+    // cut the stored text short.
+    bool Word(char* dest, int max, bool& unusable)
     {
         SkipBlanks();
         int length = 0;
-        tooLong = false;
+        unusable = false;
         while (Peek() != EOF && !IsBlank(Peek()))
         {
             char c = static_cast<char>(Get());
-            if (length < max)
+            if (length < max && c != 0)
                 dest[length++] = c;
             else
-                tooLong = true;
+                unusable = true;
         }
         dest[length] = 0;
-        return length > 0;
+        return length > 0 || unusable;
     }
 
     // %lf: blanks, then a decimal number (digits with an optional point and
@@ -343,14 +344,14 @@ bool ReadPresetStream(FILE* file, PresetLineSink& sink)
     {
         if (!in.Literal(kLineWord))
             break;
-        bool tooLong = false;
-        if (!in.Word(name, kPresetMaxName, tooLong))
+        bool unusable = false;
+        if (!in.Word(name, kPresetMaxName, unusable))
             break;
         double value = 0.0;
         bool finite = true;
         if (!in.Number(value, finite))
             break;
-        if (!tooLong && finite)
+        if (!unusable && finite)
             sink.Value(name, value);
         in.SkipBlanks();
     }

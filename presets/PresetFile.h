@@ -51,7 +51,8 @@ class PresetLineSink
 public:
     virtual ~PresetLineSink() = default;
     // A line with a name of at most kPresetMaxName characters and a finite
-    // value. Lines with longer names or non-finite values are not reported.
+    // value. Lines with longer names, names holding a zero byte, or
+    // non-finite values are not reported.
     virtual void Value(const char* name, double value) = 0;
 };
 
