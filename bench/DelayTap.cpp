@@ -1,12 +1,12 @@
 // Cost of the delay engine's per-sample path against a plain ring-buffer delay.
-#include <benchmark/benchmark.h>
-
-#include <cmath>
-#include <vector>
+#include "dsp/DelayTap.h"
 
 #include "dsp/DelayLine.h"
-#include "dsp/DelayTap.h"
 #include "dsp/TempoInfo.h"
+
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <vector>
 
 namespace
 {
@@ -34,10 +34,8 @@ void BM_PlainRingDelay(benchmark::State& state)
         {
             y = buf[static_cast<size_t>(r)];
             buf[static_cast<size_t>(w)] = in[static_cast<size_t>(n)] + 0.5 * y;
-            if (++w == len)
-                w = 0;
-            if (++r == len)
-                r = 0;
+            if (++w == len) w = 0;
+            if (++r == len) r = 0;
         }
         benchmark::DoNotOptimize(y);
     }
@@ -72,8 +70,7 @@ struct Engine
 
 // The effect's inner loop for `count` lines: control step every 32 samples,
 // write with feedback, read the tap, optionally filter.
-template <bool Filtered>
-void RunEngine(benchmark::State& state, int count)
+template <bool Filtered> void RunEngine(benchmark::State& state, int count)
 {
     Engine e;
     const auto in = TestSignal();
@@ -94,8 +91,7 @@ void RunEngine(benchmark::State& state, int count)
             {
                 e.lines[i].Write(x, e.feedback[i]);
                 double y = e.taps[i].Read();
-                if constexpr (Filtered)
-                    y = e.taps[i].Filter(y) * e.taps[i].gain;
+                if constexpr (Filtered) y = e.taps[i].Filter(y) * e.taps[i].gain;
                 e.feedback[i] = 0.5 * y;
                 sum += y;
             }

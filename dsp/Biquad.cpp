@@ -4,7 +4,8 @@
 #include <complex>
 
 Biquad::Biquad(int filterType, double cutoffHz, double bandwidthOctaves, double rate, double gain)
-    : type(filterType), gainDb(gain), cutoff(cutoffHz), sampleRate(rate), bandwidth(bandwidthOctaves)
+    : type(filterType), gainDb(gain), cutoff(cutoffHz), sampleRate(rate),
+      bandwidth(bandwidthOctaves)
 {
     Design();
 }
@@ -21,8 +22,7 @@ void Biquad::Design()
         return;
     }
     double fc = cutoff;
-    if (2.0 * fc >= sampleRate)
-        fc = sampleRate / 2.0 - 50.0;
+    if (2.0 * fc >= sampleRate) fc = sampleRate / 2.0 - 50.0;
     if (!(fc > 0.0))
     {
         // Non-positive or undefined cutoff (or a rate too low for the 50 Hz

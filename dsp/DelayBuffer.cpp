@@ -33,19 +33,16 @@ void DelayBuffer::Allocate(int requestedSamples)
 
 void DelayBuffer::Clear()
 {
-    if (storage)
-        std::fill(storage.get(), storage.get() + static_cast<size_t>(length), 0.0);
+    if (storage) std::fill(storage.get(), storage.get() + static_cast<size_t>(length), 0.0);
 }
 
 DelayBuffer::Cursor DelayBuffer::CursorAt(int k)
 {
-    if (length <= 0)
-        return SilentCursor();
+    if (length <= 0) return SilentCursor();
     if (k < 0 || k >= length)
     {
         k %= length;
-        if (k < 0)
-            k += length;
+        if (k < 0) k += length;
     }
     Block& b = blocks[static_cast<size_t>(k / kBlockSize)];
     Cursor c;

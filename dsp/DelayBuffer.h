@@ -54,6 +54,7 @@ public:
 
     // Cursor on sample k, 0 <= k < length.
     Cursor CursorAt(int k);
+    // Sample k, 0 <= k < length (unchecked).
     double& At(int k) { return blocks[k / kBlockSize].data[k % kBlockSize]; }
     double At(int k) const { return blocks[k / kBlockSize].data[k % kBlockSize]; }
 

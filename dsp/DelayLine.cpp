@@ -1,8 +1,8 @@
 #include "dsp/DelayLine.h"
 
-#include <cmath>
-
 #include "dsp/DelayTap.h"
+
+#include <cmath>
 
 DelayLine::DelayLine()
 {
@@ -61,10 +61,8 @@ void DelayLine::PlaceInjection()
 {
     const int len = buffer.length;
     double back = (1.0 - injectionFraction) * delaySamples;
-    if (!(back >= 0.0))
-        back = 0.0;
-    if (back > len - 1.0)
-        back = len - 1.0;
+    if (!(back >= 0.0)) back = 0.0;
+    if (back > len - 1.0) back = len - 1.0;
     int k = writeIndex - static_cast<int>(back);
     while (k < 0)
         k += len;
@@ -74,8 +72,7 @@ void DelayLine::PlaceInjection()
 void DelayLine::UpdateTapTargets()
 {
     double target = delaySamples / buffer.lengthD;
-    if (!std::isfinite(target))
-        target = 0.0;
+    if (!std::isfinite(target)) target = 0.0;
     for (int i = 0; i < tapCount; ++i)
         taps[static_cast<size_t>(i)]->heads.target = target;
 }
@@ -88,13 +85,10 @@ void DelayLine::SetInjectionFraction(double fraction)
 
 void DelayLine::AddTap(DelayTap* tap)
 {
-    if (tap == nullptr)
-        return;
+    if (tap == nullptr) return;
     for (int i = 0; i < tapCount; ++i)
-        if (taps[static_cast<size_t>(i)] == tap)
-            return;
-    if (tapCount < kMaxTaps)
-        taps[static_cast<size_t>(tapCount++)] = tap;
+        if (taps[static_cast<size_t>(i)] == tap) return;
+    if (tapCount < kMaxTaps) taps[static_cast<size_t>(tapCount++)] = tap;
 }
 
 void DelayLine::Clear()

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <array>
-
 #include "dsp/DelayBuffer.h"
+
+#include <array>
 
 class DelayTap;
 struct TempoInfo;
@@ -58,8 +58,7 @@ public:
     {
         *writeCursor.slot = f;
         writeCursor.Advance();
-        if (++writeIndex >= buffer.length)
-            writeIndex = 0;
+        if (++writeIndex >= buffer.length) writeIndex = 0;
         *injectCursor.slot += x;
         injectCursor.Advance();
     }

@@ -33,22 +33,19 @@ void DelayTap::ClearState()
 bool DelayTap::Feeds(const DelayLine* l) const
 {
     for (int i = 0; i < fedCount; ++i)
-        if (fedLines[static_cast<size_t>(i)] == l)
-            return true;
+        if (fedLines[static_cast<size_t>(i)] == l) return true;
     return false;
 }
 
 void DelayTap::AddFedLine(DelayLine* l)
 {
-    if (l == nullptr || Feeds(l) || fedCount >= kMaxFedLines)
-        return;
+    if (l == nullptr || Feeds(l) || fedCount >= kMaxFedLines) return;
     fedLines[static_cast<size_t>(fedCount++)] = l;
 }
 
 void AttachTap(DelayLine* line, DelayTap& tap)
 {
-    if (line != nullptr && tap.Feeds(line))
-        line = nullptr;
+    if (line != nullptr && tap.Feeds(line)) line = nullptr;
     tap.line = line;
     tap.heads.Attach(line);
     tap.lowPass.Clear();

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <array>
-
 #include "dsp/Biquad.h"
 #include "dsp/HeadPair.h"
 #include "dsp/TapLfo.h"
+
+#include <array>
 
 class DelayLine;
 struct TempoInfo;

@@ -1,8 +1,8 @@
 #include "dsp/HeadPair.h"
 
-#include <cmath>
-
 #include "dsp/DelayLine.h"
+
+#include <cmath>
 
 void HeadPair::Attach(DelayLine* l)
 {
@@ -28,8 +28,7 @@ void HeadPair::Step(double offsetSamples)
     }
     const double length = line != nullptr ? line->buffer.lengthD : 0.0;
     double d = z * length + offsetSamples;
-    if (!(d > 1.0))
-        d = 1.0;
+    if (!(d > 1.0)) d = 1.0;
     ReadHead* t = current;
     current = previous;
     previous = t;

@@ -33,10 +33,8 @@ public:
         const double yOld = previous->Read();
         const double yNew = current->Read();
         crossfade += kFadeStep;
-        if (crossfade > 1.0)
-            crossfade = 1.0;
-        if (crossfade > 0.0)
-            return yOld * (1.0 - crossfade) + yNew * crossfade;
+        if (crossfade > 1.0) crossfade = 1.0;
+        if (crossfade > 0.0) return yOld * (1.0 - crossfade) + yNew * crossfade;
         return yOld;
     }
     void ClearState()

@@ -21,8 +21,7 @@ void Lfo::ComputePeriod()
 void Lfo::ApplyPeriodRule()
 {
     effectiveRate = rate * rateScale;
-    if (!(effectiveRate > 0.0f))
-        effectiveRate = sampleRate;
+    if (!(effectiveRate > 0.0f)) effectiveRate = sampleRate;
     ComputePeriod();
     RateChanged();
 }
@@ -31,8 +30,7 @@ void Lfo::SetSampleRate(float newRate)
 {
     sampleRate = newRate;
     // The effective rate is kept; it is only defined once a rate was applied.
-    if (!(effectiveRate > 0.0f))
-        effectiveRate = sampleRate;
+    if (!(effectiveRate > 0.0f)) effectiveRate = sampleRate;
     ComputePeriod();
     RateChanged();
 }

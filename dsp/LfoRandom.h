@@ -1,9 +1,9 @@
 #pragma once
 
-#include <cstdint>
-
 #include "dsp/Biquad.h"
 #include "dsp/Lfo.h"
+
+#include <cstdint>
 
 // Smoothed random wander: one generator step and one low-pass step per
 // advance. The filter runs at a 32nd of the sample rate with the effective

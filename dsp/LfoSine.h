@@ -26,10 +26,7 @@ public:
             v = 1.0f;
         value = v;
     }
-    void RateChanged() override
-    {
-        phaseIncrement = static_cast<float>(6.283185307179586 / period);
-    }
+    void RateChanged() override { phaseIncrement = static_cast<float>(6.283185307179586 / period); }
     void ShapeChanged() override { LfoSine::RateChanged(); }
 
     float phase = 0.0f;

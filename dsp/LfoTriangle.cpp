@@ -13,8 +13,7 @@ LfoTriangle::LfoTriangle(int kind) : Lfo(kind)
 
 void LfoTriangle::RateChanged()
 {
-    if (position > period)
-        position = 0;
+    if (position > period) position = 0;
     peak = static_cast<int>(skew * static_cast<float>(period));
     risingSlope = peak == 0 ? 0.0f : 1.0f / static_cast<float>(peak);
     fallingSlope = peak == period ? 0.0f : 1.0f / static_cast<float>(peak - period);

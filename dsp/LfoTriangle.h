@@ -14,6 +14,7 @@ public:
     void Advance(int samples) override
     {
         position = static_cast<int>((static_cast<long long>(position) + samples) % period);
+        if (position < 0) position += period;
         if (position > peak)
             value = static_cast<float>(position - peak) * fallingSlope + 1.0f;
         else

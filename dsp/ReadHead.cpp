@@ -18,8 +18,7 @@ void ReadHead::SetDistance(double d, int writeIndex)
 {
     // Not above 1 (or not a number at all): the 1-sample minimum. Beyond the
     // buffer: as far back as the buffer reaches.
-    if (!(d > 1.0))
-        d = 1.0;
+    if (!(d > 1.0)) d = 1.0;
     if (buffer == nullptr)
     {
         delay = d;
@@ -27,25 +26,20 @@ void ReadHead::SetDistance(double d, int writeIndex)
         return;
     }
     const int len = buffer->length;
-    if (d > len - 1.0)
-        d = len - 1.0;
-    if (writeIndex < 0 || writeIndex >= len)
-        writeIndex = ((writeIndex % len) + len) % len;
+    if (d > len - 1.0) d = len - 1.0;
+    if (writeIndex < 0 || writeIndex >= len) writeIndex = ((writeIndex % len) + len) % len;
     delay = d;
 
     double p = writeIndex - d + 1.0;
-    if (p < 0.0)
-        p += len;
+    if (p < 0.0) p += len;
     int n = static_cast<int>(p);
     // The fraction is taken before wrapping so that a position rounding onto
     // the buffer length cannot produce a wild coefficient.
     double f = n + 1 - p;
-    if (n >= len)
-        n -= len;
+    if (n >= len) n -= len;
     if (f < 0.418)
     {
-        if (++n >= len)
-            n = 0;
+        if (++n >= len) n = 0;
         f += 1.0;
     }
     coefficient = AllpassCoefficient(f);
@@ -54,8 +48,7 @@ void ReadHead::SetDistance(double d, int writeIndex)
 
 int ReadHead::SlotIndex() const
 {
-    if (buffer == nullptr)
-        return 0;
+    if (buffer == nullptr) return 0;
     return cursor.block->index * DelayBuffer::kBlockSize +
            static_cast<int>(cursor.slot - cursor.block->data);
 }

@@ -2,8 +2,7 @@
 
 bool TapLfo::Replace(int kind)
 {
-    if (kind == Kind())
-        return false;
+    if (kind == Kind()) return false;
     // Keep the settings in an oscillator of the same class while the slot is
     // rebuilt; the copy rule then applies to the new one.
     struct Saved
@@ -12,7 +11,7 @@ bool TapLfo::Replace(int kind)
         int flag, spare;
     };
     const Lfo& old = Get();
-    const Saved s{old.sampleRate, old.rate,  old.rateScale, old.effectiveDepth,
+    const Saved s{old.sampleRate, old.rate, old.rateScale, old.effectiveDepth,
                   old.depthScale, old.flag, old.spare};
     switch (kind)
     {

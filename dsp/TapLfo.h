@@ -1,11 +1,11 @@
 #pragma once
 
-#include <variant>
-
 #include "dsp/Lfo.h"
 #include "dsp/LfoRandom.h"
 #include "dsp/LfoSine.h"
 #include "dsp/LfoTriangle.h"
+
+#include <variant>
 
 // A tap's oscillator, held in place (no heap) as one of the three shape
 // classes. Advancing dispatches on the stored class without a virtual call.

@@ -1,10 +1,8 @@
-#include <gtest/gtest.h>
+#include "dsp/Biquad.h"
+#include "dsp/TempoInfo.h"
 
 #include <cmath>
-
-#include "dsp/Biquad.h"
-#include "dsp/OnePoleSmoother.h"
-#include "dsp/TempoInfo.h"
+#include <gtest/gtest.h>
 
 namespace
 {
@@ -84,29 +82,6 @@ TEST(Biquad, DegenerateSettingsStayFinite)
                 y = f.Run(i % 2 ? 1.0 : -1.0);
             EXPECT_TRUE(std::isfinite(y)) << fc << " " << rate;
         }
-}
-
-TEST(Biquad, SampleRateChangeClearsState)
-{
-    Biquad f(Biquad::HighPass, 200.0, 1.9, 44100.0);
-    f.Run(1.0);
-    f.Run(0.5);
-    f.SetSampleRate(48000.0);
-    EXPECT_EQ(f.x1, 0.0);
-    EXPECT_EQ(f.y1, 0.0);
-    EXPECT_EQ(f.Run(0.0), 0.0);
-}
-
-TEST(OnePoleSmoother, CoversItsShareOfTheRemainingDistance)
-{
-    OnePoleSmoother s(0.997);
-    s.Restart();
-    EXPECT_NEAR(s.Step(1.0), 0.003, 1e-15);
-    EXPECT_NEAR(s.Step(1.0), 0.003 + 0.997 * 0.003, 1e-15);
-    s.a = 0.95;
-    s.Restart();
-    EXPECT_DOUBLE_EQ(s.b, 1.0 - 0.95);
-    EXPECT_EQ(s.z, 0.0);
 }
 
 TEST(TempoInfo, BeatIsAQuarterNoteWhateverTheSignature)
