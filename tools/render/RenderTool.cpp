@@ -1,0 +1,546 @@
+#include "tools/render/RenderTool.h"
+
+#include "framework/IPlugBase.h"
+#include "plugin/Delay.h"
+#include "presets/PresetFile.h"
+#include "presets/PresetName.h"
+#include "tools/render/DemoPhrase.h"
+#include "tools/render/Renderer.h"
+#include "tools/render/Setups.h"
+#include "tools/render/TailEstimate.h"
+#include "tools/render/TextNumbers.h"
+#include "tools/render/WavFile.h"
+#include "tools/render/WaveformPicture.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iomanip>
+#include <set>
+#include <sstream>
+
+namespace zelbor::render
+{
+namespace
+{
+
+constexpr double kDefaultTailCap = 30.0;
+constexpr double kBenchSeconds = 60.0;
+
+// Lets the preset reader work on the hosted effect.
+class PresetLoadTarget : public PresetTarget
+{
+public:
+    explicit PresetLoadTarget(EffectHost& host) : mHost(host) {}
+    IPlugBase& Plugin() override { return mHost.Plugin(); }
+    void ShowPresetName(const char*) override {}
+    void SetReadoutText(const char*) override {}
+    void RestartFadeIn() override
+    {
+        if (auto* delay = dynamic_cast<Delay*>(&mHost.PluginVST()))
+        {
+            delay->RestartFadeIn();
+        }
+    }
+
+private:
+    EffectHost& mHost;
+};
+
+class NameCollector : public PresetLineSink
+{
+public:
+    void Value(const char* name, double) override { names.emplace_back(name); }
+    std::vector<std::string> names;
+};
+
+bool LoadPreset(EffectHost& host, const std::string& path, std::string& error,
+                std::ostream& warnings)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+    {
+        error = "cannot read preset " + path + ": no such file";
+        return false;
+    }
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+    {
+        error = "cannot read preset " + path;
+        return false;
+    }
+    NameCollector lines;
+    const bool headerOk = ReadPresetStream(file, lines);
+    std::fclose(file);
+    if (!headerOk)
+    {
+        error = "cannot use preset " + path + ": it does not start with a \"Delay V1.0\" header";
+        return false;
+    }
+    for (const std::string& name : lines.names)
+    {
+        if (FindParamIndexByName(host.Plugin(), name.c_str()) < 0)
+        {
+            warnings << "zelbor-render: warning: preset " << path << " names parameter \"" << name
+                     << "\", which the effect does not have; ignored\n";
+        }
+    }
+    PresetLoadTarget target(host);
+    PresetName presetName;
+    if (!LoadPresetFile(target, presetName, path.c_str()))
+    {
+        error = "cannot read preset " + path;
+        return false;
+    }
+    return true;
+}
+
+std::string Decibels(double linear)
+{
+    if (!(linear > 0.0))
+    {
+        return "-inf dB";
+    }
+    return FormatNumber(20.0 * std::log10(linear), 1) + " dB";
+}
+
+void PrintLevels(std::ostream& out, const char* what, const AudioBuffer& audio)
+{
+    for (int c = 0; c < 2; ++c)
+    {
+        const std::vector<float>& s = c == 0 ? audio.left : audio.right;
+        double peak = 0.0;
+        double sum = 0.0;
+        for (float v : s)
+        {
+            peak = std::max(peak, double(std::fabs(v)));
+            sum += double(v) * double(v);
+        }
+        const double rms = s.empty() ? 0.0 : std::sqrt(sum / double(s.size()));
+        out << "  " << what << (c == 0 ? " L" : " R") << ": peak " << Decibels(peak) << ", rms "
+            << Decibels(rms) << "\n";
+    }
+}
+
+bool OutputFolderUsable(const std::string& path, std::string& error)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !fs::is_directory(folder, ec))
+    {
+        error = "cannot write " + path + ": the folder " + folder.string() + " does not exist";
+        return false;
+    }
+    if (fs::is_directory(path, ec))
+    {
+        error = "cannot write " + path + ": it is a folder";
+        return false;
+    }
+    return true;
+}
+
+std::string Title(const RenderOptions& o)
+{
+    if (o.dry)
+    {
+        return "DRY";
+    }
+    if (!o.setupName.empty())
+    {
+        return o.setupName;
+    }
+    if (!o.presetPath.empty())
+    {
+        return std::filesystem::path(o.presetPath).stem().string();
+    }
+    return o.params.empty() ? "DEFAULTS" : "CUSTOM";
+}
+
+int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
+{
+    const double rate = o.sampleRate;
+    const AudioBuffer noise = MakeNoise(rate, kBenchSeconds, 0.25f, 12345u);
+    RenderSettings settings;
+    settings.prerollSeconds = 0.0;
+    settings.useDouble = o.useDouble;
+
+    // Two runs in one process: the plain defaults (two taps) as the baseline,
+    // then all eight taps.
+    double seconds[2] = {0.0, 0.0};
+    for (int run = 0; run < 2; ++run)
+    {
+        std::string error;
+        auto host = EffectHost::Create(error);
+        if (!host)
+        {
+            err << "zelbor-render: " << error << "\n";
+            return kExitEffectFailed;
+        }
+        RenderOptions config = o;
+        config.params.clear();
+        if (run == 1)
+        {
+            config.params = BenchSetup().params;
+            config.params.insert(config.params.end(), o.params.begin(), o.params.end());
+        }
+        if (!ConfigureEffect(*host, config, rate, error, err))
+        {
+            err << "zelbor-render: " << error << "\n";
+            return kExitUsage;
+        }
+        host->Resume();
+        const auto start = std::chrono::steady_clock::now();
+        const AudioBuffer rendered = RenderThroughEffect(*host, noise, settings);
+        seconds[run] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!AllFinite(rendered))
+        {
+            err << "zelbor-render: the effect produced samples that are not numbers\n";
+            return kExitEffectFailed;
+        }
+    }
+    const double rtfBase = kBenchSeconds / std::max(seconds[0], 1e-9);
+    const double rtf = kBenchSeconds / std::max(seconds[1], 1e-9);
+    out << "bench: " << FormatNumber(kBenchSeconds, 0) << " s of stereo noise at "
+        << FormatNumber(rate, 0) << " Hz, block " << o.blockSize << ", "
+        << (o.useDouble ? "64-bit" : "32-bit") << " process callback\n";
+    out << "  eight taps active: " << FormatNumber(seconds[1], 3) << " s, "
+        << FormatNumber(rtf, 1) << "x real time\n";
+    out << "  baseline (defaults, two taps): " << FormatNumber(seconds[0], 3) << " s, "
+        << FormatNumber(rtfBase, 1) << "x real time\n";
+    out << "  eight taps cost " << FormatNumber(seconds[1] / std::max(seconds[0], 1e-9), 2)
+        << " times the baseline\n";
+    return kExitOk;
+}
+
+} // namespace
+
+bool ApplyParam(EffectHost& host, const ParamAssignment& a, std::string& error,
+                std::ostream& warnings)
+{
+    const int index = host.FindParam(a.name);
+    if (index < 0)
+    {
+        error = "unknown parameter \"" + a.name + "\"";
+        const std::vector<std::string> similar = host.SimilarNames(a.name);
+        if (!similar.empty())
+        {
+            error += "; did you mean ";
+            for (std::size_t i = 0; i < similar.size(); ++i)
+            {
+                error += (i ? ", " : "") + similar[i];
+            }
+            error += "?";
+        }
+        error += " (see --list-params)";
+        return false;
+    }
+    const ParamDescription d = host.Describe(index);
+    const ParamConversion c = ConvertParamText(d, a.value);
+    if (!c.ok)
+    {
+        error = c.error;
+        return false;
+    }
+    const double held = host.SetPlainValue(index, c.plain);
+    const double tolerance = d.isChoice ? 0.01 : 1e-4 * (d.maximum - d.minimum) + 1e-9;
+    if (std::fabs(held - c.plain) > tolerance)
+    {
+        warnings << "zelbor-render: warning: " << a.name << " holds " << FormatShort(held)
+                 << " after being set to " << FormatShort(c.plain) << "\n";
+    }
+    return true;
+}
+
+bool ConfigureEffect(EffectHost& host, const RenderOptions& o, double sampleRate,
+                     std::string& error, std::ostream& warnings)
+{
+    host.SetTempo(o.tempo, o.timeSigNumerator, o.timeSigDenominator);
+    host.Prepare(sampleRate, o.blockSize);
+    if (!o.presetPath.empty() && !LoadPreset(host, o.presetPath, error, warnings))
+    {
+        return false;
+    }
+    if (!o.setupName.empty())
+    {
+        const Setup* setup = FindSetup(o.setupName);
+        if (!setup)
+        {
+            error = "unknown setup \"" + o.setupName + "\" (see --list-setups)";
+            return false;
+        }
+        for (const ParamAssignment& a : setup->params)
+        {
+            if (!ApplyParam(host, a, error, warnings))
+            {
+                error = "setup " + setup->name + ": " + error;
+                return false;
+            }
+        }
+    }
+    for (const ParamAssignment& a : o.params)
+    {
+        if (!ApplyParam(host, a, error, warnings))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ListParams(const EffectHost& host, std::ostream& out)
+{
+    out << "index  name       value        range or choices\n";
+    for (int i = 0; i < host.ParamCount(); ++i)
+    {
+        const std::string name = host.ParamName(i);
+        if (name.empty())
+        {
+            continue;
+        }
+        const ParamDescription d = host.Describe(i);
+        std::string value = host.ParamDisplay(i);
+        const std::string unit = UnitOf(name);
+        if (!d.isChoice && !unit.empty())
+        {
+            value += " " + unit;
+        }
+        std::ostringstream line;
+        line << std::setw(5) << i << "  " << std::left << std::setw(10) << name << " "
+             << std::setw(12) << value << " " << RangeText(d);
+        out << line.str() << "\n";
+    }
+}
+
+int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    const ParseResult parsed = ParseArguments(args);
+    if (!parsed.ok)
+    {
+        err << "zelbor-render: " << parsed.error << "\n";
+        return kExitUsage;
+    }
+    const RenderOptions& o = parsed.options;
+    if (o.help)
+    {
+        out << UsageText();
+        return kExitOk;
+    }
+    if (!o.setupName.empty() && !o.presetPath.empty())
+    {
+        err << "zelbor-render: --setup and --preset both give every starting value; use one\n";
+        return kExitUsage;
+    }
+    if (!o.setupName.empty() && !FindSetup(o.setupName))
+    {
+        err << "zelbor-render: unknown setup \"" << o.setupName << "\" (see --list-setups)\n";
+        return kExitUsage;
+    }
+    if (o.listSetups)
+    {
+        for (const Setup& s : BuiltInSetups())
+        {
+            out << std::left << std::setw(10) << s.name << " " << s.description << "\n";
+        }
+        if (!o.listParams)
+        {
+            return kExitOk;
+        }
+    }
+    if (o.bench)
+    {
+        return RunBench(o, out, err);
+    }
+
+    std::string error;
+    if (!o.outputPath.empty() && !OutputFolderUsable(o.outputPath, error))
+    {
+        err << "zelbor-render: " << error << "\n";
+        return kExitUsage;
+    }
+    if (!o.picturePath.empty() && !OutputFolderUsable(o.picturePath, error))
+    {
+        err << "zelbor-render: " << error << "\n";
+        return kExitUsage;
+    }
+
+    // The input fixes the rate; the demo phrase takes --rate.
+    AudioBuffer input;
+    int fileChannels = 2;
+    if (!o.inputPath.empty())
+    {
+        if (!ReadAudioFile(o.inputPath, input, fileChannels, error))
+        {
+            err << "zelbor-render: " << error << "\n";
+            return kExitUsage;
+        }
+        if (o.sampleRateGiven && std::fabs(o.sampleRate - input.sampleRate) > 0.5)
+        {
+            err << "zelbor-render: --rate " << FormatShort(o.sampleRate) << " differs from the rate of "
+                << o.inputPath << " (" << FormatShort(input.sampleRate)
+                << " Hz); the output keeps the input's rate and nothing is resampled\n";
+            return kExitUsage;
+        }
+    }
+    else if (!o.listParams)
+    {
+        input = SynthesiseDemoPhrase(o.sampleRate, o.tempo);
+    }
+    const double rate = o.inputPath.empty() ? o.sampleRate : input.sampleRate;
+
+    std::unique_ptr<EffectHost> host;
+    if (!o.dry)
+    {
+        host = EffectHost::Create(error);
+        if (!host)
+        {
+            err << "zelbor-render: " << error << "\n";
+            return kExitEffectFailed;
+        }
+        if (!ConfigureEffect(*host, o, rate, error, err))
+        {
+            err << "zelbor-render: " << error << "\n";
+            return kExitUsage;
+        }
+    }
+    if (o.listParams)
+    {
+        if (!host)
+        {
+            err << "zelbor-render: --list-params needs the effect (not --dry)\n";
+            return kExitUsage;
+        }
+        ListParams(*host, out);
+        return kExitOk;
+    }
+
+    RenderSettings settings;
+    settings.prerollSeconds = o.prerollSeconds;
+    settings.useDouble = o.useDouble;
+    EngineSettings engine;
+    if (host)
+    {
+        engine = SettingsFromParams([&](const std::string& n) { return host->ValueByName(n); },
+                                    o.tempo, rate);
+    }
+    if (o.tailSeconds >= 0.0)
+    {
+        settings.tailSeconds = o.tailSeconds;
+    }
+    else if (host)
+    {
+        settings.tailSeconds = EstimateTailSeconds(engine, -90.0, kDefaultTailCap);
+        settings.trimTail = true;
+    }
+    if (o.dry)
+    {
+        settings.tailSeconds = 0.0;
+    }
+
+    AudioBuffer output;
+    double rtf = 0.0;
+    if (host)
+    {
+        host->Resume();
+        Progress progress(err, !o.quiet, input.Seconds() + settings.tailSeconds);
+        output = RenderThroughEffect(*host, input, settings, &progress);
+        progress.Finish();
+        rtf = progress.RealTimeFactor(output.Seconds());
+        if (!AllFinite(output))
+        {
+            err << "zelbor-render: the effect produced samples that are not numbers; nothing "
+                   "written\n";
+            return kExitEffectFailed;
+        }
+    }
+    else
+    {
+        output = input;
+    }
+
+    if (!WriteWavFile(o.outputPath, output, error))
+    {
+        err << "zelbor-render: " << error << "\n";
+        return kExitUsage;
+    }
+    if (!o.quiet)
+    {
+        out << "wrote " << o.outputPath << ": " << FormatNumber(output.Seconds(), 2) << " s ("
+            << (o.inputPath.empty() ? "demo phrase " : "input ") << FormatNumber(input.Seconds(), 2)
+            << " s + tail " << FormatNumber(output.Seconds() - input.Seconds(), 2) << " s), "
+            << FormatShort(rate) << " Hz, 32-bit float stereo";
+        if (host)
+        {
+            out << ", " << FormatNumber(rtf, 1) << "x real time";
+        }
+        out << "\n";
+    }
+
+    std::vector<EchoMark> echoes;
+    const bool wantEchoes = host && (!o.picturePath.empty() || o.stats);
+    if (wantEchoes)
+    {
+        // A second instance with the same settings answers a single click.
+        auto probe = EffectHost::Create(error);
+        if (probe && ConfigureEffect(*probe, o, rate, error, err))
+        {
+            probe->Resume();
+            const double longest = LongestHeardDelaySeconds(engine);
+            const double seconds = std::clamp(longest * 8.0 + 0.05, 0.25, 8.0);
+            echoes = MeasureEchoes(*probe, seconds, settings);
+        }
+    }
+    if (o.stats)
+    {
+        out << "levels:\n";
+        PrintLevels(out, "input ", input);
+        PrintLevels(out, "output", output);
+        if (host)
+        {
+            out << "tail: " << FormatNumber(settings.tailSeconds, 2) << " s "
+                << (o.tailSeconds >= 0.0 ? "(given)" : "(computed; cut at -90 dBFS)") << "\n";
+            out << "echoes of a click (ms after it, level):";
+            if (echoes.empty())
+            {
+                out << " none";
+            }
+            out << "\n";
+            for (std::size_t i = 0; i < echoes.size() && i < 12; ++i)
+            {
+                out << "  " << FormatNumber(echoes[i].seconds * 1000.0, 1) << " ms  "
+                    << FormatNumber(echoes[i].levelDb, 1) << " dB\n";
+            }
+        }
+    }
+    if (!o.picturePath.empty())
+    {
+        WaveformPictureSpec spec;
+        spec.title = Title(o);
+        std::string sub = FormatShort(o.tempo) + " BPM  " + std::to_string(o.timeSigNumerator) + "/" +
+                          std::to_string(o.timeSigDenominator) + "  " + FormatShort(rate) + " HZ";
+        if (!o.inputPath.empty())
+        {
+            sub += "  " + std::filesystem::path(o.inputPath).filename().string();
+        }
+        spec.subtitle = sub;
+        spec.dry = &input;
+        spec.wet = host ? &output : nullptr;
+        spec.onsetSeconds = FirstOnsetSeconds(input);
+        spec.echoes = echoes;
+        const Canvas picture = DrawWaveform(spec);
+        if (!picture.WritePng(o.picturePath, error))
+        {
+            err << "zelbor-render: " << error << "\n";
+            return kExitUsage;
+        }
+        if (!o.quiet)
+        {
+            out << "wrote " << o.picturePath << "\n";
+        }
+    }
+    return kExitOk;
+}
+
+} // namespace zelbor::render
