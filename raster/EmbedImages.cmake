@@ -1,0 +1,22 @@
+# Turns every PNG named in a resource script (lines: <id> PNG "<file>") into
+# a byte array of a C++ source that registers them in the image table.
+# Usage: cmake -DRC=<script> -DOUT=<source> -P EmbedImages.cmake
+get_filename_component(dir ${RC} DIRECTORY)
+file(STRINGS ${RC} lines REGEX "^[0-9]+[ \t]+PNG[ \t]+\"")
+set(body "// Generated from ${RC}; do not edit.\n#include \"platform/ImageTable.h\"\n\nnamespace\n{\n")
+set(table "")
+foreach(line ${lines})
+  string(REGEX REPLACE "^([0-9]+)[ \t]+PNG[ \t]+\"([^\"]+)\".*" "\\1" id "${line}")
+  string(REGEX REPLACE "^([0-9]+)[ \t]+PNG[ \t]+\"([^\"]+)\".*" "\\2" name "${line}")
+  file(READ ${dir}/${name} hex HEX)
+  string(LENGTH "${hex}" len)
+  math(EXPR bytes "${len} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," arr "${hex}")
+  string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){24})" "\\1\n" arr "${arr}")
+  string(APPEND body "const unsigned char image${id}[${bytes}] = {\n${arr}};\n\n")
+  string(APPEND table "    {${id}, image${id}, sizeof(image${id})},\n")
+endforeach()
+string(APPEND body "const ImageTableEntry entries[] = {\n${table}};\n\n")
+string(APPEND body "const bool registered = (RegisterImageTable(entries, sizeof(entries) / sizeof(entries[0])), true);\n} // namespace\n")
+file(WRITE ${OUT}.tmp "${body}")
+file(RENAME ${OUT}.tmp ${OUT})
