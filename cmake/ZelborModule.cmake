@@ -1,10 +1,20 @@
 # The loadable effect module: Zelbor.dll on Windows, Zelbor.so natively.
 # The exported entry lives in framework/vst/module/ and is compiled only into
-# the module (and into tools that host the effect in-process).
+# the module (tools that host the effect in-process call CreateEffectInstance
+# from zelbor_vst instead). The module exists once the effect library has
+# sources.
 set(ZELBOR_ENTRY_SOURCE ${PROJECT_SOURCE_DIR}/framework/vst/module/ModuleEntry.cpp)
-if(TARGET zelbor_plugin AND EXISTS ${ZELBOR_ENTRY_SOURCE})
+set(zelbor_have_effect OFF)
+if(TARGET zelbor_plugin)
+  get_target_property(zelbor_plugin_type zelbor_plugin TYPE)
+  if(NOT zelbor_plugin_type STREQUAL "INTERFACE_LIBRARY")
+    set(zelbor_have_effect ON)
+  endif()
+endif()
+
+if(zelbor_have_effect AND EXISTS ${ZELBOR_ENTRY_SOURCE})
   set(module_sources ${ZELBOR_ENTRY_SOURCE})
-  if(WIN32 AND EXISTS ${PROJECT_SOURCE_DIR}/framework/vst/module/Zelbor.def)
+  if(WIN32)
     list(APPEND module_sources ${PROJECT_SOURCE_DIR}/framework/vst/module/Zelbor.def)
   endif()
   if(COMMAND zelbor_add_image_resources)
@@ -13,9 +23,19 @@ if(TARGET zelbor_plugin AND EXISTS ${ZELBOR_ENTRY_SOURCE})
   endif()
   add_library(zelbor_module SHARED ${module_sources})
   target_link_libraries(zelbor_module PRIVATE zelbor_plugin)
+  # ZELBOR_MODULE adds the second entry name "main".
+  target_compile_definitions(zelbor_module PRIVATE ZELBOR_MODULE)
   set_target_properties(zelbor_module PROPERTIES
     OUTPUT_NAME Zelbor PREFIX ""
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  if(WIN32)
+    # Only the two entries of Zelbor.def are exported.
+    target_link_options(zelbor_module PRIVATE -Wl,--exclude-all-symbols)
+  else()
+    # The static libraries are built with default visibility; keep their
+    # symbols out of the module's dynamic symbol table.
+    target_link_options(zelbor_module PRIVATE -Wl,--exclude-libs,ALL)
+  endif()
 endif()

@@ -1,7 +1,6 @@
 #include "framework/vst/EffectEntry.h"
 
 #include "framework/vst/IPlugVST.h"
-#include "framework/vst/PluginFactory.h"
 #include "platform/PlugLock.h"
 
 #include <new>
@@ -17,13 +16,15 @@ PlugLock& InstanceLock()
 }
 } // namespace
 
-AEffect* CreateEffectInstance(audioMasterCallback hostCallback)
+AEffect* CreateEffectInstance(audioMasterCallback hostCallback, PluginFactoryProc factory)
 {
+    if (!factory)
+        return nullptr;
     PlugLockGuard guard(InstanceLock());
     IPlugVST* plug = nullptr;
     try
     {
-        plug = CreatePluginInstance(hostCallback);
+        plug = factory(hostCallback);
         if (!plug)
             return nullptr;
         PlugLockGuard plugGuard(plug->Lock());

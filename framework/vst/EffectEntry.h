@@ -2,7 +2,12 @@
 
 #include "framework/vst/VstAbi.h"
 
-// One instance for a host: created under the process-wide instance lock with
-// CreatePluginInstance, given at least one program, and returned as the
-// record the host works with. Null when the effect cannot be created.
-AEffect* CreateEffectInstance(audioMasterCallback hostCallback);
+class IPlugVST;
+
+// Makes one effect object for a host (CreatePluginInstance in the module).
+using PluginFactoryProc = IPlugVST* (*)(audioMasterCallback hostCallback);
+
+// One instance for a host: created with factory under the process-wide
+// instance lock, given at least one program, and returned as the record the
+// host works with. Null when the effect cannot be created.
+AEffect* CreateEffectInstance(audioMasterCallback hostCallback, PluginFactoryProc factory);

@@ -1,7 +1,6 @@
 #include "VstTestSupport.h"
 
 #include "framework/vst/EffectEntry.h"
-#include "framework/vst/PluginFactory.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +10,23 @@
 
 namespace
 {
-int gFactoryPrograms = 3;
-} // namespace
+IPlugVST* MakeTestEffect(audioMasterCallback hostCallback)
+{
+    return new TestEffect(hostCallback);
+}
 
-// The factory the entry calls; the test effect stands in for the real one.
-IPlugVST* CreatePluginInstance(audioMasterCallback hostCallback)
+IPlugVST* MakeTestEffectWithoutPrograms(audioMasterCallback hostCallback)
 {
     TestEffectOptions options;
-    options.programs = gFactoryPrograms;
+    options.programs = 0;
     return new TestEffect(hostCallback, options);
 }
 
-namespace
+IPlugVST* MakeNothing(audioMasterCallback)
 {
+    return nullptr;
+}
+
 void Close(AEffect* effect)
 {
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
@@ -97,9 +100,9 @@ TEST(VstRecord, AttachedEditorSetsFlagAndRectangle)
 
 TEST(VstEntry, CreatesInstancesWithAtLeastOneProgram)
 {
-    gFactoryPrograms = 0;
-    AEffect* effect = CreateEffectInstance(nullptr);
-    gFactoryPrograms = 3;
+    EXPECT_EQ(CreateEffectInstance(nullptr, &MakeNothing), nullptr);
+    EXPECT_EQ(CreateEffectInstance(nullptr, nullptr), nullptr);
+    AEffect* effect = CreateEffectInstance(nullptr, &MakeTestEffectWithoutPrograms);
     ASSERT_NE(effect, nullptr);
     EXPECT_EQ(effect->numPrograms, 1);
     char name[64] = "x";
@@ -108,8 +111,8 @@ TEST(VstEntry, CreatesInstancesWithAtLeastOneProgram)
     Close(effect);
 
     AEffect* results[2] = {};
-    std::thread a([&] { results[0] = CreateEffectInstance(nullptr); });
-    std::thread b([&] { results[1] = CreateEffectInstance(nullptr); });
+    std::thread a([&] { results[0] = CreateEffectInstance(nullptr, &MakeTestEffect); });
+    std::thread b([&] { results[1] = CreateEffectInstance(nullptr, &MakeTestEffect); });
     a.join();
     b.join();
     ASSERT_TRUE(results[0] && results[1]);
