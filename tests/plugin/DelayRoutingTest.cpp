@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "DelayTestUtil.h"
+#include "framework/StateChunk.h"
+#include "plugin/DelayRouting.h"
+
+namespace
+{
+
+constexpr int A = 0, B = 1, C = 2, D = 3, E = 4;
+
+struct Wiring
+{
+    RoutingInput in{};
+    Wiring()
+    {
+        for (int i = 0; i < kNumTaps; ++i)
+        {
+            in.inputPort[i] = 0;
+            in.sourceTap[i] = kNoTap;
+            in.mains[i] = false;
+        }
+    }
+    std::vector<int> Order() const
+    {
+        RoutingResult r;
+        ComputeRouting(in, r);
+        return std::vector<int>(r.order, r.order + r.orderCount);
+    }
+};
+
+std::vector<int> Order(const Delay& d)
+{
+    std::vector<int> v;
+    for (int k = 0; k < d.ProcessingOrderCount(); ++k)
+    {
+        v.push_back(d.ProcessingOrderLine(k));
+    }
+    return v;
+}
+
+} // namespace
+
+TEST(DelayRouting, OrderFollowsLevelsStably)
+{
+    Wiring s;
+    EXPECT_TRUE(s.Order().empty()); // nothing fed, nothing on the mains
+
+    // E <- D <- C(input, not on the mains) ; A input on the mains; B <- E.
+    s.in.inputPort[C] = 1;
+    s.in.sourceTap[D] = C;
+    s.in.sourceTap[E] = D;
+    s.in.sourceTap[B] = E;
+    s.in.inputPort[A] = 2;
+    s.in.mains[A] = true;
+    s.in.mains[B] = true;
+    EXPECT_EQ(s.Order(), (std::vector<int>{A, C, D, E, B}));
+
+    RoutingResult r;
+    ComputeRouting(s.in, r);
+    EXPECT_EQ(r.lineLevel[B], 3);
+    EXPECT_EQ(r.lineOutputDistance[C], 7);
+    EXPECT_EQ(r.lineOutputDistance[B], 1);
+    EXPECT_TRUE(r.tapActive[C]);
+    EXPECT_FALSE(r.tapActive[5]);
+    ASSERT_EQ(r.tapFedCount[C], 1);
+    EXPECT_EQ(r.tapFedLines[C][0], D);
+
+    // Taking B off the mains: the whole chain reaches nothing and drops out.
+    s.in.mains[B] = false;
+    EXPECT_EQ(s.Order(), (std::vector<int>{A}));
+
+    // A line with a port and a source sits at level 0 and keeps letter order
+    // among its level.
+    s.in.mains[B] = true;
+    s.in.inputPort[B] = 1;
+    EXPECT_EQ(s.Order(), (std::vector<int>{A, B, C, D, E}));
+}
+
+TEST(DelayRouting, LoopsNeverRunAndTerminate)
+{
+    Wiring s;
+    s.in.sourceTap[A] = B;
+    s.in.sourceTap[B] = A;
+    s.in.mains[A] = s.in.mains[B] = true;
+    RoutingResult r;
+    ComputeRouting(s.in, r);
+    EXPECT_LT(r.lineLevel[A], 0);
+    EXPECT_LT(r.lineLevel[B], 0);
+    EXPECT_EQ(r.orderCount, 0);
+
+    s.in.sourceTap[C] = C;
+    s.in.mains[C] = true;
+    ComputeRouting(s.in, r);
+    EXPECT_LT(r.lineLevel[C], 0);
+}
+
+TEST(DelayRouting, SourceRules)
+{
+    int src[kNumTaps];
+    for (int& v : src)
+    {
+        v = kNoTap;
+    }
+    EXPECT_FALSE(SourceChangeAllowed(src, A, A)); // its own tap
+    EXPECT_TRUE(SourceChangeAllowed(src, A, B));
+    EXPECT_TRUE(SourceChangeAllowed(src, A, kNoTap));
+
+    src[B] = A; // A -> B -> C
+    src[C] = B;
+    EXPECT_FALSE(SourceChangeAllowed(src, A, C)); // C is downstream of A
+    EXPECT_FALSE(SourceChangeAllowed(src, A, B));
+    EXPECT_FALSE(SourceChangeAllowed(src, C, A)); // A is further upstream
+    EXPECT_FALSE(SourceChangeAllowed(src, C, B)); // the current source again
+    EXPECT_TRUE(SourceChangeAllowed(src, C, D));
+    EXPECT_TRUE(SourceChangeAllowed(src, C, kNoTap));
+    EXPECT_TRUE(SourceChangeAllowed(src, D, C));
+    EXPECT_TRUE(SourceClosesLoop(src, B, C));
+    EXPECT_FALSE(SourceClosesLoop(src, C, A));
+}
+
+TEST(DelayRouting, DefaultsAndParameterChanges)
+{
+    Delay d(nullptr);
+    EXPECT_EQ(Order(d), (std::vector<int>{A, B}));
+    EXPECT_TRUE(d.Tap(A).active);
+    EXPECT_FALSE(d.Tap(C).active);
+    EXPECT_EQ(d.Line(A).inputPort, 1);
+    EXPECT_EQ(d.Line(B).inputPort, 2);
+
+    // A -> B -> C chain set through the parameters.
+    SetParam(d, kBaseRx + B, A);
+    SetParam(d, kBaseIn + B, 0);
+    SetParam(d, kBaseRx + C, B);
+    SetParam(d, kBaseMains + C, 1);
+    EXPECT_EQ(Order(d), (std::vector<int>{A, B, C}));
+    EXPECT_EQ(d.Line(C).sourceTapRef, &d.Tap(B));
+
+    // Refusals keep the engine as it was while the parameter shows the request.
+    SetParam(d, kBaseRx + A, A);
+    EXPECT_EQ(d.Line(A).sourceTap, kNoTap);
+    SetParam(d, kBaseRx + C, A);
+    EXPECT_EQ(d.Line(C).sourceTap, B);
+    EXPECT_STREQ(d.ReadoutText(), "A");
+    SetParam(d, kBaseRx + A, C);
+    EXPECT_EQ(d.Line(A).sourceTap, kNoTap);
+    EXPECT_EQ(d.GetParam(kBaseRx + A)->Value(), C);
+
+    // Mains off on a tap that feeds nothing removes its line; on puts it back.
+    SetParam(d, kBaseMains + C, 0);
+    EXPECT_EQ(Order(d), (std::vector<int>{A, B}));
+    SetParam(d, kBaseMains + C, 1);
+    EXPECT_EQ(Order(d), (std::vector<int>{A, B, C}));
+}
+
+TEST(DelayRouting, StoppedLineFallsSilentForItsListeners)
+{
+    Delay d(nullptr);
+    NoModulation(d);
+    // C hears the left input and A; then A loses its input and stops running
+    // while C goes on.
+    SetParam(d, kBaseIn + C, 1);
+    SetParam(d, kBaseRx + C, A);
+    SetParam(d, kBaseMains + C, 1);
+    SetParam(d, kBaseTime + A, 5.0);
+    Stereo in(8192);
+    in.l = Tone(in.size(), 440.0);
+    Process(d, in);
+    EXPECT_GT(std::fabs(d.TapOutput(A)), 1e-3);
+    SetParam(d, kBaseIn + A, 0);
+    EXPECT_EQ(Order(d), (std::vector<int>{B, C}));
+    EXPECT_EQ(d.TapOutput(A), 0.0);
+}
+
+TEST(DelayRouting, BulkLoadRestoresRoutingWhateverCameBefore)
+{
+    // State X: A -> B -> C. State Y: C -> B, B -> A (the chain reversed), which
+    // one-at-a-time checks in index order would partly refuse.
+    Delay x(nullptr);
+    SetParam(x, kBaseIn + C, 1);
+    SetParam(x, kBaseIn + B, 0);
+    SetParam(x, kBaseIn + A, 0);
+    SetParam(x, kBaseRx + B, C);
+    SetParam(x, kBaseRx + A, B);
+    StateChunk y;
+    x.WriteParamsToChunk(y);
+    ASSERT_EQ(x.Line(A).sourceTap, B);
+    ASSERT_EQ(x.Line(B).sourceTap, C);
+
+    Delay d(nullptr);
+    SetParam(d, kBaseRx + B, A);
+    SetParam(d, kBaseRx + C, B);
+    ASSERT_EQ(d.Line(C).sourceTap, B);
+    EXPECT_GT(d.UnserializeParams(y, 0), 0);
+    for (int i = 0; i < kNumTaps; ++i)
+    {
+        EXPECT_EQ(d.Line(i).sourceTap, x.Line(i).sourceTap) << i;
+    }
+    EXPECT_EQ(Order(d), Order(x));
+}
