@@ -3,6 +3,7 @@
 #include "framework/IPlugBase.h"
 #include "platform/FileOpen.h"
 #include "presets/AtomicFile.h"
+#include "presets/ByteReader.h"
 #include "presets/PresetName.h"
 
 #include <charconv>
@@ -39,16 +40,10 @@ char Lower(char c)
 class Scanner
 {
 public:
-    explicit Scanner(FILE* file) : mFile(file) {}
+    explicit Scanner(FILE* file) : mIn(file) {}
 
-    int Peek()
-    {
-        int c = std::fgetc(mFile);
-        if (c != EOF)
-            std::ungetc(c, mFile);
-        return c;
-    }
-    int Get() { return std::fgetc(mFile); }
+    int Peek() { return mIn.Peek(); }
+    int Get() { return mIn.Get(); }
     bool AtEnd() { return Peek() == EOF; }
 
     void SkipBlanks()
@@ -218,7 +213,7 @@ private:
             mOverflow = true;
     }
 
-    FILE* mFile;
+    ByteReader mIn;
     char mToken[kMaxNumberToken + 1];
     int mLength = 0;
     bool mOverflow = false;

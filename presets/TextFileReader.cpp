@@ -1,6 +1,7 @@
 #include "presets/TextFileReader.h"
 
-TextFileReader::TextFileReader(FILE* file) : mFile(file), mLine(new char[kMaxLine + 1])
+TextFileReader::TextFileReader(FILE* file)
+    : mFile(file), mReader(std::make_unique<ByteReader>(file)), mLine(new char[kMaxLine + 1])
 {
     mLine[0] = 0;
 }
@@ -13,27 +14,18 @@ TextFileReader::~TextFileReader()
 
 bool TextFileReader::HasMore()
 {
-    if (!mFile)
-        return false;
-    int c = std::fgetc(mFile);
-    if (c == EOF)
-        return false;
-    std::ungetc(c, mFile);
-    return true;
+    return mReader->Peek() != EOF;
 }
 
 void TextFileReader::ReadLine()
 {
     int length = 0;
-    if (mFile)
+    for (int c = mReader->Get(); c != EOF && c != '\n'; c = mReader->Get())
     {
-        for (int c = std::fgetc(mFile); c != EOF && c != '\n'; c = std::fgetc(mFile))
-        {
-            if (c == '\r')
-                continue;
-            if (length < kMaxLine)
-                mLine[length++] = static_cast<char>(c);
-        }
+        if (c == '\r')
+            continue;
+        if (length < kMaxLine)
+            mLine[length++] = static_cast<char>(c);
     }
     mLine[length] = 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "presets/ByteReader.h"
+
 #include <cstdio>
 #include <memory>
 
@@ -30,5 +32,6 @@ protected:
 
 private:
     FILE* mFile;
+    std::unique_ptr<ByteReader> mReader;
     std::unique_ptr<char[]> mLine;
 };

@@ -73,6 +73,15 @@ TEST_F(PresetFileTest, SaveWritesTheExactFormat)
     ASSERT_TRUE(SavePresetFile(target, presetName, path.c_str()));
     std::string text = SavedText(PathFromUtf8(path));
     EXPECT_EQ(text, ReferenceText(target.plug));
+    // Byte for byte what the C library writes in text mode (line ends
+    // included).
+    std::string reference = Utf8(dir.Path() / "reference.txt");
+    FILE* out = std::fopen(reference.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    std::fputs(ReferenceText(target.plug).c_str(), out);
+    std::fclose(out);
+    EXPECT_EQ(ReadBytes(PathFromUtf8(path)), ReadBytes(PathFromUtf8(reference)));
+    fs::remove(PathFromUtf8(reference));
 
     std::istringstream lines(text);
     std::string line, word, name;

@@ -124,6 +124,9 @@ TEST(ReaderFuzz, PresetFiles)
             content = mutate.RandomBytes(400);
             break;
         }
+        // A new file each round: overwriting one in place makes some file
+        // systems write it out to disk every time.
+        path = dir.File("fuzz" + std::to_string(round) + ".preset");
         WriteBytes(PathFromUtf8(path), content);
         FILE* file = OpenFileUtf8(path.c_str(), "rb");
         ASSERT_NE(file, nullptr);
@@ -143,6 +146,7 @@ TEST(ReaderFuzz, PresetFiles)
                 ASSERT_LE(p->Value(), p->Max());
             }
         }
+        fs::remove(PathFromUtf8(path));
     }
     EXPECT_GT(reported, 1000); // the mutations leave plenty of valid lines
 }
@@ -156,6 +160,7 @@ TEST(ReaderFuzz, ConfigurationFiles)
     for (int round = 0; round < 1000; ++round)
     {
         std::string content = round % 2 ? mutate.Mutate(valid) : mutate.RandomBytes(1200);
+        path = dir.File("Zelbor" + std::to_string(round) + ".ini");
         WriteBytes(PathFromUtf8(path), content);
         {
             ConfigurationFileReader reader(OpenFileUtf8(path.c_str(), "rb"));
@@ -170,5 +175,6 @@ TEST(ReaderFuzz, ConfigurationFiles)
         ReadConfiguration(items, path.c_str());
         ASSERT_LE(std::strlen(items.Text(ConfigItems::PresetFolder)),
                   static_cast<size_t>(TextFileReader::kMaxLine));
+        fs::remove(PathFromUtf8(path));
     }
 }
