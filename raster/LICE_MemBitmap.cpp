@@ -64,14 +64,17 @@ bool LICE_MemBitmap::Resize(int w, int h)
     height = h;
 
     long long span = (static_cast<long long>(w) + rowMask) & ~static_cast<long long>(rowMask);
-    long long needed = static_cast<long long>(h) * span * 4;
-    if (needed > MaxBlockBytes - 63)
+    long long needed = 0;
+    if (h > 0 && span > (MaxBlockBytes - 63) / 4 / h)
     {
         // Too large to address: behave as a failed allocation.
         std::free(block);
         block = nullptr;
         allocated = 0;
-        needed = 0;
+    }
+    else
+    {
+        needed = static_cast<long long>(h) * span * 4;
     }
 
     if (needed > 0)

@@ -45,8 +45,8 @@ struct NearestRotSampler
 {
     static bool Sample(const Surface& s, const Area& a, long long px, long long py, uint32_t& out)
     {
-        const long long x = px >> 16;
-        const long long y = py >> 16;
+        const long long x = (px + 0x8000) >> 16;
+        const long long y = (py + 0x8000) >> 16;
         if (x < a.minX || x >= a.maxX || y < a.minY || y >= a.maxY)
         {
             return false;
@@ -172,15 +172,13 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
     double sy = srcy;
     double sw = srcw;
     double sh = srch;
-    // Mirroring as in the scaled copy: the sample grid is reversed along the
-    // axis, starting one step inside the far edge.
+    // A negative size mirrors: the source rectangle is walked from its far edge.
     if (dw < 0)
     {
         dw = -dw;
         dx -= dw;
         sx += sw;
         sw = -sw;
-        sx += sw / static_cast<double>(dw);
     }
     if (dh < 0)
     {
@@ -188,7 +186,6 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
         dy -= dh;
         sy += sh;
         sh = -sh;
-        sy += sh / static_cast<double>(dh);
     }
 
     const double c = std::cos(static_cast<double>(angle));
@@ -204,8 +201,13 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
     // centre moved by the centre offset.
     const float termX = static_cast<float>((dw * xs * c + dh * xs * sn - sw) / 2 - centreOffsetX);
     const float termY = static_cast<float>((-dw * ys * sn + dh * ys * c - sh) / 2 - centreOffsetY);
-    double x0 = sx - termX;
-    double y0 = sy - termY;
+    // That maps the destination's pixel corners; the pixels are sampled at
+    // their centres, so that a turn by a quarter or a half, or a mirror,
+    // moves every pixel exactly. The position kept is half a pixel before
+    // the centre's source point: bilinear sampling interpolates from there,
+    // nearest sampling rounds it.
+    double x0 = sx - termX + 0.5 * (colX + rowX) - 0.5;
+    double y0 = sy - termY + 0.5 * (colY + rowY) - 0.5;
 
     if (dx < 0)
     {
@@ -235,12 +237,14 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
     }
 
     const int ia = WeightToInt(weight);
-    const long long fx0 = static_cast<long long>(x0 * 65536.0);
-    const long long fy0 = static_cast<long long>(y0 * 65536.0);
-    const long long fcolX = static_cast<long long>(colX * 65536.0);
-    const long long fcolY = static_cast<long long>(colY * 65536.0);
-    const long long frowX = static_cast<long long>(rowX * 65536.0);
-    const long long frowY = static_cast<long long>(rowY * 65536.0);
+    // 16.16 fixed point, rounded so that the steps of whole turns (where the
+    // sine and cosine are a hair off 0 and 1) stay exact.
+    const long long fx0 = std::llround(x0 * 65536.0);
+    const long long fy0 = std::llround(y0 * 65536.0);
+    const long long fcolX = std::llround(colX * 65536.0);
+    const long long fcolY = std::llround(colY * 65536.0);
+    const long long frowX = std::llround(rowX * 65536.0);
+    const long long frowY = std::llround(rowY * 65536.0);
     const int ox = static_cast<int>(dx);
     const int oy = static_cast<int>(dy);
     const int w = static_cast<int>(dw);
