@@ -59,7 +59,6 @@ const Event kEvents[] = {
     {10, Voice::Hat, 0, 0.5f, 0.7f},
     {10, Voice::Pluck, 69, 0.8f, 0.6f},
     {12, Voice::Snare, 0, 0.6f, 0.55f},
-    {14, Voice::Hat, 0, 0.4f, 0.7f},
     // bar 2
     {16, Voice::Kick, 0, 0.9f, 0.5f},
     {16, Voice::Pluck, 67, 0.85f, 0.6f},
@@ -70,7 +69,6 @@ const Event kEvents[] = {
     {26, Voice::Hat, 0, 0.5f, 0.7f},
     {28, Voice::Snare, 0, 0.6f, 0.55f},
     {28, Voice::Pluck, 60, 0.75f, 0.35f},
-    {30, Voice::Hat, 0, 0.4f, 0.7f},
     // bar 3
     {32, Voice::Kick, 0, 0.9f, 0.5f},
     {32, Voice::Pluck, 57, 0.9f, 0.35f},
@@ -81,8 +79,6 @@ const Event kEvents[] = {
     {42, Voice::Pluck, 72, 0.8f, 0.6f},
     {42, Voice::Hat, 0, 0.5f, 0.7f},
     {44, Voice::Snare, 0, 0.6f, 0.55f},
-    {45, Voice::Pluck, 71, 0.6f, 0.7f},
-    {46, Voice::Pluck, 69, 0.6f, 0.3f},
     // bar 4: one note, then room for the echoes
     {48, Voice::Kick, 0, 0.9f, 0.5f},
     {48, Voice::Pluck, 57, 0.95f, 0.5f},
@@ -98,9 +94,13 @@ double MidiToHz(int note)
 // Karplus-Strong string: a delay line one period long filled with a filtered
 // noise burst, recirculated through a two-point average and a fractional
 // delay allpass for exact tuning.
-std::vector<float> Pluck(double rate, double hz, float velocity, double seconds, Noise& noise)
+// The string is damped (as by a lifted finger) after gate seconds, so the
+// notes stay short and leave room to hear the echoes.
+std::vector<float> Pluck(double rate, double hz, float velocity, double gate, Noise& noise)
 {
-    const std::size_t total = std::size_t(seconds * rate);
+    constexpr double kDamp = 0.04; // time constant of the damping after the gate
+    const std::size_t total = std::size_t((gate + 5.0 * kDamp) * rate);
+    const std::size_t gateEnd = std::size_t(gate * rate);
     std::vector<float> out(total, 0.0f);
     const double period = rate / hz - 0.5; // the average adds half a sample
     const std::size_t n = std::max<std::size_t>(2, std::size_t(period));
@@ -130,7 +130,6 @@ std::vector<float> Pluck(double rate, double hz, float velocity, double seconds,
     double prev = 0.0;
     double apIn = 0.0;
     double apOut = 0.0;
-    const std::size_t release = std::size_t(0.02 * rate);
     for (std::size_t i = 0; i < total; ++i)
     {
         const double cur = line[pos];
@@ -142,9 +141,9 @@ std::vector<float> Pluck(double rate, double hz, float velocity, double seconds,
         line[pos] = y;
         pos = pos + 1 == n ? 0 : pos + 1;
         double env = 1.0;
-        if (i + release >= total)
+        if (i > gateEnd)
         {
-            env = double(total - i) / double(release);
+            env = std::exp(-double(i - gateEnd) / (kDamp * rate));
         }
         out[i] = float(cur * velocity * env);
     }
@@ -153,7 +152,7 @@ std::vector<float> Pluck(double rate, double hz, float velocity, double seconds,
 
 std::vector<float> Kick(double rate, float velocity)
 {
-    const std::size_t total = std::size_t(0.45 * rate);
+    const std::size_t total = std::size_t(0.35 * rate);
     std::vector<float> out(total);
     double phase = 0.0;
     for (std::size_t i = 0; i < total; ++i)
@@ -162,7 +161,7 @@ std::vector<float> Kick(double rate, float velocity)
         const double hz = 48.0 + 110.0 * std::exp(-t / 0.035);
         phase += 2.0 * kPi * hz / rate;
         const double attack = std::min(1.0, t / 0.002);
-        out[i] = float(velocity * attack * std::exp(-t / 0.16) * std::sin(phase));
+        out[i] = float(velocity * attack * std::exp(-t / 0.09) * std::sin(phase));
     }
     return out;
 }
@@ -230,15 +229,15 @@ AudioBuffer SynthesiseDemoPhrase(double sampleRate, double tempo)
     {
         const Event& ev = kEvents[e];
         const std::size_t at = std::size_t(ev.sixteenth * sixteenth * sampleRate);
-        // A note rings until the next pluck starts, at most 1.5 s.
-        double ring = 1.5;
+        // A note is held for at most an eighth, and never into the next one.
+        double gate = 2.0 * sixteenth;
         if (ev.voice == Voice::Pluck)
         {
             for (std::size_t f = e + 1; f < n; ++f)
             {
                 if (kEvents[f].voice == Voice::Pluck && kEvents[f].sixteenth > ev.sixteenth)
                 {
-                    ring = std::min(ring, (kEvents[f].sixteenth - ev.sixteenth) * sixteenth + 0.05);
+                    gate = std::min(gate, (kEvents[f].sixteenth - ev.sixteenth) * sixteenth);
                     break;
                 }
             }
@@ -246,7 +245,7 @@ AudioBuffer SynthesiseDemoPhrase(double sampleRate, double tempo)
         switch (ev.voice)
         {
         case Voice::Pluck:
-            MixIn(mix, Pluck(sampleRate, MidiToHz(ev.midiNote), ev.velocity, ring, noise), at,
+            MixIn(mix, Pluck(sampleRate, MidiToHz(ev.midiNote), ev.velocity, gate, noise), at,
                   ev.pan);
             break;
         case Voice::Kick:

@@ -258,8 +258,9 @@ options:
   --tail SECONDS       tail after the input ends, 0 to 300 (default: until
                        the echoes have died below -90 dB, at most 30 s)
   --preroll SECONDS    silence run through the effect before the input, with
-                       the transport stopped, so that its delay times have
-                       settled when the music starts (default 3, not written)
+                       the transport stopped, so that its delay times and
+                       output level have settled when the music starts
+                       (default 3; not written)
   --double             use the 64-bit process callback
   --dry                write the input without the effect (no tail)
   --png FILE           also draw the waveform (dry and wet overlaid, the echo

@@ -293,6 +293,8 @@ bool ConfigureEffect(EffectHost& host, const RenderOptions& o, double sampleRate
 void ListParams(const EffectHost& host, std::ostream& out)
 {
     out << "index  name       value        range or choices\n";
+    std::string previousRange;
+    std::string previousName;
     for (int i = 0; i < host.ParamCount(); ++i)
     {
         const std::string name = host.ParamName(i);
@@ -301,6 +303,19 @@ void ListParams(const EffectHost& host, std::ostream& out)
             continue;
         }
         const ParamDescription d = host.Describe(i);
+        std::string range = RangeText(d);
+        // Long choice lists are shown once per family.
+        const std::string family = name.substr(0, name.find('_'));
+        if (range.size() > 40 && range == previousRange &&
+            previousName.substr(0, previousName.find('_')) == family)
+        {
+            range = "as " + family + "_A";
+        }
+        else
+        {
+            previousRange = range;
+            previousName = name;
+        }
         std::string value = host.ParamDisplay(i);
         const std::string unit = UnitOf(name);
         if (!d.isChoice && !unit.empty())
@@ -309,7 +324,7 @@ void ListParams(const EffectHost& host, std::ostream& out)
         }
         std::ostringstream line;
         line << std::setw(5) << i << "  " << std::left << std::setw(10) << name << " "
-             << std::setw(12) << value << " " << RangeText(d);
+             << std::setw(12) << value << " " << range;
         out << line.str() << "\n";
     }
 }
@@ -447,7 +462,7 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
         Progress progress(err, !o.quiet, input.Seconds() + settings.tailSeconds);
         output = RenderThroughEffect(*host, input, settings, &progress);
         progress.Finish();
-        rtf = progress.RealTimeFactor(output.Seconds());
+        rtf = progress.RealTimeFactor(input.Seconds() + settings.tailSeconds);
         if (!AllFinite(output))
         {
             err << "zelbor-render: the effect produced samples that are not numbers; nothing "
@@ -483,8 +498,9 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     if (wantEchoes)
     {
         // A second instance with the same settings answers a single click.
+        std::ostringstream repeatedWarnings;
         auto probe = EffectHost::Create(error);
-        if (probe && ConfigureEffect(*probe, o, rate, error, err))
+        if (probe && ConfigureEffect(*probe, o, rate, error, repeatedWarnings))
         {
             probe->Resume();
             const double longest = LongestHeardDelaySeconds(engine);

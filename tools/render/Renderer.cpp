@@ -8,13 +8,18 @@ namespace zelbor::render
 namespace
 {
 
+// Host blocks of the pre-roll: no longer than this, so that its length and
+// with it the state the music starts from do not depend on the block size.
+constexpr int kPrerollBlock = 512;
+
 // Runs frames of the source (or silence past its end) through the host into
-// out at the given offset.
+// out at the given offset, in blocks of at most blockLimit frames.
 void RunFrames(EffectHost& host, const AudioBuffer* source, std::size_t sourceOffset,
                AudioBuffer* out, std::size_t outOffset, std::size_t frames, bool useDouble,
-               Progress* progress, double progressBase)
+               Progress* progress, double progressBase, int blockLimit = 0)
 {
-    const std::size_t block = std::size_t(host.MaxBlock());
+    const std::size_t block = std::size_t(
+        blockLimit > 0 ? std::min(blockLimit, host.MaxBlock()) : host.MaxBlock());
     std::vector<float> in32[2] = {std::vector<float>(block), std::vector<float>(block)};
     std::vector<float> out32[2] = {std::vector<float>(block), std::vector<float>(block)};
     std::vector<double> in64[2];
@@ -84,8 +89,14 @@ void Preroll(EffectHost& host, const RenderSettings& settings)
 {
     host.SetPlaying(false);
     host.SetSamplePosition(0.0);
-    const std::size_t frames = std::size_t(std::max(0.0, settings.prerollSeconds) * host.SampleRate());
-    RunFrames(host, nullptr, 0, nullptr, 0, frames, settings.useDouble, nullptr, 0.0);
+    const int block = std::min(kPrerollBlock, host.MaxBlock());
+    std::size_t frames = std::size_t(std::max(0.0, settings.prerollSeconds) * host.SampleRate());
+    if (frames > 0)
+    {
+        // The output level is smoothed once per block: give it enough blocks.
+        frames = std::max(frames, std::size_t(kPrerollMinBlocks) * std::size_t(block));
+    }
+    RunFrames(host, nullptr, 0, nullptr, 0, frames, settings.useDouble, nullptr, 0.0, block);
     host.SetSamplePosition(0.0);
     host.SetPlaying(true);
 }

@@ -10,11 +10,16 @@
 namespace zelbor::render
 {
 
+// A pre-roll lasts at least this many host blocks.
+constexpr int kPrerollMinBlocks = 150;
+
 struct RenderSettings
 {
     // Silence run through the effect first with the transport stopped, so
     // that its delay times have settled (they glide up from a single sample
-    // after every sample-rate change) when the music starts. Not written.
+    // after every sample-rate change) and its output level has faded in when
+    // the music starts. Run in blocks of at most 512 frames, at least
+    // kPrerollMinBlocks of them unless 0. Not written.
     double prerollSeconds = 3.0;
     double tailSeconds = 0.0; // rendered after the input
     // Cut the tail after its last sample above -90 dBFS (keeping 50 ms).

@@ -77,7 +77,7 @@ public:
         double repeats = 0.0; // echoes after the first that are still above the threshold
         if (loop > 0.0 && l.tapGain > threshold)
         {
-            repeats = std::ceil(std::log(threshold / l.tapGain) / std::log(loop));
+            repeats = std::floor(std::log(threshold / l.tapGain) / std::log(loop));
         }
         return period * (1.0 + std::max(0.0, repeats));
     }

@@ -19,7 +19,7 @@ const Rgb kDry{70, 70, 70};
 const Rgb kWet{38, 112, 204};
 const Rgb kEcho{232, 118, 16};
 
-constexpr double kRangeDb = 60.0;
+constexpr double kRangeDb = 48.0;
 
 double Fraction(float sample)
 {
@@ -85,7 +85,7 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
     const int left = 34;
     const int right = width - 14;
     const int titleTop = 10;
-    const int markTop = 44;
+    const int markTop = 36;
     const int lanesTop = 58;
     const int lanesBottom = height - 56;
     const int laneGap = 14;
@@ -118,7 +118,7 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
         const int top = lanesTop + lane * (laneHeight + laneGap);
         const int mid = top + laneHeight / 2;
         c.FillRect(left, top, right, top + laneHeight, kLane);
-        for (double db : {-20.0, -40.0})
+        for (double db : {-12.0, -24.0, -36.0})
         {
             const int h = int((kRangeDb + db) / kRangeDb * (laneHeight / 2));
             c.HLine(left, right, mid - h, kGrid);
@@ -132,8 +132,8 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
         c.Text(left - 20, mid - 3, laneNames[lane], kInk);
         if (lane == 0)
         {
-            c.Text(right - Canvas::TextWidth("-20 DB", 1) - 4,
-                   mid - int((kRangeDb - 20.0) / kRangeDb * (laneHeight / 2)) + 2, "-20 DB", kFrame);
+            c.Text(right - Canvas::TextWidth("-24 DB", 1) - 4,
+                   mid - int((kRangeDb - 24.0) / kRangeDb * (laneHeight / 2)) + 2, "-24 DB", kFrame);
         }
     }
 
@@ -170,7 +170,7 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
     {
         strongest = std::max(strongest, e.levelDb);
     }
-    int lastLabelEnd = -1000;
+    int lastLabelEnd[2] = {-1000, -1000}; // two rows of labels
     for (const EchoMark& e : spec.echoes)
     {
         const double t = spec.onsetSeconds + e.seconds;
@@ -184,10 +184,14 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
         const std::string label = FormatNumber(e.seconds * 1000.0, 0);
         const int w = Canvas::TextWidth(label);
         const int lx = std::clamp(x - w / 2, left, right - w);
-        if (lx > lastLabelEnd + 4)
+        for (int row = 0; row < 2; ++row)
         {
-            c.Text(lx, markTop, label, kEcho);
-            lastLabelEnd = lx + w;
+            if (lx > lastLabelEnd[row] + 4)
+            {
+                c.Text(lx, markTop + row * 10, label, kEcho);
+                lastLabelEnd[row] = lx + w;
+                break;
+            }
         }
     }
     if (!spec.echoes.empty())
@@ -226,7 +230,7 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
     {
         swatch(kEcho, 1.0, "ECHO TIMES IN MS FROM THE FIRST ONSET");
     }
-    c.Text(right - Canvas::TextWidth("LEVEL: 60 DB SCALE"), legendY, "LEVEL: 60 DB SCALE", kInk);
+    c.Text(right - Canvas::TextWidth("LEVEL: 48 DB SCALE"), legendY, "LEVEL: 48 DB SCALE", kInk);
     return c;
 }
 

@@ -27,7 +27,7 @@ struct WaveformPictureSpec
     std::vector<EchoMark> echoes;
 };
 
-// Both channels on a decibel scale (60 dB from the centre line to the lane
+// Both channels on a decibel scale (48 dB from the centre line to the lane
 // edge), the wet signal in blue under the dry one in grey, so that what the
 // effect adds stands out; the echo times of the setting as dashed lines from
 // the first onset, labelled in milliseconds.

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <sndfile.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+// A fresh folder for one test, removed with everything in it afterwards.
+class TempFolder
+{
+public:
+    TempFolder()
+    {
+        std::random_device seed;
+        mPath = std::filesystem::temp_directory_path() /
+                ("zelbor-render-test-" + std::to_string(seed()) + std::to_string(seed()));
+        std::filesystem::create_directories(mPath);
+    }
+    ~TempFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(mPath, ec);
+    }
+    std::string File(const std::string& name) const { return (mPath / name).string(); }
+    std::size_t Count() const
+    {
+        std::size_t n = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(mPath))
+        {
+            ++n;
+        }
+        return n;
+    }
+
+private:
+    std::filesystem::path mPath;
+};
+
+// Writes interleaved samples as a 16-bit or float WAV with the given channels.
+inline bool WriteTestWav(const std::string& path, const std::vector<float>& interleaved,
+                         int channels, int rate, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16)
+{
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = rate;
+    info.format = format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f)
+    {
+        return false;
+    }
+    const sf_count_t frames = sf_count_t(interleaved.size()) / channels;
+    const bool ok = sf_writef_float(f, interleaved.data(), frames) == frames;
+    return sf_close(f) == 0 && ok;
+}
+
+struct TestWav
+{
+    int channels = 0;
+    int rate = 0;
+    int format = 0;
+    std::vector<float> left;
+    std::vector<float> right;
+};
+
+inline bool ReadTestWav(const std::string& path, TestWav& out)
+{
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f)
+    {
+        return false;
+    }
+    out.channels = info.channels;
+    out.rate = info.samplerate;
+    out.format = info.format;
+    std::vector<float> data(std::size_t(info.frames) * std::size_t(info.channels));
+    sf_readf_float(f, data.data(), info.frames);
+    sf_close(f);
+    for (sf_count_t i = 0; i < info.frames; ++i)
+    {
+        out.left.push_back(data[std::size_t(i * info.channels)]);
+        out.right.push_back(data[std::size_t(i * info.channels + (info.channels > 1 ? 1 : 0))]);
+    }
+    return true;
+}
