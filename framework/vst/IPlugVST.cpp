@@ -341,21 +341,13 @@ void IPlugVST::SetLatencySamples(int frames)
 
 // --- Audio and parameter callbacks -----------------------------------------
 
-namespace
-{
-enum ProcessMode
-{
-    kAccumulate,
-    kReplace
-};
-} // namespace
-
-void IPlugVST::ProcessBlockFromHost(float** inputs, float** outputs, VstInt32 nFrames, int mode)
+void IPlugVST::ProcessBlockFromHost(float** inputs, float** outputs, VstInt32 nFrames,
+                                    bool accumulate)
 {
     PlugLockGuard guard(Lock());
     if (mDoesMidi)
         HostCall(audioMasterWantMidi);
-    if (mode == kAccumulate)
+    if (accumulate)
         RunBlockAccumulating(inputs, outputs, nFrames);
     else
         RunBlock(inputs, outputs, nFrames);
@@ -367,7 +359,7 @@ void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstI
     {
         try
         {
-            plug->ProcessBlockFromHost(inputs, outputs, nFrames, kAccumulate);
+            plug->ProcessBlockFromHost(inputs, outputs, nFrames, true);
         }
         catch (...)
         {
@@ -382,7 +374,7 @@ void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outp
     {
         try
         {
-            plug->ProcessBlockFromHost(inputs, outputs, nFrames, kReplace);
+            plug->ProcessBlockFromHost(inputs, outputs, nFrames, false);
         }
         catch (...)
         {

@@ -102,5 +102,6 @@ private:
     VstIntPtr CanDo(const char* text) const;
     VstIntPtr PinProperties(VstInt32 idx, void* ptr, bool input) const;
     VstIntPtr SetSpeakerArrangement(VstIntPtr inputArr, void* outputArr);
-    void ProcessBlockFromHost(float** inputs, float** outputs, VstInt32 nFrames, int mode);
+    // The two 32-bit process callbacks: adds into or replaces the host's outputs.
+    void ProcessBlockFromHost(float** inputs, float** outputs, VstInt32 nFrames, bool accumulate);
 };

@@ -291,55 +291,34 @@ TEST(VstDispatcher, EventsReachTheEffectOrTheHost)
     EXPECT_EQ(Dispatch(plug, effProcessEvents, 0, 0, nullptr), 0);
 }
 
-TEST(VstDispatcher, CapabilityAnswers)
+TEST(VstDispatcher, CapabilitiesPinsAndArrangements)
 {
     TestEffect plug(nullptr);
     auto canDo = [](IPlugVST& p, const char* text)
     { return Dispatch(p, effCanDo, 0, 0, const_cast<char*>(text)); };
-    EXPECT_EQ(canDo(plug, "receiveVstTimeInfo"), 1);
-    EXPECT_EQ(canDo(plug, "ReceiveVstTimeInfo"), 0);
-    EXPECT_EQ(canDo(plug, "receiveVstMidiEvent"), 0);
-    EXPECT_EQ(canDo(plug, "hasCockosExtensions"), static_cast<VstIntPtr>(0xBEEF0000));
+    EXPECT_EQ(canDo(plug, "ReceiveVstTimeInfo"), 0); // exact and case-sensitive
     EXPECT_EQ(canDo(plug, "hasCockosViewAsConfig"), static_cast<VstIntPtr>(0xBEEF0000));
-    EXPECT_EQ(canDo(plug, "bypass"), 0);
+    EXPECT_EQ(canDo(plug, "receiveVstMidiEvent"), 0);
     EXPECT_EQ(Dispatch(plug, effCanDo, 0, 0, nullptr), 0);
-
     TestEffectOptions o;
     o.midi = true;
     TestEffect midi(nullptr, o);
     for (const char* text :
          {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent"})
         EXPECT_EQ(canDo(midi, text), 1) << text;
-}
 
-TEST(VstDispatcher, PinProperties)
-{
-    TestEffect plug(nullptr);
     VstPinProperties pin;
     std::memset(&pin, 0x55, sizeof(pin));
-    EXPECT_EQ(Dispatch(plug, effGetInputProperties, 0, 0, &pin), 1);
-    EXPECT_EQ(pin.flags, 3);
-    EXPECT_STREQ(pin.label, "Input 1");
-    EXPECT_EQ(pin.arrangementType, 0x55555555); // left as the host gave it
-    EXPECT_EQ(Dispatch(plug, effGetOutputProperties, 1, 0, &pin), 1);
+    EXPECT_EQ(Dispatch(plug, effGetInputProperties, 1, 0, &pin), 1);
     EXPECT_EQ(pin.flags, 1);
-    EXPECT_STREQ(pin.label, "Output 2");
+    EXPECT_STREQ(pin.label, "Input 2");
+    EXPECT_EQ(pin.arrangementType, 0x55555555); // left as the host gave it
     EXPECT_EQ(Dispatch(plug, effGetInputProperties, 2, 0, &pin), 0);
     EXPECT_EQ(Dispatch(plug, effGetOutputProperties, -1, 0, &pin), 0);
     EXPECT_EQ(Dispatch(plug, effGetInputProperties, 0, 0, nullptr), 0);
-}
 
-TEST(VstDispatcher, SpeakerArrangements)
-{
-    TestEffect plug(nullptr);
-    VstSpeakerArrangement* in = nullptr;
-    VstSpeakerArrangement* out = nullptr;
-    EXPECT_EQ(Dispatch(plug, effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&in), &out),
-              1);
-    ASSERT_TRUE(in && out);
-    EXPECT_EQ(in->numChannels, 2);
-    EXPECT_EQ(out->type, kSpeakerArrStereo);
-
+    // Setting an arrangement connects that many channels; what the host
+    // reads back stays as declared.
     VstSpeakerArrangement mono{};
     mono.numChannels = 1;
     VstSpeakerArrangement odd{};
@@ -350,6 +329,9 @@ TEST(VstDispatcher, SpeakerArrangements)
     EXPECT_FALSE(plug.IsInChannelConnected(1));
     EXPECT_FALSE(plug.IsOutChannelConnected(0));
     EXPECT_EQ(plug.GetAEffect()->numInputs, 2);
+    VstSpeakerArrangement* in = nullptr;
+    EXPECT_EQ(Dispatch(plug, effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&in)), 1);
+    ASSERT_NE(in, nullptr);
     EXPECT_EQ(in->numChannels, 2);
 }
 
