@@ -114,3 +114,18 @@ TEST(ParamText, UnitsAndRanges)
     EXPECT_EQ(UnitOf("Wet"), "");
     EXPECT_EQ(UnitOf("Rate_H"), "Hz");
 }
+
+TEST(ParamByNameRouting, RefusedRoutingIsReported)
+{
+    std::string error;
+    auto host = EffectHost::Create(error);
+    ASSERT_TRUE(host) << error;
+    RenderOptions o;
+    o.params = {{"In_C", "L"}, {"Rx_B", "C"}, {"Rx_C", "B"}, {"Rx_D", "A"}};
+    std::ostringstream warnings;
+    ASSERT_TRUE(ConfigureEffect(*host, o, 44100.0, error, warnings)) << error;
+    // B takes C's output; C taking B's would close a loop; D may take A.
+    EXPECT_EQ(warnings.str().find("Rx_B"), std::string::npos) << warnings.str();
+    EXPECT_NE(warnings.str().find("refused Rx_C=B"), std::string::npos) << warnings.str();
+    EXPECT_EQ(warnings.str().find("Rx_D"), std::string::npos) << warnings.str();
+}

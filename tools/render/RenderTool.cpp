@@ -215,6 +215,50 @@ int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
     return kExitOk;
 }
 
+const char kLetters[] = "ABCDEFGH";
+
+// The source tap the engine really uses for a line: a requested Rx that
+// would close a loop is refused by the effect while the parameter keeps the
+// requested value.
+int EngineSourceTap(EffectHost& host, int line)
+{
+    if (auto* delay = dynamic_cast<Delay*>(&host.PluginVST()))
+    {
+        return delay->Line(line).sourceTap;
+    }
+    return int(host.ValueByName(std::string("Rx_") + kLetters[line]));
+}
+
+void WarnAboutRefusedRouting(EffectHost& host, std::ostream& warnings)
+{
+    for (int t = 0; t < 8; ++t)
+    {
+        const std::string name = std::string("Rx_") + kLetters[t];
+        const int index = host.FindParam(name);
+        const int requested = int(host.ValueByName(name));
+        const int used = EngineSourceTap(host, t);
+        if (index >= 0 && requested != used)
+        {
+            const ParamDescription d = host.Describe(index);
+            auto text = [&](int v)
+            {
+                for (const auto& [value, choice] : d.choices)
+                {
+                    if (value == v)
+                    {
+                        return choice;
+                    }
+                }
+                return std::to_string(v);
+            };
+            warnings << "zelbor-render: warning: the effect refused " << name << "="
+                     << text(requested) << ": it would feed line " << kLetters[t]
+                     << " from its own signal path; the line keeps the source " << text(used)
+                     << "\n";
+        }
+    }
+}
+
 } // namespace
 
 bool ApplyParam(EffectHost& host, const ParamAssignment& a, std::string& error,
@@ -287,6 +331,7 @@ bool ConfigureEffect(EffectHost& host, const RenderOptions& o, double sampleRate
             return false;
         }
     }
+    WarnAboutRefusedRouting(host, warnings);
     return true;
 }
 
@@ -437,8 +482,16 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     EngineSettings engine;
     if (host)
     {
-        engine = SettingsFromParams([&](const std::string& n) { return host->ValueByName(n); },
-                                    o.tempo, rate);
+        engine = SettingsFromParams(
+            [&](const std::string& n)
+            {
+                if (n.size() == 4 && n.rfind("Rx_", 0) == 0)
+                {
+                    return double(EngineSourceTap(*host, n[3] - 'A'));
+                }
+                return host->ValueByName(n);
+            },
+            o.tempo, rate);
     }
     if (o.tailSeconds >= 0.0)
     {
