@@ -9,6 +9,8 @@
 #include <set>
 #include <utility>
 
+static const double Pi = 3.14159265358979323846;
+
 namespace
 {
 int Lit(GuardedBitmap& b)
@@ -234,7 +236,7 @@ TEST(RasterCircle, ArcsDrawOnlyTheirAngles)
         GuardedBitmap full(40, 40);
         GuardedBitmap quarter(40, 40);
         RasterCircle(&full, 20.0f, 20.0f, 10.0f, 0xFFFFFFFFu, 1.0f, RasterModeCopy, aa);
-        RasterArc(&quarter, 20.0f, 20.0f, 10.0f, 0.0f, static_cast<float>(M_PI / 2), 0xFFFFFFFFu, 1.0f,
+        RasterArc(&quarter, 20.0f, 20.0f, 10.0f, 0.0f, static_cast<float>(Pi / 2), 0xFFFFFFFFu, 1.0f,
                   RasterModeCopy, aa);
         int lit = 0;
         for (int y = 0; y < 40; ++y)

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <random>
 
+static const double Pi = 3.14159265358979323846;
+
 TEST(RasterScaledBlit, SameSizeIsAPlainBlit)
 {
     std::mt19937 rng(11);
@@ -168,7 +170,7 @@ TEST(RasterRotatedBlit, QuarterTurn)
         src.At(x, 0) = 0xFFFFFFFFu;
     }
     GuardedBitmap dst(9, 9);
-    RasterRotatedBlit(&dst, &src, 0, 0, 9, 9, 0, 0, 9, 9, static_cast<float>(M_PI / 2), true, 1.0f,
+    RasterRotatedBlit(&dst, &src, 0, 0, 9, 9, 0, 0, 9, 9, static_cast<float>(Pi / 2), true, 1.0f,
                       RasterModeCopy, 0, 0);
     int right = 0;
     int elsewhere = 0;
@@ -191,7 +193,7 @@ TEST(RasterRotatedBlit, QuarterTurn)
     for (unsigned filter : {0u, static_cast<unsigned>(RasterFilterBilinear)})
     {
         GuardedBitmap half(9, 9);
-        RasterRotatedBlit(&half, &src, 0, 0, 9, 9, 0, 0, 9, 9, static_cast<float>(M_PI), false, 1.0f,
+        RasterRotatedBlit(&half, &src, 0, 0, 9, 9, 0, 0, 9, 9, static_cast<float>(Pi), false, 1.0f,
                           RasterModeCopy | filter, 0, 0);
         for (int y = 0; y < 9; ++y)
         {
