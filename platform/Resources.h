@@ -7,8 +7,10 @@
 // image table compiled into the module (platform/ImageTable.h).
 
 // Sets the module whose resources are searched (Windows: the instance handle
-// the module entry receives). Without it the module that contains this code
-// is searched: the plug-in module, or the executable for programs and tests.
+// the module entry receives). Without it the instance stored with
+// SetModuleInstance (platform/ModulePath.h) is used, and without that the
+// module that contains this code: the plug-in module, or the executable for
+// programs and tests.
 void SetResourceModule(void* module);
 
 // The module searched when no module is named.

@@ -1,5 +1,7 @@
 #include "platform/Resources.h"
 
+#include "platform/ModulePath.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -33,6 +35,10 @@ void* ResourceModule()
     if (void* module = gResourceModule.load())
     {
         return module;
+    }
+    if (void* instance = ModuleInstance())
+    {
+        return instance;
     }
     return ThisModule();
 }
