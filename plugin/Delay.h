@@ -72,6 +72,9 @@ public:
     // Lines in processing order.
     int ProcessingOrderCount() const { return mOrderCount; }
     int ProcessingOrderLine(int k) const { return mOrder[k]->index; }
+    // Always take the sample-by-sample path through the lines (for checks:
+    // both paths give identical results).
+    void SetSampleBySample(bool on) { mSampleBySample = on; }
     // Latest output of tap i (what a line fed by it hears).
     double TapOutput(int i) const { return mTapOutputs[i]; }
     // The definition row behind parameter idx, or null.
@@ -115,7 +118,10 @@ private:
     void ApplyTempoToLines();
     void StoreRoutingResult();
     struct Lane;
-    void PrepareLanes(Lane* lanes) const;
+    // Gathers the running lanes; true when they can run lane by lane.
+    bool PrepareLanes(Lane* lanes) const;
+    void RunLanes(const Lane* lanes, double gain, const double* in0, const double* in1,
+                  double* out0, double* out1, int count);
     void RunSamples(const Lane* lanes, double gain, const double* in0, const double* in1,
                     double* out0, double* out1, int count);
     void ControlStep();
@@ -189,6 +195,7 @@ private:
     int mOrderCount = 0;
     int mLfoCountdown = 32;
 
+    bool mSampleBySample = false;
     double mSampleRate = 0.0;
     double mSamplesPerMs = 0.0;
 
