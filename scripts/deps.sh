@@ -13,10 +13,10 @@ zelbor_missing_packages() {
 zelbor_install_deps() {
   local want=(cmake g++ make pkg-config libpng-dev zlib1g-dev googletest libgtest-dev
               libbenchmark-dev libsndfile1-dev g++-mingw-w64-i686 libz-mingw-w64-dev
-              wine wine32:i386 xvfb xauth dpkg-dev)
+              wine wine32:i386 xvfb xauth dpkg-dev locales)
   local missing
   missing=$(zelbor_missing_packages "${want[@]}")
-  [ -z "$missing" ] && return 0
+  [ -z "$missing" ] && { zelbor_comma_locale; return 0; }
   if [ "$(id -u)" != 0 ]; then
     echo "missing packages: $missing (run as root to install them)" >&2
     return 1
@@ -27,5 +27,14 @@ zelbor_install_deps() {
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   # shellcheck disable=SC2086
-  apt-get install -y -qq --no-install-recommends $missing
+  apt-get install -y -qq --no-install-recommends $missing || return 1
+  zelbor_comma_locale
+}
+
+# A locale whose decimal separator is a comma, so the tests can show that
+# files are written and read with "." whatever the process locale.
+zelbor_comma_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  [ "$(id -u)" = 0 ] || return 0
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || true
 }
