@@ -679,7 +679,8 @@ void IPlugBase::WriteOutputs32(int nFrames, bool accumulate)
     }
 }
 
-void IPlugBase::SilenceOutputs(float** outputs, int nFrames)
+template <typename Sample>
+void IPlugBase::SilenceOutputs(Sample** outputs, int nFrames)
 {
     if (!outputs)
         return;
@@ -688,24 +689,9 @@ void IPlugBase::SilenceOutputs(float** outputs, int nFrames)
     {
         if (!ch.connected)
             continue;
-        float* dest = outputs[k++];
+        Sample* dest = outputs[k++];
         if (dest)
-            std::fill(dest, dest + nFrames, 0.0f);
-    }
-}
-
-void IPlugBase::SilenceOutputs(double** outputs, int nFrames)
-{
-    if (!outputs)
-        return;
-    int k = 0;
-    for (const OutputChannel& ch : mOutChannels)
-    {
-        if (!ch.connected)
-            continue;
-        double* dest = outputs[k++];
-        if (dest)
-            std::fill(dest, dest + nFrames, 0.0);
+            std::fill(dest, dest + nFrames, Sample(0));
     }
 }
 

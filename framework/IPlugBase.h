@@ -255,6 +255,7 @@ private:
     void BindOutputs32(float** outputs, int offset, int nFrames);
     void BindOutputs64(double** outputs, int offset, int nFrames);
     void WriteOutputs32(int nFrames, bool accumulate);
-    void SilenceOutputs(float** outputs, int nFrames);
-    void SilenceOutputs(double** outputs, int nFrames);
+    // Zeroes the connected host outputs (float or double) when no block can run
+    template <typename Sample>
+    void SilenceOutputs(Sample** outputs, int nFrames);
 };
