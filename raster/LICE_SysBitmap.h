@@ -23,6 +23,8 @@ public:
     void* DeviceContext() override { return dc; }
 
 private:
+    bool Ready() const; // false when the platform cannot hold pixels at all
+    bool Allocate();    // fills section and bits for allocSpan x allocHeight
     void Release();
 
     int width = 0;

@@ -24,50 +24,25 @@ void LICE_SysBitmap::Release()
     bits = nullptr;
 }
 
-bool LICE_SysBitmap::Resize(int w, int h)
+bool LICE_SysBitmap::Ready() const
 {
-    if (w < 0)
-    {
-        w = 0;
-    }
-    if (h < 0)
-    {
-        h = 0;
-    }
-    if (w == width && h == height)
-    {
-        return false;
-    }
-    width = w;
-    height = h;
-    if (w != 0 && h != 0 && allocSpan >= w && allocHeight >= h && bits)
-    {
-        return true;
-    }
+    return true;
+}
 
-    allocSpan = (w + 3) & ~3;
-    allocHeight = h;
-    Release();
-    if (w == 0 || h == 0)
-    {
-        return false;
-    }
-
+// Allocates allocSpan x allocHeight zeroed pixels; false when that fails.
+bool LICE_SysBitmap::Allocate()
+{
     long long bytes = static_cast<long long>(allocSpan) * allocHeight * 4;
     if (bytes <= 0x7FFFFFFF - 64)
     {
         section = std::malloc(static_cast<size_t>(bytes) + 63);
     }
-    if (section)
+    if (!section)
     {
-        uintptr_t p = (reinterpret_cast<uintptr_t>(section) + 63) & ~static_cast<uintptr_t>(63);
-        bits = reinterpret_cast<uint32_t*>(p);
-        std::memset(bits, 0, static_cast<size_t>(bytes));
+        return false;
     }
-    else
-    {
-        width = height = 0;
-        allocSpan = allocHeight = 0;
-    }
+    uintptr_t p = (reinterpret_cast<uintptr_t>(section) + 63) & ~static_cast<uintptr_t>(63);
+    bits = reinterpret_cast<uint32_t*>(p);
+    std::memset(bits, 0, static_cast<size_t>(bytes));
     return true;
 }

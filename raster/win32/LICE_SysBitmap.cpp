@@ -33,41 +33,15 @@ void LICE_SysBitmap::Release()
     bits = nullptr;
 }
 
-bool LICE_SysBitmap::Resize(int w, int h)
+bool LICE_SysBitmap::Ready() const
 {
-    if (!dc)
-    {
-        width = height = 0;
-        bits = nullptr;
-        return false;
-    }
-    if (w < 0)
-    {
-        w = 0;
-    }
-    if (h < 0)
-    {
-        h = 0;
-    }
-    if (w == width && h == height)
-    {
-        return false;
-    }
-    width = w;
-    height = h;
-    if (w != 0 && h != 0 && allocSpan >= w && allocHeight >= h && bits)
-    {
-        return true;
-    }
+    return dc != nullptr;
+}
 
-    allocSpan = (w + 3) & ~3;
-    allocHeight = h;
-    Release();
-    if (w == 0 || h == 0)
-    {
-        return false;
-    }
-
+// Creates an allocSpan x allocHeight top-down DIB section and selects it into
+// the context; false when that fails.
+bool LICE_SysBitmap::Allocate()
+{
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = allocSpan;
@@ -77,20 +51,16 @@ bool LICE_SysBitmap::Resize(int w, int h)
     info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
     HBITMAP bmp = CreateDIBSection(static_cast<HDC>(dc), &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (bmp && pixels)
-    {
-        section = bmp;
-        bits = static_cast<uint32_t*>(pixels);
-        displaced = SelectObject(static_cast<HDC>(dc), bmp);
-    }
-    else
+    if (!bmp || !pixels)
     {
         if (bmp)
         {
             DeleteObject(bmp);
         }
-        width = height = 0;
-        allocSpan = allocHeight = 0;
+        return false;
     }
+    section = bmp;
+    bits = static_cast<uint32_t*>(pixels);
+    displaced = SelectObject(static_cast<HDC>(dc), bmp);
     return true;
 }
