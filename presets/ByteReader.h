@@ -15,16 +15,14 @@ public:
     // The next byte (0 to 255) without taking it, or EOF.
     int Peek()
     {
-        if (mPos == mLength && !Fill())
-            return EOF;
+        if (mPos == mLength && !Fill()) return EOF;
         return mBuffer[mPos];
     }
 
     // Takes the next byte, or EOF.
     int Get()
     {
-        if (mPos == mLength && !Fill())
-            return EOF;
+        if (mPos == mLength && !Fill()) return EOF;
         return mBuffer[mPos++];
     }
 

@@ -51,23 +51,19 @@ const char* ConfigItems::Text(int index) const
 ConfigItem* ConfigItems::Find(const char* key)
 {
     for (auto& item : mItems)
-        if (item->key == key)
-            return item.get();
+        if (item->key == key) return item.get();
     return nullptr;
 }
 
 std::string ConfigFilePath(const char* modulePath)
 {
-    if (!modulePath)
-        return {};
+    if (!modulePath) return {};
     size_t length = std::strlen(modulePath);
-    if (length == 0 || length > static_cast<size_t>(kMaxConfigPath))
-        return {};
+    if (length == 0 || length > static_cast<size_t>(kMaxConfigPath)) return {};
     size_t cut = length;
     while (cut > 0 && !IsPathSeparator(modulePath[cut - 1]))
         --cut;
-    if (cut == 0)
-        return {};
+    if (cut == 0) return {};
     size_t folderLength = cut - 1; // without the separator
     if (folderLength + std::strlen(kConfigFileName) + 1 > static_cast<size_t>(kMaxConfigPath))
         return {};
@@ -88,8 +84,7 @@ double ParseConfigNumber(const char* text)
            *text == '\r')
         ++text;
     bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
     double number = 0.0;
     for (; *text >= '0' && *text <= '9'; ++text)
         number = number * 10.0 + (*text - '0');
@@ -98,8 +93,7 @@ double ParseConfigNumber(const char* text)
 
 void ReadConfiguration(ConfigItems& items, const char* path)
 {
-    if (!path || !*path)
-        return;
+    if (!path || !*path) return;
     // Binary mode: the reader drops carriage returns itself, and a stray
     // Ctrl-Z byte does not end the file early.
     ConfigurationFileReader reader(OpenFileUtf8(path, "rb"));

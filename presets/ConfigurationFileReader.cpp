@@ -8,17 +8,13 @@ const char* ReadToken(const char* text, char* dest, int max)
     while (*text == ' ' || *text == '\t')
         ++text;
     char quote = 0;
-    if (*text == '"' || *text == '\'')
-        quote = *text++;
+    if (*text == '"' || *text == '\'') quote = *text++;
     for (; *text; ++text)
     {
-        if (quote ? *text == quote : (*text == ' ' || *text == '\t'))
-            break;
-        if (stored < max)
-            dest[stored++] = *text;
+        if (quote ? *text == quote : (*text == ' ' || *text == '\t')) break;
+        if (stored < max) dest[stored++] = *text;
     }
-    if (quote && *text == quote)
-        ++text;
+    if (quote && *text == quote) ++text;
     dest[stored] = 0;
     return text;
 }
@@ -38,12 +34,10 @@ bool ConfigurationFileReader::NextEntry()
     {
         ReadLine();
         char* line = LineBuffer();
-        if (char* comment = std::strchr(line, ';'))
-            *comment = 0;
+        if (char* comment = std::strchr(line, ';')) *comment = 0;
         const char* rest = ReadToken(line, mKey.get(), kMaxKey);
         ReadToken(rest, mValue.get(), kMaxValue);
-        if (mKey[0])
-            return true;
+        if (mKey[0]) return true;
     }
     mKey[0] = 0;
     mValue[0] = 0;

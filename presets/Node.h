@@ -10,8 +10,7 @@ struct Node
 
 // Head and tail of a list of T (derived from Node), in insertion order. The
 // list does not own its nodes unless DeleteAll is called.
-template <class T>
-class NodeList
+template <class T> class NodeList
 {
 public:
     T* First() const { return mHead; }

@@ -38,8 +38,7 @@ bool PathBuf::Set(const char* text)
 
 int PathBuf::LengthWith(const char* name) const
 {
-    if (!name)
-        return mLength;
+    if (!name) return mLength;
     size_t nameLength = std::strlen(name);
     if (nameLength > static_cast<size_t>(kBufferSize))
         return kBufferSize + mLength; // surely too long; avoids overflow
@@ -49,13 +48,10 @@ int PathBuf::LengthWith(const char* name) const
 
 bool PathBuf::AppendPathPart(const char* name)
 {
-    if (!name)
-        return true;
+    if (!name) return true;
     int total = LengthWith(name);
-    if (total > kMaxPath)
-        return false;
-    if (mLength == 0 || !IsPathSeparator(mBuffer[mLength - 1]))
-        mBuffer[mLength++] = kPathSeparator;
+    if (total > kMaxPath) return false;
+    if (mLength == 0 || !IsPathSeparator(mBuffer[mLength - 1])) mBuffer[mLength++] = kPathSeparator;
     std::memcpy(mBuffer.get() + mLength, name, static_cast<size_t>(total - mLength) + 1);
     mLength = total;
     return true;

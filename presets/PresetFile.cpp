@@ -56,8 +56,7 @@ public:
     {
         for (; *text; ++text)
         {
-            if (Peek() != static_cast<unsigned char>(*text))
-                return false;
+            if (Peek() != static_cast<unsigned char>(*text)) return false;
             Get();
         }
         return true;
@@ -67,10 +66,8 @@ public:
     bool Integer()
     {
         SkipBlanks();
-        if (Peek() == '+' || Peek() == '-')
-            Get();
-        if (!IsDigit(Peek()))
-            return false;
+        if (Peek() == '+' || Peek() == '-') Get();
+        if (!IsDigit(Peek())) return false;
         while (IsDigit(Peek()))
             Get();
         return true;
@@ -106,8 +103,7 @@ public:
         SkipBlanks();
         mLength = 0;
         mOverflow = false;
-        if (Peek() == '+' || Peek() == '-')
-            Take();
+        if (Peek() == '+' || Peek() == '-') Take();
         int c = Peek();
         if (c == 'i' || c == 'I' || c == 'n' || c == 'N')
         {
@@ -126,9 +122,8 @@ public:
                     hex = true;
                 }
             }
-            auto isDigit = [hex](int d) {
-                return IsDigit(d) || (hex && ((d >= 'a' && d <= 'f') || (d >= 'A' && d <= 'F')));
-            };
+            auto isDigit = [hex](int d)
+            { return IsDigit(d) || (hex && ((d >= 'a' && d <= 'f') || (d >= 'A' && d <= 'F'))); };
             while (isDigit(Peek()))
                 Take();
             if (Peek() == '.')
@@ -141,16 +136,13 @@ public:
             if (hex ? (e == 'p' || e == 'P') : (e == 'e' || e == 'E'))
             {
                 Take();
-                if (Peek() == '+' || Peek() == '-')
-                    Take();
-                if (!IsDigit(Peek()))
-                    return false; // an exponent without digits
+                if (Peek() == '+' || Peek() == '-') Take();
+                if (!IsDigit(Peek())) return false; // an exponent without digits
                 while (IsDigit(Peek()))
                     Take();
             }
         }
-        if (mOverflow)
-            return false;
+        if (mOverflow) return false;
         mToken[mLength] = 0;
         return ParseNumber(mToken, mLength, value, finite);
     }
@@ -161,10 +153,8 @@ private:
         const char* p = text;
         const char* end = text + length;
         bool negative = false;
-        if (p < end && (*p == '+' || *p == '-'))
-            negative = *p++ == '-';
-        if (p == end)
-            return false;
+        if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+        if (p == end) return false;
 
         char word[9] = {};
         if (end - p <= 8)
@@ -186,19 +176,16 @@ private:
             p += 2;
         }
         // A sign after the prefix or the sign would be a second sign.
-        if (p < end && (*p == '+' || *p == '-'))
-            return false;
+        if (p < end && (*p == '+' || *p == '-')) return false;
         double parsed = 0.0;
         std::from_chars_result result = std::from_chars(p, end, parsed, format);
-        if (result.ptr != end)
-            return false;
+        if (result.ptr != end) return false;
         if (result.ec == std::errc::result_out_of_range)
         {
             finite = false;
             return true;
         }
-        if (result.ec != std::errc())
-            return false;
+        if (result.ec != std::errc()) return false;
         value = negative ? -parsed : parsed;
         finite = std::isfinite(value);
         return true;
@@ -233,8 +220,7 @@ public:
     void Value(const char* name, double value) override
     {
         int idx = FindParamIndexByName(mPlug, name);
-        if (idx < 0)
-            return;
+        if (idx < 0) return;
         mValues[static_cast<size_t>(idx)] = value;
         mSeen[static_cast<size_t>(idx)] = true;
     }
@@ -262,20 +248,17 @@ private:
 bool IsExcludedFromPresets(int paramIdx)
 {
     for (int idx : kExcludedParams)
-        if (idx == paramIdx)
-            return true;
+        if (idx == paramIdx) return true;
     return false;
 }
 
 int FindParamIndexByName(const IPlugBase& plug, const char* name)
 {
-    if (!name || !*name)
-        return -1;
+    if (!name || !*name) return -1;
     for (int i = 0; i < plug.NParams(); ++i)
     {
         const char* paramName = plug.GetParam(i)->Name();
-        if (*paramName && std::strcmp(paramName, name) == 0)
-            return i;
+        if (*paramName && std::strcmp(paramName, name) == 0) return i;
     }
     return -1;
 }
@@ -310,8 +293,7 @@ std::string FormatPresetText(IPlugBase& plug)
     for (int i = 0; i < plug.NParams(); ++i)
     {
         const IPlugParam* param = plug.GetParam(i);
-        if (IsExcludedFromPresets(i) || !*param->Name())
-            continue;
+        if (IsExcludedFromPresets(i) || !*param->Name()) continue;
         text += kLineWord;
         text += ' ';
         text += param->Name();
@@ -324,30 +306,23 @@ std::string FormatPresetText(IPlugBase& plug)
 
 bool ReadPresetStream(FILE* file, PresetLineSink& sink)
 {
-    if (!file)
-        return false;
+    if (!file) return false;
     Scanner in(file);
-    if (!in.Literal(kHeaderWord))
-        return false;
+    if (!in.Literal(kHeaderWord)) return false;
     in.SkipBlanks();
-    if (!in.Literal("V") || !in.Integer() || !in.Literal(".") || !in.Integer())
-        return false;
+    if (!in.Literal("V") || !in.Integer() || !in.Literal(".") || !in.Integer()) return false;
     in.SkipBlanks();
 
     char name[kPresetMaxName + 1];
     while (!in.AtEnd())
     {
-        if (!in.Literal(kLineWord))
-            break;
+        if (!in.Literal(kLineWord)) break;
         bool unusable = false;
-        if (!in.Word(name, kPresetMaxName, unusable))
-            break;
+        if (!in.Word(name, kPresetMaxName, unusable)) break;
         double value = 0.0;
         bool finite = true;
-        if (!in.Number(value, finite))
-            break;
-        if (!unusable && finite)
-            sink.Value(name, value);
+        if (!in.Number(value, finite)) break;
+        if (!unusable && finite) sink.Value(name, value);
         in.SkipBlanks();
     }
     return true;
@@ -355,11 +330,9 @@ bool ReadPresetStream(FILE* file, PresetLineSink& sink)
 
 bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* path)
 {
-    if (!path || !*path)
-        return false;
+    if (!path || !*path) return false;
     std::string text = FormatPresetText(target.Plugin());
-    if (!WriteFileAtomically(path, text.data(), text.size(), true))
-        return false;
+    if (!WriteFileAtomically(path, text.data(), text.size(), true)) return false;
     presetName.SetFromPath(path);
     target.ShowPresetName(presetName.Name());
     target.RestartFadeIn();
@@ -368,13 +341,11 @@ bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* pa
 
 bool LoadPresetFile(PresetTarget& target, PresetName& presetName, const char* path)
 {
-    if (!path || !*path)
-        return false;
+    if (!path || !*path) return false;
     // Binary mode: the reader takes "\r" as a blank itself, so files with
     // either line end read the same on every platform.
     FILE* file = OpenFileUtf8(path, "rb");
-    if (!file)
-        return false;
+    if (!file) return false;
     IPlugBase& plug = target.Plugin();
     ValueCollector values(plug);
     bool headerOk = ReadPresetStream(file, values);
@@ -383,15 +354,13 @@ bool LoadPresetFile(PresetTarget& target, PresetName& presetName, const char* pa
     {
         // The audio thread sees either the old preset or the new one.
         PlugLockGuard lock(plug.Lock());
-        if (headerOk)
-            values.Apply(plug);
+        if (headerOk) values.Apply(plug);
         plug.NotifyAllParamsChanged();
     }
 
     presetName.SetFromPath(path);
     target.ShowPresetName(presetName.Name());
-    if (IEditor* editor = plug.GetEditor())
-        editor->MarkAllControlsDirty();
+    if (IEditor* editor = plug.GetEditor()) editor->MarkAllControlsDirty();
     target.SetReadoutText("");
     plug.PushParamsToEditor();
     target.RestartFadeIn();

@@ -25,14 +25,12 @@ void PresetFolder::FolderFound(const char* name)
 {
     auto folder = std::make_unique<PresetFolder>(this, name);
     folder->Scan();
-    if (!folder->IsEmpty())
-        mFolders.Append(folder.release());
+    if (!folder->IsEmpty()) mFolders.Append(folder.release());
 }
 
 void PresetFolder::FileFound(const char* name)
 {
-    if (!std::strchr(name, '.'))
-        return;
+    if (!std::strchr(name, '.')) return;
     mFiles.Append(new PresetFile(this, name));
 }
 
@@ -51,22 +49,18 @@ int PresetFolder::NumberPresets(int first)
 PresetFile* PresetFolder::FindInSubtree(int number) const
 {
     for (PresetFile* file = mFiles.First(); file; file = mFiles.Next(file))
-        if (file->Number() == number)
-            return file;
+        if (file->Number() == number) return file;
     for (PresetFolder* folder = mFolders.First(); folder; folder = mFolders.Next(folder))
     {
-        if (number < folder->mFirstNumber || number > folder->mLastNumber)
-            continue;
-        if (PresetFile* file = folder->FindInSubtree(number))
-            return file;
+        if (number < folder->mFirstNumber || number > folder->mLastNumber) continue;
+        if (PresetFile* file = folder->FindInSubtree(number)) return file;
     }
     return nullptr;
 }
 
 PresetFile* PresetFolder::FindPresetByNumber(int number) const
 {
-    if (number < mFirstNumber || number > mLastNumber)
-        return nullptr;
+    if (number < mFirstNumber || number > mLastNumber) return nullptr;
     return FindInSubtree(number);
 }
 

@@ -30,8 +30,7 @@ bool PresetLibrary::PathForNumber(int number, PathBuf& path) const
 bool PresetLibrary::LoadNumber(PresetTarget& target, int number)
 {
     PathBuf path;
-    if (!PathForNumber(number, path))
-        return false;
+    if (!PathForNumber(number, path)) return false;
     return LoadPresetFile(target, mName, path.Get());
 }
 

@@ -8,8 +8,7 @@ TextFileReader::TextFileReader(FILE* file)
 
 TextFileReader::~TextFileReader()
 {
-    if (mFile)
-        std::fclose(mFile);
+    if (mFile) std::fclose(mFile);
 }
 
 bool TextFileReader::HasMore()
@@ -22,10 +21,8 @@ void TextFileReader::ReadLine()
     int length = 0;
     for (int c = mReader->Get(); c != EOF && c != '\n'; c = mReader->Get())
     {
-        if (c == '\r')
-            continue;
-        if (length < kMaxLine)
-            mLine[length++] = static_cast<char>(c);
+        if (c == '\r') continue;
+        if (length < kMaxLine) mLine[length++] = static_cast<char>(c);
     }
     mLine[length] = 0;
 }

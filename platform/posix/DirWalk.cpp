@@ -22,14 +22,11 @@ DirWalk::~DirWalk()
 bool DirWalk::Open(const char* path)
 {
     Close();
-    if (!path || !*path)
-        return false;
+    if (!path || !*path) return false;
     mImpl->dir = ::opendir(path);
-    if (!mImpl->dir)
-        return false;
+    if (!mImpl->dir) return false;
     mImpl->folder = path;
-    if (mImpl->folder.back() != '/')
-        mImpl->folder += '/';
+    if (mImpl->folder.back() != '/') mImpl->folder += '/';
     return true;
 }
 
@@ -37,11 +34,9 @@ bool DirWalk::Next()
 {
     mImpl->name = "";
     mImpl->isFolder = false;
-    if (!mImpl->dir)
-        return false;
+    if (!mImpl->dir) return false;
     const dirent* entry = ::readdir(mImpl->dir);
-    if (!entry)
-        return false;
+    if (!entry) return false;
     mImpl->name = entry->d_name;
     if (entry->d_type == DT_DIR)
     {
@@ -70,8 +65,7 @@ bool DirWalk::IsFolder() const
 
 void DirWalk::Close()
 {
-    if (mImpl->dir)
-        ::closedir(mImpl->dir);
+    if (mImpl->dir) ::closedir(mImpl->dir);
     mImpl->dir = nullptr;
     mImpl->name = "";
     mImpl->isFolder = false;
@@ -80,8 +74,7 @@ void DirWalk::Close()
 bool GetFolderId(const char* path, FolderId& id)
 {
     struct stat st;
-    if (!path || !*path || ::stat(path, &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
+    if (!path || !*path || ::stat(path, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     id.volume = static_cast<uint64_t>(st.st_dev);
     id.index = static_cast<uint64_t>(st.st_ino);
     return true;

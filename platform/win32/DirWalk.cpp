@@ -28,8 +28,7 @@ struct DirWalk::Impl
         {
             int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wideData.cFileName, -1, name,
                                         kNameBufferSize, nullptr, nullptr);
-            if (n <= 0)
-                name[0] = 0;
+            if (n <= 0) name[0] = 0;
             isFolder = (wideData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         }
         else
@@ -50,11 +49,9 @@ DirWalk::~DirWalk()
 bool DirWalk::Open(const char* path)
 {
     Close();
-    if (!path || !*path)
-        return false;
+    if (!path || !*path) return false;
     std::string pattern = path;
-    if (pattern.back() == '\\' || pattern.back() == '/')
-        pattern.pop_back();
+    if (pattern.back() == '\\' || pattern.back() == '/') pattern.pop_back();
     pattern += "\\*";
 
     std::wstring widePattern;
@@ -69,8 +66,7 @@ bool DirWalk::Open(const char* path)
         mImpl->wide = false;
         mImpl->find = FindFirstFileA(pattern.c_str(), &mImpl->narrowData);
     }
-    if (mImpl->find == INVALID_HANDLE_VALUE)
-        return false;
+    if (mImpl->find == INVALID_HANDLE_VALUE) return false;
     mImpl->pending = true;
     return true;
 }
@@ -79,8 +75,7 @@ bool DirWalk::Next()
 {
     mImpl->name[0] = 0;
     mImpl->isFolder = false;
-    if (mImpl->find == INVALID_HANDLE_VALUE)
-        return false;
+    if (mImpl->find == INVALID_HANDLE_VALUE) return false;
     if (mImpl->pending)
     {
         mImpl->pending = false;
@@ -89,8 +84,7 @@ bool DirWalk::Next()
     {
         BOOL found = mImpl->wide ? FindNextFileW(mImpl->find, &mImpl->wideData)
                                  : FindNextFileA(mImpl->find, &mImpl->narrowData);
-        if (!found)
-            return false;
+        if (!found) return false;
     }
     mImpl->TakeEntry();
     return true;
@@ -108,8 +102,7 @@ bool DirWalk::IsFolder() const
 
 void DirWalk::Close()
 {
-    if (mImpl->find != INVALID_HANDLE_VALUE)
-        FindClose(mImpl->find);
+    if (mImpl->find != INVALID_HANDLE_VALUE) FindClose(mImpl->find);
     mImpl->find = INVALID_HANDLE_VALUE;
     mImpl->pending = false;
     mImpl->name[0] = 0;
@@ -118,8 +111,7 @@ void DirWalk::Close()
 
 bool GetFolderId(const char* path, FolderId& id)
 {
-    if (!path || !*path)
-        return false;
+    if (!path || !*path) return false;
     // Opening a folder needs the backup-semantics flag; no access rights are
     // asked for, only the identity.
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -129,16 +121,14 @@ bool GetFolderId(const char* path, FolderId& id)
         handle = CreateFileW(widePath.c_str(), 0, share, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     else
-        handle =
-            CreateFileA(path, 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
+        handle = CreateFileA(path, 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                             nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     bool ok = GetFileInformationByHandle(handle, &info) != 0 &&
               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     CloseHandle(handle);
-    if (!ok)
-        return false;
+    if (!ok) return false;
     id.volume = info.dwVolumeSerialNumber;
     id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;

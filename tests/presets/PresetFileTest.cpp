@@ -1,5 +1,6 @@
-#include "PresetTestSupport.h"
 #include "presets/PresetFile.h"
+
+#include "PresetTestSupport.h"
 #include "presets/PresetLibrary.h"
 #include "presets/PresetName.h"
 
@@ -22,8 +23,7 @@ std::string ReferenceText(TestPlug& plug)
     for (int i = 0; i < plug.NParams(); ++i)
     {
         const IPlugParam* p = plug.GetParam(i);
-        if (i == 184 || i == 215 || i == 217 || !*p->Name())
-            continue;
+        if (i == 184 || i == 215 || i == 217 || !*p->Name()) continue;
         char line[512];
         std::snprintf(line, sizeof(line), "param %s %.12f\n", p->Name(), p->Value());
         text += line;
@@ -112,8 +112,7 @@ TEST_F(PresetFileTest, RoundTripRestoresEveryStoredParameter)
     {
         IPlugParam* p = plug.GetParam(i);
         double v = std::uniform_real_distribution<double>(p->Min(), p->Max())(random);
-        if (p->Kind() != KindContinuous)
-            v = std::floor(v + 0.5);
+        if (p->Kind() != KindContinuous) v = std::floor(v + 0.5);
         p->SetValue(v);
         saved[static_cast<size_t>(i)] = v;
     }
@@ -168,7 +167,9 @@ TEST_F(PresetFileTest, HeaderOnlyFallsToMinimumAnyVersion)
 TEST_F(PresetFileTest, BrokenHeaderChangesNoValueButStillRenames)
 {
     for (const char* content : {"", "Dealy V1.0\nparam Wet 0.1\n", "Delay V1\nparam Wet 0.1\n",
-                                "\xEF\xBB\xBF" "Delay V1.0\nparam Wet 0.1\n", " Delay V1.0\n"})
+                                "\xEF\xBB\xBF"
+                                "Delay V1.0\nparam Wet 0.1\n",
+                                " Delay V1.0\n"})
     {
         TestTarget fresh;
         WriteBytes(dir.Path() / "My.Echo.preset", content);
@@ -190,8 +191,10 @@ TEST_F(PresetFileTest, LineEndsBlankLinesAndSpacingReadTheSame)
     EXPECT_EQ(expected, (std::vector<double>{0.25, 123.5, 1.0}));
 
     for (const std::string& variant :
-         {std::string("Delay V1.0\r\nparam Wet 0.25\r\n\r\nparam Time_B 123.5\r\n\r\n\r\nparam Mains_C 1"),
-          std::string("Delay V1.0\n\n\tparam\tWet\t\t0.25 param Time_B\n123.5\nparam Mains_C +1.0e0\n\n")})
+         {std::string(
+              "Delay V1.0\r\nparam Wet 0.25\r\n\r\nparam Time_B 123.5\r\n\r\n\r\nparam Mains_C 1"),
+          std::string(
+              "Delay V1.0\n\n\tparam\tWet\t\t0.25 param Time_B\n123.5\nparam Mains_C +1.0e0\n\n")})
     {
         TestTarget fresh;
         WriteBytes(dir.Path() / "v.preset", variant);
@@ -248,11 +251,15 @@ TEST_F(PresetFileTest, LongNamesAndNonFiniteValuesAreSkipped)
     std::string longName(300, 'W');
     ASSERT_TRUE(LoadText("Delay V1.0\n"
                          "param Wet nan\n"
-                         "param " + longName + " 1\n"
+                         "param " +
+                         longName +
+                         " 1\n"
                          "param Dry -INF\n"
                          "param Fb_A 1e999\n"
                          "param Gain_A Infinity\n"
-                         "param Wet" + std::string(37, '_') + " 0.9\n"
+                         "param Wet" +
+                         std::string(37, '_') +
+                         " 0.9\n"
                          "param Pan_A 0.3\n"));
     TestPlug& plug = target.plug;
     EXPECT_EQ(plug.Value("Wet"), 0.0);
@@ -264,8 +271,8 @@ TEST_F(PresetFileTest, LongNamesAndNonFiniteValuesAreSkipped)
 
 TEST_F(PresetFileTest, NumbersIgnoreTheLocale)
 {
-    const char* commaLocales[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8",
-                                  "German_Germany.1252", "German", "French"};
+    const char* commaLocales[] = {"de_DE.UTF-8", "de_DE.utf8",          "de_DE",  "fr_FR.UTF-8",
+                                  "fr_FR.utf8",  "German_Germany.1252", "German", "French"};
     std::string previous = std::setlocale(LC_ALL, nullptr);
     bool found = false;
     for (const char* name : commaLocales)
@@ -300,7 +307,8 @@ TEST_F(PresetFileTest, FailedSaveKeepsTheOldFile)
 {
     // Replacing an existing file: the new content arrives whole.
     std::string path = dir.File("keep.preset");
-    WriteBytes(PathFromUtf8(path), "old content that is longer than nothing\n" + std::string(10000, 'x'));
+    WriteBytes(PathFromUtf8(path),
+               "old content that is longer than nothing\n" + std::string(10000, 'x'));
     ASSERT_TRUE(SavePresetFile(target, presetName, path.c_str()));
     EXPECT_EQ(SavedText(PathFromUtf8(path)), ReferenceText(target.plug));
     EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"keep.preset"});
@@ -308,7 +316,8 @@ TEST_F(PresetFileTest, FailedSaveKeepsTheOldFile)
     // A target that is a folder, and a folder that does not exist.
     fs::create_directories(dir.Path() / "taken.preset" / "inner");
     PresetName before;
-    for (const std::string& bad : {dir.File("taken.preset"), dir.File("missing/x.preset"), std::string()})
+    for (const std::string& bad :
+         {dir.File("taken.preset"), dir.File("missing/x.preset"), std::string()})
     {
         target.shownNames.clear();
         EXPECT_FALSE(SavePresetFile(target, before, bad.c_str())) << bad;
@@ -376,7 +385,8 @@ TEST(PresetName, NameFromPath)
 
 TEST_F(PresetFileTest, NonAsciiFileNames)
 {
-    const std::string file = "\xC3\x89" "cho \xC3\xB1 \xE6\x97\xA5.preset"; // Écho ñ 日.preset
+    const std::string file = "\xC3\x89"
+                             "cho \xC3\xB1 \xE6\x97\xA5.preset"; // Écho ñ 日.preset
     std::string path = dir.File(file);
     target.plug.SetValue("Wet", 0.33);
     ASSERT_TRUE(SavePresetFile(target, presetName, path.c_str()));
@@ -385,7 +395,8 @@ TEST_F(PresetFileTest, NonAsciiFileNames)
     target.plug.SetValue("Wet", 0.9);
     ASSERT_TRUE(LoadPresetFile(target, presetName, path.c_str()));
     EXPECT_EQ(target.plug.Value("Wet"), 0.33);
-    EXPECT_STREQ(presetName.Name(), "\xC3\x89" "cho \xC3\xB1 \xE6\x97\xA5");
+    EXPECT_STREQ(presetName.Name(), "\xC3\x89"
+                                    "cho \xC3\xB1 \xE6\x97\xA5");
 }
 
 TEST(PresetLibrary, ConfigurationScanNumbersAndRescan)

@@ -56,9 +56,9 @@ std::vector<std::string> ListNames(const fs::path& folder)
 
 namespace
 {
-const char* const kTapFamilies[] = {"In",   "Rx",    "Mode",  "Time", "Bpm",   "Fb",
-                                    "Lpf",  "Hpf",   "Pct",   "Rate", "Depth", "Shape",
-                                    "Gain", "Phase", "Pan",   "Mains", "Oper"};
+const char* const kTapFamilies[] = {"In",   "Rx",    "Mode", "Time",  "Bpm",   "Fb",
+                                    "Lpf",  "Hpf",   "Pct",  "Rate",  "Depth", "Shape",
+                                    "Gain", "Phase", "Pan",  "Mains", "Oper"};
 
 struct TapRow
 {
@@ -70,21 +70,29 @@ struct TapRow
 };
 
 const TapRow kTapRows[] = {
-    {"In", 4, 'e', 0, 0, 0, 0, 6},           {"Rx", 13, 'e', 8, 0, 0, 0, 9},
-    {"Mode", 22, 'e', 1, 0, 0, 0, 2},        {"Time", 31, 'c', 500, 1, 2000, 0.1, 0},
-    {"Bpm", 40, 'e', 9, 0, 0, 0, 23},        {"Fb", 49, 'c', -3, -25, 0, 0.25, 0},
-    {"Lpf", 58, 'c', 4000, 1000, 12000, 110, 0}, {"Hpf", 67, 'c', 150, 50, 1000, 9.5, 0},
-    {"Pct", 85, 'c', 1, 0, 1, 0.01, 0},      {"Rate", 103, 'c', 1, 0, 5, 0.01, 0},
-    {"Depth", 112, 'c', 2.5, 0, 6, 0, 0},    {"Shape", 121, 'e', 0, 0, 0, 0, 5},
-    {"Gain", 139, 'c', 0, -40, 0, 1, 0},     {"Phase", 148, 'e', 0, 0, 0, 0, 2},
-    {"Pan", 157, 'c', 0.5, 0, 1, 0.01, 0},   {"Mains", 166, 's', 0, 0, 0, 0, 0},
+    {"In", 4, 'e', 0, 0, 0, 0, 6},
+    {"Rx", 13, 'e', 8, 0, 0, 0, 9},
+    {"Mode", 22, 'e', 1, 0, 0, 0, 2},
+    {"Time", 31, 'c', 500, 1, 2000, 0.1, 0},
+    {"Bpm", 40, 'e', 9, 0, 0, 0, 23},
+    {"Fb", 49, 'c', -3, -25, 0, 0.25, 0},
+    {"Lpf", 58, 'c', 4000, 1000, 12000, 110, 0},
+    {"Hpf", 67, 'c', 150, 50, 1000, 9.5, 0},
+    {"Pct", 85, 'c', 1, 0, 1, 0.01, 0},
+    {"Rate", 103, 'c', 1, 0, 5, 0.01, 0},
+    {"Depth", 112, 'c', 2.5, 0, 6, 0, 0},
+    {"Shape", 121, 'e', 0, 0, 0, 0, 5},
+    {"Gain", 139, 'c', 0, -40, 0, 1, 0},
+    {"Phase", 148, 'e', 0, 0, 0, 0, 2},
+    {"Pan", 157, 'c', 0.5, 0, 1, 0.01, 0},
+    {"Mains", 166, 's', 0, 0, 0, 0, 0},
     {"Oper", 175, 'e', 0, 0, 0, 0, 3},
 };
 } // namespace
 
 TestPlug::TestPlug()
-    : IPlugBase(216, "1-1 2-2", 6, "Zelbor", "", "Mardelwick", 0x10000, 0x6D775A62, 0x6D64776B,
-                0, false, false, false)
+    : IPlugBase(216, "1-1 2-2", 6, "Zelbor", "", "Mardelwick", 0x10000, 0x6D775A62, 0x6D64776B, 0,
+                false, false, false)
 {
     AddParam();
     AddParam();
@@ -102,8 +110,7 @@ TestPlug::TestPlug()
             if (row.kind == 'e')
             {
                 int def = static_cast<int>(row.def);
-                if (row.base == 4)
-                    def = t == 0 ? 1 : (t == 1 ? 2 : 0);
+                if (row.base == 4) def = t == 0 ? 1 : (t == 1 ? 2 : 0);
                 param->DefineEnum(name.c_str(), def, row.choices);
             }
             else if (row.kind == 's')
@@ -125,8 +132,8 @@ TestPlug::TestPlug()
 }
 
 void TestPlug::HostTransport(double& samplePos, double& tempo, double& ppqPos, double& barStart,
-                             int& numerator, int& denominator, double& cycleStart,
-                             double& cycleEnd, bool& playing, bool& cycling)
+                             int& numerator, int& denominator, double& cycleStart, double& cycleEnd,
+                             bool& playing, bool& cycling)
 {
     samplePos = ppqPos = barStart = cycleStart = cycleEnd = 0.0;
     tempo = 120.0;

@@ -1,8 +1,8 @@
 #include "PresetTestSupport.h"
+#include "platform/PathSeparator.h"
 #include "presets/PathBuf.h"
 #include "presets/PresetFolder.h"
 #include "presets/PresetLibrary.h"
-#include "platform/PathSeparator.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -35,8 +35,7 @@ std::vector<std::string> FolderNames(const PresetFolder& folder)
 const PresetFolder* SubFolder(const PresetFolder& folder, const std::string& name)
 {
     for (PresetFolder* f = folder.Folders().First(); f; f = folder.Folders().Next(f))
-        if (f->Name() == name)
-            return f;
+        if (f->Name() == name) return f;
     return nullptr;
 }
 
@@ -88,7 +87,8 @@ TEST(PresetTree, KeepsFilesAndNonEmptyFoldersAndNumbersDepthFirst)
 {
     ScratchDir dir;
     const fs::path& root = dir.Path();
-    for (const char* name : {"b.preset", "a.preset", "readme.txt", "noext", "x.preset.bak", ".preset"})
+    for (const char* name :
+         {"b.preset", "a.preset", "readme.txt", "noext", "x.preset.bak", ".preset"})
         Touch(root / name);
     Touch(root / "Dub" / "one.preset");
     Touch(root / "Dub" / "two.preset");
@@ -197,8 +197,7 @@ TEST(PresetTree, LinkLoopsEnd)
     Touch(dir.Path() / "b" / "in-b.preset");
     std::error_code ec;
     fs::create_directory_symlink(dir.Path(), dir.Path() / "a" / "up1", ec);
-    if (ec)
-        GTEST_SKIP() << "folder links are not available: " << ec.message();
+    if (ec) GTEST_SKIP() << "folder links are not available: " << ec.message();
     fs::create_directory_symlink(dir.Path(), dir.Path() / "a" / "up2", ec);
     fs::create_directory_symlink(dir.Path() / "a", dir.Path() / "b" / "to-a", ec);
     fs::create_directory_symlink(dir.Path() / "b", dir.Path() / "a" / "to-b", ec);
@@ -219,8 +218,9 @@ TEST(PresetTree, LinkLoopsEnd)
 TEST(PresetTree, NonAsciiNamesTravelAsUtf8)
 {
     ScratchDir dir;
-    const std::string folder = "R\xC3\xA9glages \xE6\x97\xA5\xE6\x9C\xAC";      // Réglages 日本
-    const std::string file = "\xC3\x89" "cho \xC3\xB1 \xF0\x9F\x8E\xB8.preset"; // Écho ñ 🎸
+    const std::string folder = "R\xC3\xA9glages \xE6\x97\xA5\xE6\x9C\xAC"; // Réglages 日本
+    const std::string file = "\xC3\x89"
+                             "cho \xC3\xB1 \xF0\x9F\x8E\xB8.preset"; // Écho ñ 🎸
     Touch(dir.Path() / PathFromUtf8(folder) / PathFromUtf8(file));
 
     std::unique_ptr<PresetFolder> tree = BuildPresetTree(dir.Utf8Path().c_str());

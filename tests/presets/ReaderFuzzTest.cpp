@@ -33,11 +33,43 @@ public:
     // Pieces that tend to reach the readers' corners.
     std::string Piece()
     {
-        static const char* const pieces[] = {
-            "param", " ", "\t", "\n", "\r\n", "\r", "Wet", "Time_A", "Scl_Rst", "Panic", "Level",
-            "-", "+", ".", "e", "E", "e+", "0x", "p-", "1", "0", "9999999", "1e308", "1e-320",
-            "nan", "inf", "Infinity", "\"", "'", ";", "PresetFolder", "Delay V", "Delay V1.0\n",
-            "\xFF", "\x80", "\x1A", std::string(1, '\0').c_str()};
+        static const char* const pieces[] = {"param",
+                                             " ",
+                                             "\t",
+                                             "\n",
+                                             "\r\n",
+                                             "\r",
+                                             "Wet",
+                                             "Time_A",
+                                             "Scl_Rst",
+                                             "Panic",
+                                             "Level",
+                                             "-",
+                                             "+",
+                                             ".",
+                                             "e",
+                                             "E",
+                                             "e+",
+                                             "0x",
+                                             "p-",
+                                             "1",
+                                             "0",
+                                             "9999999",
+                                             "1e308",
+                                             "1e-320",
+                                             "nan",
+                                             "inf",
+                                             "Infinity",
+                                             "\"",
+                                             "'",
+                                             ";",
+                                             "PresetFolder",
+                                             "Delay V",
+                                             "Delay V1.0\n",
+                                             "\xFF",
+                                             "\x80",
+                                             "\x1A",
+                                             std::string(1, '\0').c_str()};
         int i = Below(static_cast<int>(sizeof(pieces) / sizeof(pieces[0])));
         if (i == static_cast<int>(sizeof(pieces) / sizeof(pieces[0])) - 1)
             return std::string(1, '\0');
@@ -52,19 +84,18 @@ public:
         int edits = 1 + Below(8);
         for (int e = 0; e < edits; ++e)
         {
-            size_t at = text.empty() ? 0 : static_cast<size_t>(Below(static_cast<int>(text.size()) + 1));
+            size_t at =
+                text.empty() ? 0 : static_cast<size_t>(Below(static_cast<int>(text.size()) + 1));
             switch (Below(5))
             {
             case 0: // flip a bit
-                if (!text.empty())
-                    text[at % text.size()] ^= static_cast<char>(1 << Below(8));
+                if (!text.empty()) text[at % text.size()] ^= static_cast<char>(1 << Below(8));
                 break;
             case 1: // insert a piece
                 text.insert(at, Piece());
                 break;
             case 2: // delete a run
-                if (!text.empty())
-                    text.erase(at % text.size(), static_cast<size_t>(Below(40)));
+                if (!text.empty()) text.erase(at % text.size(), static_cast<size_t>(Below(40)));
                 break;
             case 3: // duplicate a run
                 if (!text.empty())
@@ -155,7 +186,8 @@ TEST(ReaderFuzz, ConfigurationFiles)
 {
     ScratchDir dir;
     std::string path = dir.File("Zelbor.ini");
-    const std::string valid = "; preset location\nPresetFolder \"C:\\Presets\\Delay one\"\nOther 12\n";
+    const std::string valid =
+        "; preset location\nPresetFolder \"C:\\Presets\\Delay one\"\nOther 12\n";
     Mutator mutate(777);
     for (int round = 0; round < 1000; ++round)
     {
