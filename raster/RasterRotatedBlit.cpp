@@ -1,5 +1,6 @@
 #include "raster/Raster.h"
 #include "raster/RasterCombiners.h"
+#include "raster/RasterSampling.h"
 
 #include <cmath>
 
@@ -7,8 +8,6 @@ using namespace raster_detail;
 
 namespace
 {
-const double MaxCoordinate = 16777216.0;
-
 // The source area that may be sampled: [minX, maxX) x [minY, maxY).
 struct Area
 {
@@ -17,29 +16,6 @@ struct Area
     int maxX;
     int maxY;
 };
-
-inline uint32_t Lerp2(uint32_t p0, uint32_t p1, int f)
-{
-    const int g = 65536 - f;
-    return PackLow((ChR(p0) * g + ChR(p1) * f) / 65536, (ChG(p0) * g + ChG(p1) * f) / 65536,
-                   (ChB(p0) * g + ChB(p1) * f) / 65536, (ChA(p0) * g + ChA(p1) * f) / 65536);
-}
-
-inline uint32_t Lerp4(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, int fx, int fy)
-{
-    const long long c = (static_cast<long long>(fx) * fy) >> 16;
-    const long long w11 = c;
-    const long long w10 = fx - c;
-    const long long w01 = fy - c;
-    const long long w00 = 65536 - fx - fy + c;
-    auto mix = [&](int a, int b, int e, int f) {
-        return static_cast<int>((a * w00 + b * w10 + e * w01 + f * w11) / 65536);
-    };
-    return PackLow(mix(ChR(p00), ChR(p10), ChR(p01), ChR(p11)),
-                   mix(ChG(p00), ChG(p10), ChG(p01), ChG(p11)),
-                   mix(ChB(p00), ChB(p10), ChB(p01), ChB(p11)),
-                   mix(ChA(p00), ChA(p10), ChA(p01), ChA(p11)));
-}
 
 struct NearestRotSampler
 {
@@ -172,21 +148,8 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
     double sy = srcy;
     double sw = srcw;
     double sh = srch;
-    // A negative size mirrors: the source rectangle is walked from its far edge.
-    if (dw < 0)
-    {
-        dw = -dw;
-        dx -= dw;
-        sx += sw;
-        sw = -sw;
-    }
-    if (dh < 0)
-    {
-        dh = -dh;
-        dy -= dh;
-        sy += sh;
-        sh = -sh;
-    }
+    Unmirror(dx, dw, sx, sw);
+    Unmirror(dy, dh, sy, sh);
 
     const double c = std::cos(static_cast<double>(angle));
     const double sn = std::sin(static_cast<double>(angle));

@@ -1,5 +1,6 @@
 #include "raster/Raster.h"
 #include "raster/RasterCombiners.h"
+#include "raster/RasterSampling.h"
 
 #include <cmath>
 
@@ -7,9 +8,6 @@ using namespace raster_detail;
 
 namespace
 {
-// Coordinates beyond this magnitude cannot address any bitmap.
-const double MaxCoordinate = 16777216.0;
-
 // Where the source is sampled: 16.16 positions, and the usable source area
 // [0, limitX) x [0, limitY).
 struct Sampling
@@ -29,32 +27,6 @@ struct NearestSampler
         return s.Row(static_cast<int>(py >> 16))[px >> 16];
     }
 };
-
-inline uint32_t Lerp2(uint32_t p0, uint32_t p1, int f)
-{
-    const int g = 65536 - f;
-    return PackLow((ChR(p0) * g + ChR(p1) * f) / 65536, (ChG(p0) * g + ChG(p1) * f) / 65536,
-                   (ChB(p0) * g + ChB(p1) * f) / 65536, (ChA(p0) * g + ChA(p1) * f) / 65536);
-}
-
-inline uint32_t Lerp4(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, int fx, int fy)
-{
-    const int c = static_cast<int>((static_cast<long long>(fx) * fy) >> 16);
-    const int w11 = c;
-    const int w10 = fx - c;
-    const int w01 = fy - c;
-    const int w00 = 65536 - fx - fy + c;
-    auto mix = [&](int a, int b, int e, int f) {
-        return static_cast<int>(
-            (static_cast<long long>(a) * w00 + static_cast<long long>(b) * w10 +
-             static_cast<long long>(e) * w01 + static_cast<long long>(f) * w11) /
-            65536);
-    };
-    return PackLow(mix(ChR(p00), ChR(p10), ChR(p01), ChR(p11)),
-                   mix(ChG(p00), ChG(p10), ChG(p01), ChG(p11)),
-                   mix(ChB(p00), ChB(p10), ChB(p01), ChB(p11)),
-                   mix(ChA(p00), ChA(p10), ChA(p01), ChA(p11)));
-}
 
 // Bilinear between the sample and its right and lower neighbours; the last
 // usable row interpolates horizontally only and the last column takes the
@@ -199,22 +171,8 @@ void RasterScaledBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, 
     double sy = srcy;
     double sw = srcw;
     double sh = srch;
-    const bool mirrorX = dw < 0;
-    const bool mirrorY = dh < 0;
-    if (mirrorX)
-    {
-        dw = -dw;
-        dx -= dw;
-        sx += sw;
-        sw = -sw;
-    }
-    if (mirrorY)
-    {
-        dh = -dh;
-        dy -= dh;
-        sy += sh;
-        sh = -sh;
-    }
+    const bool mirrorX = Unmirror(dx, dw, sx, sw);
+    const bool mirrorY = Unmirror(dy, dh, sy, sh);
 
     // Usable source area: up to the end of the source rectangle and the
     // source bitmap.
