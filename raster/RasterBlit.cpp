@@ -7,9 +7,11 @@ using namespace raster_detail;
 
 namespace
 {
-template <class Op>
-void BlitRows(const Surface& d, const Surface& s, int dx, int dy, int sx, int sy, int w, int h,
-              int weight)
+// Calls f(destination pixel, source pixel) for each pixel of a w x h
+// rectangle; f is inlined, so each caller gets its own tight loop.
+template <class F>
+void ForEachPixelPair(const Surface& d, const Surface& s, int dx, int dy, int sx, int sy, int w,
+                      int h, F&& f)
 {
     for (int y = 0; y < h; ++y)
     {
@@ -17,10 +19,18 @@ void BlitRows(const Surface& d, const Surface& s, int dx, int dy, int sx, int sy
         const uint32_t* sp = s.Row(sy + y) + sx;
         for (int x = 0; x < w; ++x)
         {
-            const uint32_t p = sp[x];
-            Op::Apply(dp[x], ChR(p), ChG(p), ChB(p), ChA(p), weight);
+            f(dp[x], sp[x]);
         }
     }
+}
+
+template <class Op>
+void BlitRows(const Surface& d, const Surface& s, int dx, int dy, int sx, int sy, int w, int h,
+              int weight)
+{
+    ForEachPixelPair(d, s, dx, dy, sx, sy, w, h, [weight](uint32_t& q, uint32_t p) {
+        Op::Apply(q, ChR(p), ChG(p), ChB(p), ChA(p), weight);
+    });
 }
 
 void BlitChannel(const Surface& d, const Surface& s, int dx, int dy, int sx, int sy, int w, int h,
@@ -29,15 +39,9 @@ void BlitChannel(const Surface& d, const Surface& s, int dx, int dy, int sx, int
     const int srcShift = static_cast<int>(mode & 3u) * 8;
     const int dstShift = static_cast<int>((mode >> 2) & 3u) * 8;
     const uint32_t keep = ~(0xFFu << dstShift);
-    for (int y = 0; y < h; ++y)
-    {
-        uint32_t* dp = d.Row(dy + y) + dx;
-        const uint32_t* sp = s.Row(sy + y) + sx;
-        for (int x = 0; x < w; ++x)
-        {
-            dp[x] = (dp[x] & keep) | (((sp[x] >> srcShift) & 0xFFu) << dstShift);
-        }
-    }
+    ForEachPixelPair(d, s, dx, dy, sx, sy, w, h, [=](uint32_t& q, uint32_t p) {
+        q = (q & keep) | (((p >> srcShift) & 0xFFu) << dstShift);
+    });
 }
 } // namespace
 
@@ -130,15 +134,8 @@ void RasterBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, int sr
         }
         if (weight == 0.5f)
         {
-            for (int y = 0; y < h; ++y)
-            {
-                uint32_t* dp = d.Row(y0 + y) + x0;
-                const uint32_t* sp = s.Row(v0 + y) + u0;
-                for (int x = 0; x < w; ++x)
-                {
-                    dp[x] = Mix128(dp[x], sp[x]);
-                }
-            }
+            ForEachPixelPair(d, s, x0, y0, u0, v0, w, h,
+                             [](uint32_t& q, uint32_t p) { q = Mix128(q, p); });
             return;
         }
     }
