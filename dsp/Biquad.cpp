@@ -37,32 +37,28 @@ void Biquad::Design()
     const double cs = std::cos(w0);
     const double alpha = sn * std::sinh(std::log(2.0) / 2.0 * bw * w0 / sn);
 
-    double n0, n1, n2, d0, d1, d2;
+    // The shelves have their own denominator and the peak its own d0 and d2;
+    // every other type shares this one.
+    double n0, n1, n2;
+    double d0 = 1.0 + alpha;
+    double d1 = -2.0 * cs;
+    double d2 = 1.0 - alpha;
     switch (type)
     {
     case HighPass:
         n0 = (1.0 + cs) / 2.0;
         n1 = -(1.0 + cs);
         n2 = n0;
-        d0 = 1.0 + alpha;
-        d1 = -2.0 * cs;
-        d2 = 1.0 - alpha;
         break;
     case BandPass:
         n0 = alpha;
         n1 = 0.0;
         n2 = -alpha;
-        d0 = 1.0 + alpha;
-        d1 = -2.0 * cs;
-        d2 = 1.0 - alpha;
         break;
     case Notch:
         n0 = 1.0;
         n1 = -2.0 * cs;
         n2 = 1.0;
-        d0 = 1.0 + alpha;
-        d1 = -2.0 * cs;
-        d2 = 1.0 - alpha;
         break;
     case Peak:
     {
@@ -71,7 +67,6 @@ void Biquad::Design()
         n1 = -2.0 * cs;
         n2 = 1.0 - alpha * A;
         d0 = 1.0 + alpha / A;
-        d1 = -2.0 * cs;
         d2 = 1.0 - alpha / A;
         break;
     }
@@ -94,9 +89,6 @@ void Biquad::Design()
         n0 = (1.0 - cs) / 2.0;
         n1 = 1.0 - cs;
         n2 = n0;
-        d0 = 1.0 + alpha;
-        d1 = -2.0 * cs;
-        d2 = 1.0 - alpha;
         break;
     }
     b0 = n0 / d0;
