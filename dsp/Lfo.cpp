@@ -21,15 +21,18 @@ void Lfo::ComputePeriod()
 void Lfo::ApplyPeriodRule()
 {
     effectiveRate = rate * rateScale;
-    if (!(effectiveRate > 0.0f)) effectiveRate = sampleRate;
-    ComputePeriod();
-    RateChanged();
+    SettleRate();
 }
 
 void Lfo::SetSampleRate(float newRate)
 {
     sampleRate = newRate;
     // The effective rate is kept; it is only defined once a rate was applied.
+    SettleRate();
+}
+
+void Lfo::SettleRate()
+{
     if (!(effectiveRate > 0.0f)) effectiveRate = sampleRate;
     ComputePeriod();
     RateChanged();

@@ -64,4 +64,9 @@ protected:
     // Period from the current sample rate and effective rate, without RateChanged.
     void ComputePeriod();
     void DeriveEffectiveDepth();
+
+private:
+    // Falls back to the sample rate when the effective rate is not above 0,
+    // then recomputes the period and reports the change.
+    void SettleRate();
 };
