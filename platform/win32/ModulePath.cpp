@@ -1,5 +1,7 @@
 #include "platform/ModulePath.h"
 
+#include "platform/win32/CodeModule.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -8,20 +10,6 @@
 namespace
 {
 std::atomic<void*> gInstance{nullptr};
-
-// The module this code is linked into: the stored handle when the module
-// entry ran, otherwise whatever module contains this function.
-HMODULE ThisModule()
-{
-    if (void* instance = gInstance.load())
-        return static_cast<HMODULE>(instance);
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&ThisModule), &module))
-        return nullptr;
-    return module;
-}
 
 std::string ToUtf8(const wchar_t* text, int length)
 {
@@ -48,7 +36,7 @@ void* ModuleInstance()
 
 std::string ModuleFilePath()
 {
-    HMODULE module = ThisModule();
+    HMODULE module = static_cast<HMODULE>(CodeModule());
     if (!module)
         return {};
     // Grow the buffer until the whole name fits (long paths exceed MAX_PATH).

@@ -1,6 +1,6 @@
 #include "platform/Resources.h"
 
-#include "platform/ModulePath.h"
+#include "platform/win32/CodeModule.h"
 
 #include <windows.h>
 
@@ -9,20 +9,6 @@
 namespace
 {
 std::atomic<void*> gResourceModule{nullptr};
-
-// The module that contains this code: the plug-in DLL, or the executable
-// when the code is linked into a program.
-HMODULE ThisModule()
-{
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&ThisModule), &module))
-    {
-        return nullptr;
-    }
-    return module;
-}
 } // namespace
 
 void SetResourceModule(void* module)
@@ -36,11 +22,7 @@ void* ResourceModule()
     {
         return module;
     }
-    if (void* instance = ModuleInstance())
-    {
-        return instance;
-    }
-    return ThisModule();
+    return CodeModule();
 }
 
 bool FindImageResource(void* module, int id, const unsigned char*& data, std::size_t& size)
