@@ -14,6 +14,7 @@
 #include "presets/PresetFile.h"
 
 class DelayEditorLink;
+struct LaneState;
 class PresetLibrary;
 
 // A MIDI controller assignment: the parameter a controller number drives and
@@ -120,8 +121,14 @@ private:
     struct Lane;
     // Gathers the running lanes; true when they can run lane by lane.
     bool PrepareLanes(Lane* lanes) const;
-    void RunLanes(const Lane* lanes, double gain, const double* in0, const double* in1,
-                  double* out0, double* out1, int count);
+    void RunLanes(const Lane* lanes, LaneState* states, double gain, const double* in0,
+                  const double* in1, double* out0, double* out1, int count);
+    // A running lane's state between the engine's records and the locals of
+    // the lane-by-lane path; the heads alone around a control step.
+    void LoadLane(const Lane& lane, LaneState& s);
+    void StoreLane(const Lane& lane, const LaneState& s);
+    void LoadHeads(const Lane& lane, LaneState& s);
+    void StoreHeads(const Lane& lane, const LaneState& s);
     void RunSamples(const Lane* lanes, double gain, const double* in0, const double* in1,
                     double* out0, double* out1, int count);
     void ControlStep();

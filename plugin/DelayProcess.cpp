@@ -6,6 +6,7 @@
 #include <xmmintrin.h>
 
 #include "plugin/Delay.h"
+#include "plugin/DelayKernel.h"
 
 namespace
 {
@@ -42,6 +43,19 @@ inline double LimitFeedback(double x)
 {
     x = x < -kSignalLimit ? -kSignalLimit : x;
     return x > kSignalLimit ? kSignalLimit : x;
+}
+
+// Points a cursor at slot, usually still inside the cursor's block.
+inline void MoveCursor(DelayBuffer& buffer, DelayBuffer::Cursor& c, double* slot, double* base)
+{
+    if (c.block != nullptr && slot >= c.block->data && slot < c.end)
+    {
+        c.slot = slot;
+    }
+    else
+    {
+        c = buffer.CursorAt(static_cast<int>(slot - base));
+    }
 }
 
 } // namespace
@@ -85,14 +99,6 @@ bool FlatRing(const DelayBuffer& buffer, double*& base, double*& end)
     }
     end = base + buffer.length;
     return true;
-}
-
-inline void Step(double*& p, double* base, double* end)
-{
-    if (++p == end)
-    {
-        p = base;
-    }
 }
 
 } // namespace
@@ -150,6 +156,17 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         DenormalGuard denormals;
         Lane lanes[kNumTaps];
         const bool laneByLane = PrepareLanes(lanes);
+        // Lane by lane, each lane's state stays in its LaneState for the
+        // whole block; only the read heads go through the engine's records
+        // around a control step.
+        LaneState states[kNumTaps];
+        if (laneByLane)
+        {
+            for (int k = 0; k < mOrderCount; ++k)
+            {
+                LoadLane(lanes[k], states[k]);
+            }
+        }
         int n = 0;
         while (n < nFrames)
         {
@@ -157,7 +174,22 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             {
                 // The control step falls on this sample.
                 mLfoCountdown = DelayTap::kControlInterval + 1;
-                ControlStep();
+                if (laneByLane)
+                {
+                    for (int k = 0; k < mOrderCount; ++k)
+                    {
+                        StoreHeads(lanes[k], states[k]);
+                    }
+                    ControlStep();
+                    for (int k = 0; k < mOrderCount; ++k)
+                    {
+                        LoadHeads(lanes[k], states[k]);
+                    }
+                }
+                else
+                {
+                    ControlStep();
+                }
             }
             int run = mLfoCountdown - 1;
             if (run > nFrames - n)
@@ -166,7 +198,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             }
             if (laneByLane)
             {
-                RunLanes(lanes, gain, inputs[0] + n, inputs[1] + n, outputs[0] + n,
+                RunLanes(lanes, states, gain, inputs[0] + n, inputs[1] + n, outputs[0] + n,
                          outputs[1] + n, run);
             }
             else
@@ -176,6 +208,13 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             }
             mLfoCountdown -= run;
             n += run;
+        }
+        if (laneByLane)
+        {
+            for (int k = 0; k < mOrderCount; ++k)
+            {
+                StoreLane(lanes[k], states[k]);
+            }
         }
     }
 
@@ -291,17 +330,26 @@ void Delay::UpdateMeters()
     }
 }
 
-void Delay::RunLanes(const Lane* lanes, double gain, const double* in0, const double* in1,
-                     double* out0, double* out1, int count)
+void Delay::RunLanes(const Lane* lanes, LaneState* states, double gain, const double* in0,
+                     const double* in1, double* out0, double* out1, int count)
 {
-    // Everything between two control steps: one lane at a time over up to 32
-    // samples, with each lane's state held in locals. The arithmetic and its
-    // order per sample are those of RunSamples.
+    // Everything between two control steps (up to 32 samples), one lane or
+    // one pair of lanes at a time, each lane's state held in locals. The
+    // arithmetic and its order per sample are those of RunSamples.
     constexpr int kMax = DelayTap::kControlInterval;
     double ports[6][kMax];
     double outs[kNumTaps + 1][kMax];
     double left[kMax];
     double right[kMax];
+    bool portUsed[6] = {};
+    bool heard[kNumTaps + 1] = {};
+    bool running[kNumTaps + 1] = {};
+    for (int k = 0; k < mOrderCount; ++k)
+    {
+        portUsed[lanes[k].port] = true;
+        heard[lanes[k].source] = true;
+        running[lanes[k].index] = true;
+    }
     for (int n = 0; n < count; ++n)
     {
         const double L = CleanInput(in0[n]) * gain;
@@ -309,21 +357,34 @@ void Delay::RunLanes(const Lane* lanes, double gain, const double* in0, const do
         ports[0][n] = 0.0;
         ports[1][n] = L;
         ports[2][n] = R;
-        ports[3][n] = (L + R) * 0.5;
-        ports[4][n] = (L + R) * kSqrtHalf;
-        ports[5][n] = (L - R) * kSqrtHalf;
         left[n] = 0.0;
         right[n] = 0.0;
     }
-    // Taps that do not run hold their output for the whole stretch.
-    bool running[kNumTaps + 1] = {};
-    for (int k = 0; k < mOrderCount; ++k)
+    if (portUsed[3])
     {
-        running[lanes[k].index] = true;
+        for (int n = 0; n < count; ++n)
+        {
+            ports[3][n] = (ports[1][n] + ports[2][n]) * 0.5;
+        }
     }
+    if (portUsed[4])
+    {
+        for (int n = 0; n < count; ++n)
+        {
+            ports[4][n] = (ports[1][n] + ports[2][n]) * kSqrtHalf;
+        }
+    }
+    if (portUsed[5])
+    {
+        for (int n = 0; n < count; ++n)
+        {
+            ports[5][n] = (ports[1][n] - ports[2][n]) * kSqrtHalf;
+        }
+    }
+    // A heard tap that does not run holds its output for the whole stretch.
     for (int i = 0; i <= kNumTaps; ++i)
     {
-        if (!running[i])
+        if (heard[i] && !running[i])
         {
             for (int n = 0; n < count; ++n)
             {
@@ -334,120 +395,42 @@ void Delay::RunLanes(const Lane* lanes, double gain, const double* in0, const do
 
     for (int k = 0; k < mOrderCount; ++k)
     {
-        const Lane& lane = lanes[k];
-        DelayLine& line = *lane.line;
-        DelayTap& tap = *lane.tap;
-        HeadPair& heads = tap.heads;
-        Biquad& hp = tap.highPass;
-        Biquad& lp = tap.lowPass;
-        const double* port = ports[lane.port];
-        const double* src = outs[lane.source];
-        double* out = outs[lane.index];
-
-        double* const base = line.buffer.blocks[0].data;
-        double* const end = base + line.buffer.length;
-        double* w = line.writeCursor.slot;
-        double* inj = line.injectCursor.slot;
-        ReadHead& oldHead = *heads.previous;
-        ReadHead& newHead = *heads.current;
-        double* pOld = oldHead.cursor.slot;
-        double* pNew = newHead.cursor.slot;
-        const double cOld = oldHead.coefficient;
-        const double cNew = newHead.coefficient;
-        double inOld = oldHead.previousInput, outOld = oldHead.previousOutput;
-        double inNew = newHead.previousInput, outNew = newHead.previousOutput;
-        double fade = heads.crossfade;
-        const double hb0 = hp.b0, hb1 = hp.b1, hb2 = hp.b2, ha1 = hp.a1, ha2 = hp.a2;
-        double hx1 = hp.x1, hx2 = hp.x2, hy1 = hp.y1, hy2 = hp.y2;
-        const double lb0 = lp.b0, lb1 = lp.b1, lb2 = lp.b2, la1 = lp.a1, la2 = lp.a2;
-        double lx1 = lp.x1, lx2 = lp.x2, ly1 = lp.y1, ly2 = lp.y2;
-        const double processed = lane.processed, bypassed = lane.bypassed, sign = lane.sign;
-        const double tapGain = lane.gain, toLeft = lane.left, toRight = lane.right;
-        const double loop = lane.feedback;
-        double fb = mFeedbackValues[lane.index];
-
-        for (int n = 0; n < count; ++n)
+        states[k].port = ports[lanes[k].port];
+        states[k].source = outs[lanes[k].source];
+        states[k].out = outs[lanes[k].index];
+    }
+    // Neighbours in the order run side by side unless the second hears the
+    // first (sources always run earlier, so nothing else can be missing).
+    int k = 0;
+    while (k < mOrderCount)
+    {
+        if (k + 1 < mOrderCount && lanes[k + 1].source != lanes[k].index)
         {
-            const double x = port[n] + src[n] + kAntiDenormal;
-            *w = fb;
-            Step(w, base, end);
-            *inj += x;
-            Step(inj, base, end);
-
-            const double sOld = *pOld;
-            Step(pOld, base, end);
-            const double yOld = (sOld - outOld) * cOld + inOld;
-            inOld = sOld;
-            outOld = yOld;
-            const double sNew = *pNew;
-            Step(pNew, base, end);
-            const double yNew = (sNew - outNew) * cNew + inNew;
-            inNew = sNew;
-            outNew = yNew;
-            fade += HeadPair::kFadeStep;
-            if (fade > 1.0)
-            {
-                fade = 1.0;
-            }
-            const double y = fade > 0.0 ? yOld * (1.0 - fade) + yNew * fade : yOld;
-
-            const double h = hb0 * y + hb1 * hx1 + hb2 * hx2 - ha1 * hy1 - ha2 * hy2;
-            hx2 = hx1;
-            hx1 = y;
-            hy2 = hy1;
-            hy1 = h;
-            const double l = lb0 * h + lb1 * lx1 + lb2 * lx2 - la1 * ly1 - la2 * ly2;
-            lx2 = lx1;
-            lx1 = h;
-            ly2 = ly1;
-            ly1 = l;
-
-            const double o0 = l * tapGain;
-            const double sum = o0 * processed;
-            double o = sum + x * bypassed;
-            const double s = o * sign;
-            o += kAntiDenormal;
-            out[n] = o;
-            left[n] += toLeft * s;
-            right[n] += toRight * s;
-            fb = LimitFeedback(loop * sum);
+            RunLanePair(states[k], states[k + 1], count, left, right);
+            k += 2;
         }
-
-        // Back into the engine's records.
-        const int written = static_cast<int>(w - base);
-        line.writeIndex = written;
-        line.writeCursor = line.buffer.CursorAt(written);
-        line.injectCursor = line.buffer.CursorAt(static_cast<int>(inj - base));
-        oldHead.cursor = line.buffer.CursorAt(static_cast<int>(pOld - base));
-        newHead.cursor = line.buffer.CursorAt(static_cast<int>(pNew - base));
-        oldHead.previousInput = inOld;
-        oldHead.previousOutput = outOld;
-        newHead.previousInput = inNew;
-        newHead.previousOutput = outNew;
-        heads.crossfade = fade;
-        hp.x1 = hx1;
-        hp.x2 = hx2;
-        hp.y1 = hy1;
-        hp.y2 = hy2;
-        lp.x1 = lx1;
-        lp.x2 = lx2;
-        lp.y1 = ly1;
-        lp.y2 = ly2;
-        mFeedbackValues[lane.index] = fb;
+        else
+        {
+            RunLane(states[k], count, left, right);
+            k += 1;
+        }
+    }
+    for (int k2 = 0; k2 < mOrderCount; ++k2)
+    {
+        const Lane& lane = lanes[k2];
+        const double* out = outs[lane.index];
         mTapOutputs[lane.index] = out[count - 1];
-
         // With the usual zero coefficient the meter holds the last square.
         TapMeter& meter = *lane.meter;
         if (meter.coefficient == 0.0)
         {
-            const double last = out[count - 1];
-            meter.Run(last);
+            meter.Run(out[count - 1]);
         }
         else
         {
-            for (int n = 0; n < count; ++n)
+            for (int i = 0; i < count; ++i)
             {
-                meter.Run(out[n]);
+                meter.Run(out[i]);
             }
         }
     }
@@ -459,4 +442,84 @@ void Delay::RunLanes(const Lane* lanes, double gain, const double* in0, const do
         out0[n] = (L * mDryLevel + left[n] * mWetLevel) * gain;
         out1[n] = (R * mDryLevel + right[n] * mWetLevel) * gain;
     }
+}
+
+void Delay::LoadLane(const Lane& lane, LaneState& s)
+{
+    const DelayLine& line = *lane.line;
+    const Biquad& hp = lane.tap->highPass;
+    const Biquad& lp = lane.tap->lowPass;
+    s.base = line.buffer.blocks[0].data;
+    s.end = s.base + line.buffer.length;
+    s.write = line.writeCursor.slot;
+    s.inject = line.injectCursor.slot;
+    LoadHeads(lane, s);
+    const double hpc[9] = {hp.b0, hp.b1, hp.b2, hp.a1, hp.a2, hp.x1, hp.x2, hp.y1, hp.y2};
+    const double lpc[9] = {lp.b0, lp.b1, lp.b2, lp.a1, lp.a2, lp.x1, lp.x2, lp.y1, lp.y2};
+    for (int i = 0; i < 5; ++i)
+    {
+        s.hp[i] = hpc[i];
+        s.lp[i] = lpc[i];
+    }
+    for (int i = 0; i < 4; ++i)
+    {
+        s.hpState[i] = hpc[5 + i];
+        s.lpState[i] = lpc[5 + i];
+    }
+    s.processed = lane.processed;
+    s.bypassed = lane.bypassed;
+    s.sign = lane.sign;
+    s.gain = lane.gain;
+    s.toLeft = lane.left;
+    s.toRight = lane.right;
+    s.loop = lane.feedback;
+    s.feedback = mFeedbackValues[lane.index];
+}
+
+void Delay::LoadHeads(const Lane& lane, LaneState& s)
+{
+    const HeadPair& heads = lane.tap->heads;
+    s.readOld = heads.previous->cursor.slot;
+    s.readNew = heads.current->cursor.slot;
+    s.coefOld = heads.previous->coefficient;
+    s.inOld = heads.previous->previousInput;
+    s.outOld = heads.previous->previousOutput;
+    s.coefNew = heads.current->coefficient;
+    s.inNew = heads.current->previousInput;
+    s.outNew = heads.current->previousOutput;
+    s.fade = heads.crossfade;
+}
+
+void Delay::StoreHeads(const Lane& lane, const LaneState& s)
+{
+    DelayLine& line = *lane.line;
+    HeadPair& heads = lane.tap->heads;
+    // The control step places the new head against the write position.
+    line.writeIndex = static_cast<int>(s.write - s.base);
+    MoveCursor(line.buffer, heads.previous->cursor, s.readOld, s.base);
+    MoveCursor(line.buffer, heads.current->cursor, s.readNew, s.base);
+    heads.previous->previousInput = s.inOld;
+    heads.previous->previousOutput = s.outOld;
+    heads.current->previousInput = s.inNew;
+    heads.current->previousOutput = s.outNew;
+    heads.crossfade = s.fade;
+}
+
+void Delay::StoreLane(const Lane& lane, const LaneState& s)
+{
+    DelayLine& line = *lane.line;
+    Biquad& hp = lane.tap->highPass;
+    Biquad& lp = lane.tap->lowPass;
+    StoreHeads(lane, s);
+    MoveCursor(line.buffer, line.writeCursor, s.write, s.base);
+    MoveCursor(line.buffer, line.injectCursor, s.inject, s.base);
+    hp.x1 = s.hpState[0];
+    hp.x2 = s.hpState[1];
+    hp.y1 = s.hpState[2];
+    hp.y2 = s.hpState[3];
+    lp.x1 = s.lpState[0];
+    lp.x2 = s.lpState[1];
+    lp.y1 = s.lpState[2];
+    lp.y2 = s.lpState[3];
+    mFeedbackValues[lane.index] = s.feedback;
 }
