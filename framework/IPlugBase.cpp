@@ -1,5 +1,7 @@
 #include "framework/IPlugBase.h"
 
+#include "framework/BoundedText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -11,15 +13,6 @@
 
 namespace
 {
-void CopyName(char* dest, const char* src, size_t size)
-{
-    if (!src)
-        src = "";
-    size_t n = std::min(std::strlen(src), size - 1);
-    std::memcpy(dest, src, n);
-    dest[n] = 0;
-}
-
 int ClampToInt(long long v)
 {
     return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
@@ -98,9 +91,9 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPrograms, const
         mPrograms.push_back(std::move(program));
     }
 
-    CopyName(mEffectName, effectName, kNameSize);
-    CopyName(mProductName, productName, kNameSize);
-    CopyName(mVendorName, vendorName, kNameSize);
+    CopyBoundedText(mEffectName, effectName, kNameSize);
+    CopyBoundedText(mProductName, productName, kNameSize);
+    CopyBoundedText(mVendorName, vendorName, kNameSize);
 
     ParseChannelIO(channelIOStr);
 }

@@ -1,5 +1,7 @@
 #include "framework/IPlugParam.h"
 
+#include "framework/BoundedText.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -7,17 +9,6 @@
 
 namespace
 {
-void CopyText(char* dest, const char* src)
-{
-    if (!src)
-        src = "";
-    size_t n = std::strlen(src);
-    if (n > kParamNameSize - 1)
-        n = kParamNameSize - 1;
-    std::memcpy(dest, src, n);
-    dest[n] = 0;
-}
-
 // Truncation toward zero that stays defined for any double.
 bool TruncToInt(double v, int* out)
 {
@@ -41,8 +32,8 @@ void IPlugParam::DefineContinuous(const char* name, double defaultValue, double 
 {
     if (mKind == KindUnset)
         mKind = KindContinuous;
-    CopyText(mName, name);
-    CopyText(mLabel, label);
+    CopyBoundedText(mName, name, kParamNameSize);
+    CopyBoundedText(mLabel, label, kParamNameSize);
     mValue = defaultValue;
     mMin = minValue;
     mMax = maxValue < minValue + step ? minValue + step : maxValue;
@@ -92,7 +83,7 @@ void IPlugParam::AddDisplayText(int value, const char* text)
 {
     DisplayText dt;
     dt.value = value;
-    CopyText(dt.text, text);
+    CopyBoundedText(dt.text, text, kParamNameSize);
     mDisplayTexts.push_back(dt);
 }
 

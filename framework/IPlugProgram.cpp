@@ -1,14 +1,8 @@
 #include "framework/IPlugProgram.h"
 
-#include <cstring>
+#include "framework/BoundedText.h"
 
 void IPlugProgram::SetName(const char* name)
 {
-    if (!name)
-        name = "";
-    size_t n = std::strlen(name);
-    if (n > kNameSize - 1)
-        n = kNameSize - 1;
-    std::memcpy(mName, name, n);
-    mName[n] = 0;
+    CopyBoundedText(mName, name, kNameSize);
 }

@@ -3,6 +3,8 @@
 
 #include "framework/vst/IPlugVST.h"
 
+#include "framework/BoundedText.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -14,33 +16,18 @@ namespace
 // instead of sizing the scratch buffers to whatever the host announces.
 constexpr VstIntPtr kMaxBlockLength = 1 << 20;
 
-// Length of text, counting no further than maxChars.
-std::size_t BoundedLength(const char* text, std::size_t maxChars)
-{
-    std::size_t n = 0;
-    while (n < maxChars && text[n])
-        ++n;
-    return n;
-}
-
 // Copies text into a host buffer of at most bytes bytes, always terminated.
 void CopyToHost(void* dest, const char* text, std::size_t bytes)
 {
     if (!dest || bytes == 0)
         return;
-    char* out = static_cast<char*>(dest);
-    const std::size_t n = text ? BoundedLength(text, bytes - 1) : 0;
-    std::memcpy(out, text ? text : "", n);
-    out[n] = 0;
+    CopyBoundedText(static_cast<char*>(dest), text, bytes);
 }
 
 // A host text of at most maxChars characters, read no further than that.
 void CopyFromHost(char* dest, const void* src, std::size_t maxChars)
 {
-    const char* in = static_cast<const char*>(src);
-    const std::size_t n = BoundedLength(in, maxChars);
-    std::memcpy(dest, in, n);
-    dest[n] = 0;
+    CopyBoundedText(dest, static_cast<const char*>(src), maxChars + 1);
 }
 
 // An index operand passed in a pointer-sized value; -1 when out of range.
