@@ -2,7 +2,7 @@
 // double scratch, the base pass-through ProcessBlock, double narrowed back to
 // float. A plain memcpy of the same stereo block runs as the baseline.
 
-#include "framework/IPlugBase.h"
+#include "tests/framework/NoHostPlug.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,30 +11,16 @@
 
 namespace
 {
-class PassThroughPlug : public IPlugBase
+class PassThroughPlug : public NoHostPlug
 {
 public:
     PassThroughPlug()
-        : IPlugBase(0, "1-1 2-2", 1, "Bench", "", "", 0x10000, 0, 0, 0, false, false, false)
+        : NoHostPlug(0, "1-1 2-2", 1, "Bench", "", "", 0x10000, 0, 0, 0, false, false, false)
     {
         ConnectInputs(0, 2, true);
         ConnectOutputs(0, 2, true);
         SetBlockLength(1024);
     }
-    void BeginParameterEdit(int) override {}
-    void AutomateParameter(int, double) override {}
-    void EndParameterEdit(int) override {}
-    int HostSamplePosition() override { return 0; }
-    double HostTempo() override { return 0.0; }
-    void HostTimeSignature(int&, int&) override {}
-    void HostTransport(double&, double&, double&, double&, int&, int&, double&, double&, bool&,
-                       bool&) override
-    {
-    }
-    void OnEditorResized(int, int) override {}
-    void PrepareForHost() override {}
-    bool SendMidiMessage(const MidiMessage&) override { return true; }
-    bool SendMidiMessages(const MidiMessage*, int) override { return true; }
 };
 
 struct StereoBlock
