@@ -4,13 +4,10 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <vector>
 
 namespace
 {
-std::atomic<void*> gInstance{nullptr};
-
 std::string ToUtf8(const wchar_t* text, int length)
 {
     if (length <= 0)
@@ -23,16 +20,6 @@ std::string ToUtf8(const wchar_t* text, int length)
     return out;
 }
 } // namespace
-
-void SetModuleInstance(void* instance)
-{
-    gInstance.store(instance);
-}
-
-void* ModuleInstance()
-{
-    return gInstance.load();
-}
 
 std::string ModuleFilePath()
 {
@@ -51,13 +38,4 @@ std::string ModuleFilePath()
         buffer.resize(buffer.size() * 2);
     }
     return {};
-}
-
-std::string ModuleFolder()
-{
-    const std::string path = ModuleFilePath();
-    const std::size_t slash = path.find_last_of("\\/");
-    if (slash == std::string::npos)
-        return {};
-    return path.substr(0, slash + 1);
 }
