@@ -72,20 +72,6 @@ struct AngleRange
     }
 };
 
-struct StoreWriter
-{
-    static void Put(uint32_t& p, uint32_t c, int) { p = c; }
-};
-struct Mix128Writer
-{
-    static void Put(uint32_t& p, uint32_t c, int) { p = Mix128(p, c); }
-};
-template <class Op>
-struct CombineWriter
-{
-    static void Put(uint32_t& p, uint32_t c, int w) { Op::Apply(p, ChR(c), ChG(c), ChB(c), ChA(c), w); }
-};
-
 template <class Solid, class Op>
 struct CircleDrawer
 {

@@ -465,4 +465,28 @@ inline bool Finite(float v)
 {
     return std::isfinite(v);
 }
+
+// Writers of one solid-colour pixel for the line and circle drawers: a store
+// or fixed mix at full weight, or a combiner at weight w.
+struct StoreWriter
+{
+    static void Put(uint32_t& p, uint32_t c, int) { p = c; }
+};
+struct Mix64Writer
+{
+    static void Put(uint32_t& p, uint32_t c, int) { p = Mix64(p, c); }
+};
+struct Mix128Writer
+{
+    static void Put(uint32_t& p, uint32_t c, int) { p = Mix128(p, c); }
+};
+struct Mix192Writer
+{
+    static void Put(uint32_t& p, uint32_t c, int) { p = Mix192(p, c); }
+};
+template <class Op>
+struct CombineWriter
+{
+    static void Put(uint32_t& p, uint32_t c, int w) { Op::Apply(p, ChR(c), ChG(c), ChB(c), ChA(c), w); }
+};
 } // namespace raster_detail

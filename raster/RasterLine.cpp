@@ -97,29 +97,6 @@ bool ClipLine(long long& x1, long long& y1, long long& x2, long long& y2, long l
     return false;
 }
 
-// Writers of a pixel at the line's full weight.
-struct StoreWriter
-{
-    static void Put(uint32_t& p, uint32_t c, int) { p = c; }
-};
-struct Mix64Writer
-{
-    static void Put(uint32_t& p, uint32_t c, int) { p = Mix64(p, c); }
-};
-struct Mix128Writer
-{
-    static void Put(uint32_t& p, uint32_t c, int) { p = Mix128(p, c); }
-};
-struct Mix192Writer
-{
-    static void Put(uint32_t& p, uint32_t c, int) { p = Mix192(p, c); }
-};
-template <class Op>
-struct CombineWriter
-{
-    static void Put(uint32_t& p, uint32_t c, int w) { Op::Apply(p, ChR(c), ChG(c), ChB(c), ChA(c), w); }
-};
-
 template <class Solid, class Op>
 struct LineDrawer
 {
