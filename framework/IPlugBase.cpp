@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace
 {
@@ -589,7 +590,7 @@ void IPlugBase::EnsureStereoPair()
     ConnectOutputs(0, 2, true);
 }
 
-void IPlugBase::BindInputs32(float** inputs, int offset, int nFrames)
+void IPlugBase::BindInputs(float** inputs, int offset, int nFrames)
 {
     int k = 0;
     for (size_t i = 0; i < mInChannels.size(); ++i)
@@ -607,7 +608,7 @@ void IPlugBase::BindInputs32(float** inputs, int offset, int nFrames)
     }
 }
 
-void IPlugBase::BindInputs64(double** inputs, int offset, int nFrames)
+void IPlugBase::BindInputs(double** inputs, int offset, int nFrames)
 {
     int k = 0;
     for (size_t i = 0; i < mInChannels.size(); ++i)
@@ -625,7 +626,7 @@ void IPlugBase::BindInputs64(double** inputs, int offset, int nFrames)
     }
 }
 
-void IPlugBase::BindOutputs32(float** outputs, int offset, int)
+void IPlugBase::BindOutputs(float** outputs, int offset, int)
 {
     int k = 0;
     for (size_t i = 0; i < mOutChannels.size(); ++i)
@@ -642,7 +643,7 @@ void IPlugBase::BindOutputs32(float** outputs, int offset, int)
     }
 }
 
-void IPlugBase::BindOutputs64(double** outputs, int offset, int)
+void IPlugBase::BindOutputs(double** outputs, int offset, int)
 {
     int k = 0;
     for (size_t i = 0; i < mOutChannels.size(); ++i)
@@ -690,77 +691,63 @@ void IPlugBase::SilenceOutputs(Sample** outputs, int nFrames)
 
 void IPlugBase::BindInputBuffers(float** inputs, int nFrames)
 {
-    BindInputs32(inputs, 0, std::clamp(nFrames, 0, mBlockLength));
+    BindInputs(inputs, 0, std::clamp(nFrames, 0, mBlockLength));
 }
 
 void IPlugBase::BindInputBuffers(double** inputs, int nFrames)
 {
-    BindInputs64(inputs, 0, std::clamp(nFrames, 0, mBlockLength));
+    BindInputs(inputs, 0, std::clamp(nFrames, 0, mBlockLength));
 }
 
 void IPlugBase::BindOutputBuffers(float** outputs, int nFrames)
 {
-    BindOutputs32(outputs, 0, std::clamp(nFrames, 0, mBlockLength));
+    BindOutputs(outputs, 0, std::clamp(nFrames, 0, mBlockLength));
 }
 
 void IPlugBase::BindOutputBuffers(double** outputs, int nFrames)
 {
-    BindOutputs64(outputs, 0, std::clamp(nFrames, 0, mBlockLength));
+    BindOutputs(outputs, 0, std::clamp(nFrames, 0, mBlockLength));
+}
+
+// Runs the host block through ProcessBlock in sub-blocks of at most
+// BlockLength() frames; 32-bit outputs are narrowed (or added) after each.
+// Before a block length is set nothing runs: plain processing leaves
+// silence, accumulating leaves the host's outputs as they are.
+template <typename Sample>
+void IPlugBase::RunHostBlock(Sample** inputs, Sample** outputs, int nFrames, bool accumulate)
+{
+    PlugLockGuard guard(mLock);
+    if (nFrames <= 0)
+        return;
+    if (mBlockLength <= 0)
+    {
+        if (!accumulate)
+            SilenceOutputs(outputs, nFrames);
+        return;
+    }
+    for (int done = 0; done < nFrames;)
+    {
+        const int n = std::min(nFrames - done, mBlockLength);
+        BindInputs(inputs, done, n);
+        BindOutputs(outputs, done, n);
+        ProcessBlock(InputData(), OutputData(), n);
+        if constexpr (std::is_same_v<Sample, float>)
+            WriteOutputs32(n, accumulate);
+        done += n;
+    }
 }
 
 void IPlugBase::RunBlock(float** inputs, float** outputs, int nFrames)
 {
-    PlugLockGuard guard(mLock);
-    if (nFrames <= 0)
-        return;
-    if (mBlockLength <= 0)
-    {
-        SilenceOutputs(outputs, nFrames);
-        return;
-    }
-    for (int done = 0; done < nFrames;)
-    {
-        const int n = std::min(nFrames - done, mBlockLength);
-        BindInputs32(inputs, done, n);
-        BindOutputs32(outputs, done, n);
-        ProcessBlock(InputData(), OutputData(), n);
-        WriteOutputs32(n, false);
-        done += n;
-    }
+    RunHostBlock(inputs, outputs, nFrames, false);
 }
 
 void IPlugBase::RunBlock(double** inputs, double** outputs, int nFrames)
 {
-    PlugLockGuard guard(mLock);
-    if (nFrames <= 0)
-        return;
-    if (mBlockLength <= 0)
-    {
-        SilenceOutputs(outputs, nFrames);
-        return;
-    }
-    for (int done = 0; done < nFrames;)
-    {
-        const int n = std::min(nFrames - done, mBlockLength);
-        BindInputs64(inputs, done, n);
-        BindOutputs64(outputs, done, n);
-        ProcessBlock(InputData(), OutputData(), n);
-        done += n;
-    }
+    RunHostBlock(inputs, outputs, nFrames, false);
 }
 
 void IPlugBase::RunBlockAccumulating(float** inputs, float** outputs, int nFrames)
 {
-    PlugLockGuard guard(mLock);
-    if (nFrames <= 0 || mBlockLength <= 0)
-        return;
-    for (int done = 0; done < nFrames;)
-    {
-        const int n = std::min(nFrames - done, mBlockLength);
-        BindInputs32(inputs, done, n);
-        BindOutputs32(outputs, done, n);
-        ProcessBlock(InputData(), OutputData(), n);
-        WriteOutputs32(n, true);
-        done += n;
-    }
+    RunHostBlock(inputs, outputs, nFrames, true);
 }

@@ -250,11 +250,13 @@ private:
 
     void ParseChannelIO(const char* channelIOStr);
     void ResizeScratch(int frames);
-    void BindInputs32(float** inputs, int offset, int nFrames);
-    void BindInputs64(double** inputs, int offset, int nFrames);
-    void BindOutputs32(float** outputs, int offset, int nFrames);
-    void BindOutputs64(double** outputs, int offset, int nFrames);
+    void BindInputs(float** inputs, int offset, int nFrames);
+    void BindInputs(double** inputs, int offset, int nFrames);
+    void BindOutputs(float** outputs, int offset, int nFrames);
+    void BindOutputs(double** outputs, int offset, int nFrames);
     void WriteOutputs32(int nFrames, bool accumulate);
+    template <typename Sample>
+    void RunHostBlock(Sample** inputs, Sample** outputs, int nFrames, bool accumulate);
     // Zeroes the connected host outputs (float or double) when no block can run
     template <typename Sample>
     void SilenceOutputs(Sample** outputs, int nFrames);
