@@ -24,6 +24,32 @@ void ForEachPixelPair(const Surface& d, const Surface& s, int dx, int dy, int sx
     }
 }
 
+// Clips one axis of a copy of size pixels from src to dst: first to the
+// source [0, srcLimit), then to the destination [0, dstLimit).
+void ClipAxis(long long& src, long long& dst, long long& size, int srcLimit, int dstLimit)
+{
+    if (src < 0)
+    {
+        dst -= src;
+        size += src;
+        src = 0;
+    }
+    if (src + size > srcLimit)
+    {
+        size = srcLimit - src;
+    }
+    if (dst < 0)
+    {
+        src -= dst;
+        size += dst;
+        dst = 0;
+    }
+    if (dst + size > dstLimit)
+    {
+        size = dstLimit - dst;
+    }
+}
+
 template <class Op>
 void BlitRows(const Surface& d, const Surface& s, int dx, int dy, int sx, int sy, int w, int h,
               int weight)
@@ -64,46 +90,8 @@ void RasterBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, int sr
     long long sh = srch;
     long long dx = dstx;
     long long dy = dsty;
-    if (sx < 0)
-    {
-        dx -= sx;
-        sw += sx;
-        sx = 0;
-    }
-    if (sy < 0)
-    {
-        dy -= sy;
-        sh += sy;
-        sy = 0;
-    }
-    if (sx + sw > s.w)
-    {
-        sw = s.w - sx;
-    }
-    if (sy + sh > s.h)
-    {
-        sh = s.h - sy;
-    }
-    if (dx < 0)
-    {
-        sx -= dx;
-        sw += dx;
-        dx = 0;
-    }
-    if (dy < 0)
-    {
-        sy -= dy;
-        sh += dy;
-        dy = 0;
-    }
-    if (dx + sw > d.w)
-    {
-        sw = d.w - dx;
-    }
-    if (dy + sh > d.h)
-    {
-        sh = d.h - dy;
-    }
+    ClipAxis(sx, dx, sw, s.w, d.w);
+    ClipAxis(sy, dy, sh, s.h, d.h);
     if (sw <= 0 || sh <= 0)
     {
         return;
