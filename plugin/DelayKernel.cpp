@@ -283,6 +283,172 @@ void RunLanePairT(LaneState& a, LaneState& b, int count, double* left, double* r
     split(fb, a.feedback, b.feedback);
 }
 
+
+// The same work as RunLanePairT<false> in four passes over the stretch: read
+// heads, high-pass, low-pass, then the line writes and the output stage.
+// Each pass is one short recurrence, so the processor overlaps far more of
+// consecutive samples than in one long chain per sample. Moving every read
+// ahead of every write is exact only when no slot is both read and written
+// during the stretch, which the caller checks.
+void RunLanePairSplit(LaneState& a, LaneState& b, int count, double* left, double* right)
+{
+    alignas(16) __m128d ys[32];
+    alignas(16) __m128d hs[32];
+    alignas(16) __m128d ls[32];
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d tiny = _mm_set1_pd(kAntiDenormal);
+
+    {
+        const double* oldA = a.readOld;
+        const double* oldB = b.readOld;
+        const double* newA = a.readNew;
+        const double* newB = b.readNew;
+        const __m128d cOld = Pair(a.coefOld, b.coefOld);
+        const __m128d cNew = Pair(a.coefNew, b.coefNew);
+        __m128d inOld = Pair(a.inOld, b.inOld);
+        __m128d outOld = Pair(a.outOld, b.outOld);
+        __m128d inNew = Pair(a.inNew, b.inNew);
+        __m128d outNew = Pair(a.outNew, b.outNew);
+        __m128d fade = Pair(a.fade, b.fade);
+        const __m128d step = _mm_set1_pd(kFadeStep);
+        const __m128d zero = _mm_setzero_pd();
+        for (int n = 0; n < count; ++n)
+        {
+            const __m128d sOld = Gather(oldA + n, oldB + n);
+            const __m128d yOld = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(sOld, outOld), cOld), inOld);
+            inOld = sOld;
+            outOld = yOld;
+            const __m128d sNew = Gather(newA + n, newB + n);
+            const __m128d yNew = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(sNew, outNew), cNew), inNew);
+            inNew = sNew;
+            outNew = yNew;
+            fade = _mm_min_pd(_mm_add_pd(fade, step), one);
+            const __m128d blend =
+                _mm_add_pd(_mm_mul_pd(yOld, _mm_sub_pd(one, fade)), _mm_mul_pd(yNew, fade));
+            const __m128d later = _mm_cmpgt_pd(fade, zero);
+            ys[n] = _mm_or_pd(_mm_and_pd(later, blend), _mm_andnot_pd(later, yOld));
+        }
+        a.readOld += count;
+        b.readOld += count;
+        a.readNew += count;
+        b.readNew += count;
+        double v[2];
+        auto split = [&v](__m128d x, double& va, double& vb)
+        {
+            _mm_storeu_pd(v, x);
+            va = v[0];
+            vb = v[1];
+        };
+        split(inOld, a.inOld, b.inOld);
+        split(outOld, a.outOld, b.outOld);
+        split(inNew, a.inNew, b.inNew);
+        split(outNew, a.outNew, b.outNew);
+        split(fade, a.fade, b.fade);
+    }
+
+    // One biquad over the stretch, lane a in the low half, lane b in the high.
+    auto filter = [count](const double* ca, const double* cb, double* sa, double* sb,
+                          const __m128d* in, __m128d* out)
+    {
+        const __m128d b0 = Pair(ca[0], cb[0]), b1 = Pair(ca[1], cb[1]), b2 = Pair(ca[2], cb[2]),
+                      a1 = Pair(ca[3], cb[3]), a2 = Pair(ca[4], cb[4]);
+        __m128d x1 = Pair(sa[0], sb[0]), x2 = Pair(sa[1], sb[1]), y1 = Pair(sa[2], sb[2]),
+                y2 = Pair(sa[3], sb[3]);
+        for (int n = 0; n < count; ++n)
+        {
+            const __m128d x = in[n];
+            const __m128d y = _mm_sub_pd(
+                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1)),
+                                      _mm_mul_pd(b2, x2)),
+                           _mm_mul_pd(a1, y1)),
+                _mm_mul_pd(a2, y2));
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            out[n] = y;
+        }
+        double v[2];
+        const __m128d st[4] = {x1, x2, y1, y2};
+        for (int i = 0; i < 4; ++i)
+        {
+            _mm_storeu_pd(v, st[i]);
+            sa[i] = v[0];
+            sb[i] = v[1];
+        }
+    };
+    filter(a.hp, b.hp, a.hpState, b.hpState, ys, hs);
+    filter(a.lp, b.lp, a.lpState, b.lpState, hs, ls);
+
+    {
+        double* wA = a.write;
+        double* wB = b.write;
+        double* injA = a.inject;
+        double* injB = b.inject;
+        const __m128d processed = Pair(a.processed, b.processed);
+        const __m128d bypassed = Pair(a.bypassed, b.bypassed);
+        const __m128d sign = Pair(a.sign, b.sign);
+        const __m128d gain = Pair(a.gain, b.gain);
+        const __m128d toLeft = Pair(a.toLeft, b.toLeft);
+        const __m128d toRight = Pair(a.toRight, b.toRight);
+        const __m128d loop = Pair(a.loop, b.loop);
+        const __m128d hiLimit = _mm_set1_pd(kFeedbackLimit);
+        const __m128d loLimit = _mm_set1_pd(-kFeedbackLimit);
+        __m128d fb = Pair(a.feedback, b.feedback);
+        for (int n = 0; n < count; ++n)
+        {
+            const __m128d x = _mm_add_pd(
+                _mm_add_pd(Gather(a.port + n, b.port + n), Gather(a.source + n, b.source + n)),
+                tiny);
+            _mm_storel_pd(wA + n, fb);
+            _mm_storeh_pd(wB + n, fb);
+            injA[n] += _mm_cvtsd_f64(x);
+            injB[n] += _mm_cvtsd_f64(_mm_unpackhi_pd(x, x));
+            const __m128d sum = _mm_mul_pd(_mm_mul_pd(ls[n], gain), processed);
+            const __m128d o = _mm_add_pd(sum, _mm_mul_pd(x, bypassed));
+            const __m128d mains = _mm_mul_pd(o, sign);
+            const __m128d o1 = _mm_add_pd(o, tiny);
+            _mm_storel_pd(a.out + n, o1);
+            _mm_storeh_pd(b.out + n, o1);
+            const __m128d shareL = _mm_mul_pd(toLeft, mains);
+            const __m128d shareR = _mm_mul_pd(toRight, mains);
+            left[n] =
+                (left[n] + _mm_cvtsd_f64(shareL)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareL, shareL));
+            right[n] = (right[n] + _mm_cvtsd_f64(shareR)) +
+                       _mm_cvtsd_f64(_mm_unpackhi_pd(shareR, shareR));
+            fb = _mm_min_pd(_mm_max_pd(_mm_mul_pd(loop, sum), loLimit), hiLimit);
+        }
+        a.write += count;
+        b.write += count;
+        a.inject += count;
+        b.inject += count;
+        double v[2];
+        _mm_storeu_pd(v, fb);
+        a.feedback = v[0];
+        b.feedback = v[1];
+    }
+}
+
+// Whether the stretch's reads and writes stay apart (positions known not to
+// wrap during it).
+bool ReadsClearOfWrites(const LaneState& s, int count)
+{
+    const double* reads[2] = {s.readOld, s.readNew};
+    const double* writes[2] = {s.write, s.inject};
+    for (const double* r : reads)
+    {
+        for (const double* w : writes)
+        {
+            const long long gap = r > w ? r - w : w - r;
+            if (gap < count)
+            {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int SamplesBeforeWrap(const LaneState& s)
@@ -315,7 +481,14 @@ void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* ri
 {
     if (SamplesBeforeWrap(a) >= count && SamplesBeforeWrap(b) >= count)
     {
-        RunLanePairT<false>(a, b, count, left, right);
+        if (ReadsClearOfWrites(a, count) && ReadsClearOfWrites(b, count))
+        {
+            RunLanePairSplit(a, b, count, left, right);
+        }
+        else
+        {
+            RunLanePairT<false>(a, b, count, left, right);
+        }
         WrapAll(a);
         WrapAll(b);
     }

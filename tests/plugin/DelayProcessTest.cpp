@@ -466,8 +466,9 @@ TEST(DelayProcess, LaneByLaneMatchesSampleBySample)
         SetParam(d, kParamSclFbk, 1.2);
     };
     // Eight lanes run as four pairs; with H silent the last lane runs alone,
-    // and with E hearing F the lanes pair differently again.
-    for (int variant = 0; variant < 3; ++variant)
+    // with E hearing F the lanes pair differently again, and delays shorter
+    // than a control period read what the same stretch writes.
+    for (int variant = 0; variant < 4; ++variant)
     {
         Delay fast(nullptr);
         Delay plain(nullptr);
@@ -482,6 +483,13 @@ TEST(DelayProcess, LaneByLaneMatchesSampleBySample)
             if (variant == 2)
             {
                 SetParam(*d, kBaseRx + 4, 5);
+            }
+            if (variant == 3)
+            {
+                for (int t = 0; t < kNumTaps; t += 2)
+                {
+                    SetParam(*d, kBaseTime + t, 0.5);
+                }
             }
         }
         Stereo in(30000);
