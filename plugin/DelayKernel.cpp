@@ -284,16 +284,15 @@ void RunLanePairT(LaneState& a, LaneState& b, int count, double* left, double* r
 }
 
 
-// The same work as RunLanePairT<false> in four passes over the stretch: read
-// heads, high-pass, low-pass, then the line writes and the output stage.
-// Each pass is one short recurrence, so the processor overlaps far more of
+// The same work as RunLanePairT<false> in three passes over the stretch: read
+// heads, the two filters, then the line writes and the output stage.
+// Each pass holds only short recurrences, so the processor overlaps far more of
 // consecutive samples than in one long chain per sample. Moving every read
 // ahead of every write is exact only when no slot is both read and written
 // during the stretch, which the caller checks.
 void RunLanePairSplit(LaneState& a, LaneState& b, int count, double* left, double* right)
 {
     alignas(16) __m128d ys[32];
-    alignas(16) __m128d hs[32];
     alignas(16) __m128d ls[32];
     const __m128d one = _mm_set1_pd(1.0);
     const __m128d tiny = _mm_set1_pd(kAntiDenormal);
@@ -346,39 +345,55 @@ void RunLanePairSplit(LaneState& a, LaneState& b, int count, double* left, doubl
         split(fade, a.fade, b.fade);
     }
 
-    // One biquad over the stretch, lane a in the low half, lane b in the high.
-    auto filter = [count](const double* ca, const double* cb, double* sa, double* sb,
-                          const __m128d* in, __m128d* out)
+    // Both biquads over the stretch, lane a in the low half, lane b in the
+    // high; the two recurrences overlap.
     {
-        const __m128d b0 = Pair(ca[0], cb[0]), b1 = Pair(ca[1], cb[1]), b2 = Pair(ca[2], cb[2]),
-                      a1 = Pair(ca[3], cb[3]), a2 = Pair(ca[4], cb[4]);
-        __m128d x1 = Pair(sa[0], sb[0]), x2 = Pair(sa[1], sb[1]), y1 = Pair(sa[2], sb[2]),
-                y2 = Pair(sa[3], sb[3]);
+        const __m128d hb0 = Pair(a.hp[0], b.hp[0]), hb1 = Pair(a.hp[1], b.hp[1]),
+                      hb2 = Pair(a.hp[2], b.hp[2]), ha1 = Pair(a.hp[3], b.hp[3]),
+                      ha2 = Pair(a.hp[4], b.hp[4]);
+        __m128d hx1 = Pair(a.hpState[0], b.hpState[0]), hx2 = Pair(a.hpState[1], b.hpState[1]),
+                hy1 = Pair(a.hpState[2], b.hpState[2]), hy2 = Pair(a.hpState[3], b.hpState[3]);
+        const __m128d lb0 = Pair(a.lp[0], b.lp[0]), lb1 = Pair(a.lp[1], b.lp[1]),
+                      lb2 = Pair(a.lp[2], b.lp[2]), la1 = Pair(a.lp[3], b.lp[3]),
+                      la2 = Pair(a.lp[4], b.lp[4]);
+        __m128d lx1 = Pair(a.lpState[0], b.lpState[0]), lx2 = Pair(a.lpState[1], b.lpState[1]),
+                ly1 = Pair(a.lpState[2], b.lpState[2]), ly2 = Pair(a.lpState[3], b.lpState[3]);
         for (int n = 0; n < count; ++n)
         {
-            const __m128d x = in[n];
-            const __m128d y = _mm_sub_pd(
-                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1)),
-                                      _mm_mul_pd(b2, x2)),
-                           _mm_mul_pd(a1, y1)),
-                _mm_mul_pd(a2, y2));
-            x2 = x1;
-            x1 = x;
-            y2 = y1;
-            y1 = y;
-            out[n] = y;
+            const __m128d y = ys[n];
+            const __m128d h = _mm_sub_pd(
+                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(hb0, y), _mm_mul_pd(hb1, hx1)),
+                                      _mm_mul_pd(hb2, hx2)),
+                           _mm_mul_pd(ha1, hy1)),
+                _mm_mul_pd(ha2, hy2));
+            hx2 = hx1;
+            hx1 = y;
+            hy2 = hy1;
+            hy1 = h;
+            const __m128d l = _mm_sub_pd(
+                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(lb0, h), _mm_mul_pd(lb1, lx1)),
+                                      _mm_mul_pd(lb2, lx2)),
+                           _mm_mul_pd(la1, ly1)),
+                _mm_mul_pd(la2, ly2));
+            lx2 = lx1;
+            lx1 = h;
+            ly2 = ly1;
+            ly1 = l;
+            ls[n] = l;
         }
         double v[2];
-        const __m128d st[4] = {x1, x2, y1, y2};
+        const __m128d hst[4] = {hx1, hx2, hy1, hy2};
+        const __m128d lst[4] = {lx1, lx2, ly1, ly2};
         for (int i = 0; i < 4; ++i)
         {
-            _mm_storeu_pd(v, st[i]);
-            sa[i] = v[0];
-            sb[i] = v[1];
+            _mm_storeu_pd(v, hst[i]);
+            a.hpState[i] = v[0];
+            b.hpState[i] = v[1];
+            _mm_storeu_pd(v, lst[i]);
+            a.lpState[i] = v[0];
+            b.lpState[i] = v[1];
         }
-    };
-    filter(a.hp, b.hp, a.hpState, b.hpState, ys, hs);
-    filter(a.lp, b.lp, a.lpState, b.lpState, hs, ls);
+    }
 
     {
         double* wA = a.write;
