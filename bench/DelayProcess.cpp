@@ -70,9 +70,9 @@ void RunDelay(benchmark::State& state, bool allTaps)
     }
     const double frames = static_cast<double>(state.iterations()) * kBlock;
     state.SetItemsProcessed(static_cast<int64_t>(frames));
-    // ns per frame and 1e9 / (48000 x ns per frame), from the CPU time.
-    state.counters["ns_per_frame"] =
-        benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    // Both from the CPU time: nanoseconds per stereo frame (shown with the
+    // unit "s" that inverted rates carry), and seconds of audio per second,
+    // that is 1e9 / (48000 x ns per frame).
     state.counters["ns_per_frame"] = benchmark::Counter(
         frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["rt_factor"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
