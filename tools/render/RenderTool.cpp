@@ -537,8 +537,12 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     {
         out << "wrote " << o.outputPath << ": " << FormatNumber(output.Seconds(), 2) << " s ("
             << (o.inputPath.empty() ? "demo phrase " : "input ") << FormatNumber(input.Seconds(), 2)
-            << " s + tail " << FormatNumber(output.Seconds() - input.Seconds(), 2) << " s), "
-            << FormatShort(rate) << " Hz, 32-bit float stereo";
+            << " s";
+        if (host)
+        {
+            out << " + tail " << FormatNumber(output.Seconds() - input.Seconds(), 2) << " s";
+        }
+        out << (host ? "), " : ", dry), ") << FormatShort(rate) << " Hz, 32-bit float stereo";
         if (host)
         {
             out << ", " << FormatNumber(rtf, 1) << "x real time";
