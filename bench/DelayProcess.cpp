@@ -3,12 +3,11 @@
 // mains, with LFOs of every shape, feedback and a chain between taps.
 // Reports nanoseconds per stereo frame and the real-time factor on one core.
 
-#include <benchmark/benchmark.h>
+#include "plugin/Delay.h"
 
+#include <benchmark/benchmark.h>
 #include <cmath>
 #include <vector>
-
-#include "plugin/Delay.h"
 
 namespace
 {

@@ -1,14 +1,14 @@
 #include "plugin/Delay.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-
 #include "framework/IEditor.h"
 #include "platform/ModulePath.h"
 #include "plugin/DelayEditorLink.h"
 #include "plugin/DelayRouting.h"
 #include "presets/PresetLibrary.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace
 {
@@ -18,13 +18,12 @@ constexpr double kMeterTimeConstantMs = 300.0;
 } // namespace
 
 const Delay::Handler Delay::kHandlers[static_cast<int>(ParamChangeHandler::Count)] = {
-    &Delay::OnPlaceholder, &Delay::OnWet,     &Delay::OnDry,     &Delay::OnLevel,
-    &Delay::OnFbScale, &Delay::OnIn,      &Delay::OnRx,      &Delay::OnMode,
-    &Delay::OnTime,    &Delay::OnBpm,     &Delay::OnFb,      &Delay::OnLpf,
-    &Delay::OnHpf,     &Delay::OnPct,     &Delay::OnRate,    &Delay::OnDepth,
-    &Delay::OnShape,   &Delay::OnGain,    &Delay::OnPhase,   &Delay::OnPan,
-    &Delay::OnMains,   &Delay::OnOper,    &Delay::OnSclRst,  &Delay::OnSclDly,
-    &Delay::OnSclFbk,  &Delay::OnSclRate, &Delay::OnSclDpth, &Delay::OnPanic,
+    &Delay::OnPlaceholder, &Delay::OnWet,     &Delay::OnDry,    &Delay::OnLevel,  &Delay::OnFbScale,
+    &Delay::OnIn,          &Delay::OnRx,      &Delay::OnMode,   &Delay::OnTime,   &Delay::OnBpm,
+    &Delay::OnFb,          &Delay::OnLpf,     &Delay::OnHpf,    &Delay::OnPct,    &Delay::OnRate,
+    &Delay::OnDepth,       &Delay::OnShape,   &Delay::OnGain,   &Delay::OnPhase,  &Delay::OnPan,
+    &Delay::OnMains,       &Delay::OnOper,    &Delay::OnSclRst, &Delay::OnSclDly, &Delay::OnSclFbk,
+    &Delay::OnSclRate,     &Delay::OnSclDpth, &Delay::OnPanic,
 };
 static_assert(static_cast<int>(ParamChangeHandler::Panic) == 27,
               "the handler table follows the order of ParamChangeHandler");
@@ -198,6 +197,7 @@ void Delay::SetEngineSampleRate(double rate)
     {
         return;
     }
+    PlugLockGuard guard(Lock());
     mSampleRate = rate;
     mSamplesPerMs = rate * 0.001;
     mTempo.SetSampleRate(rate);

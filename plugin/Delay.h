@@ -1,8 +1,5 @@
 #pragma once
 
-#include <atomic>
-#include <memory>
-
 #include "dsp/DelayLine.h"
 #include "dsp/DelayTap.h"
 #include "dsp/OnePoleSmoother.h"
@@ -12,6 +9,9 @@
 #include "plugin/DelayReadout.h"
 #include "plugin/TapMeter.h"
 #include "presets/PresetFile.h"
+
+#include <atomic>
+#include <memory>
 
 class DelayEditorLink;
 struct LaneState;

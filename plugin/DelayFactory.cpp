@@ -1,7 +1,7 @@
-#include <new>
-
 #include "framework/vst/PluginFactory.h"
 #include "plugin/Delay.h"
+
+#include <new>
 
 IPlugVST* CreatePluginInstance(audioMasterCallback hostCallback)
 {

@@ -1,10 +1,10 @@
 // Parameter handlers: each turns a parameter's new value into engine settings
 // and shows the value in the readout.
 
-#include <cmath>
-
 #include "plugin/Delay.h"
 #include "plugin/DelayRouting.h"
+
+#include <cmath>
 
 namespace
 {

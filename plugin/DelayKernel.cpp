@@ -9,8 +9,7 @@ constexpr double kAntiDenormal = 1e-20;
 constexpr double kFadeStep = 1.0 / 24.0;
 constexpr double kFeedbackLimit = 1e6;
 
-template <bool Wrap>
-inline void Advance(double*& p, double* base, double* end)
+template <bool Wrap> inline void Advance(double*& p, double* base, double* end)
 {
     ++p;
     if (Wrap && p == end)
@@ -35,8 +34,7 @@ void WrapAll(LaneState& s)
     WrapAfter(s.readNew, s.base, s.end);
 }
 
-template <bool Wrap>
-void RunLaneT(LaneState& s, int count, double* left, double* right)
+template <bool Wrap> void RunLaneT(LaneState& s, int count, double* left, double* right)
 {
     double* const base = s.base;
     double* const end = s.end;
@@ -218,20 +216,20 @@ void RunLanePairT(LaneState& a, LaneState& b, int count, double* left, double* r
         const __m128d later = _mm_cmpgt_pd(fade, zero);
         const __m128d y = _mm_or_pd(_mm_and_pd(later, blend), _mm_andnot_pd(later, yOld));
 
-        const __m128d h = _mm_sub_pd(
-            _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(hb0, y), _mm_mul_pd(hb1, hx1)),
-                                  _mm_mul_pd(hb2, hx2)),
-                       _mm_mul_pd(ha1, hy1)),
-            _mm_mul_pd(ha2, hy2));
+        const __m128d h =
+            _mm_sub_pd(_mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(hb0, y), _mm_mul_pd(hb1, hx1)),
+                                             _mm_mul_pd(hb2, hx2)),
+                                  _mm_mul_pd(ha1, hy1)),
+                       _mm_mul_pd(ha2, hy2));
         hx2 = hx1;
         hx1 = y;
         hy2 = hy1;
         hy1 = h;
-        const __m128d l = _mm_sub_pd(
-            _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(lb0, h), _mm_mul_pd(lb1, lx1)),
-                                  _mm_mul_pd(lb2, lx2)),
-                       _mm_mul_pd(la1, ly1)),
-            _mm_mul_pd(la2, ly2));
+        const __m128d l =
+            _mm_sub_pd(_mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(lb0, h), _mm_mul_pd(lb1, lx1)),
+                                             _mm_mul_pd(lb2, lx2)),
+                                  _mm_mul_pd(la1, ly1)),
+                       _mm_mul_pd(la2, ly2));
         lx2 = lx1;
         lx1 = h;
         ly2 = ly1;
@@ -246,7 +244,8 @@ void RunLanePairT(LaneState& a, LaneState& b, int count, double* left, double* r
         // Lane a's share first, then lane b's, as one lane after the other.
         const __m128d shareL = _mm_mul_pd(toLeft, mains);
         const __m128d shareR = _mm_mul_pd(toRight, mains);
-        left[n] = (left[n] + _mm_cvtsd_f64(shareL)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareL, shareL));
+        left[n] =
+            (left[n] + _mm_cvtsd_f64(shareL)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareL, shareL));
         right[n] =
             (right[n] + _mm_cvtsd_f64(shareR)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareR, shareR));
         fb = _mm_min_pd(_mm_max_pd(_mm_mul_pd(loop, sum), loLimit), hiLimit);
@@ -282,7 +281,6 @@ void RunLanePairT(LaneState& a, LaneState& b, int count, double* left, double* r
     split(ly2, a.lpState[3], b.lpState[3]);
     split(fb, a.feedback, b.feedback);
 }
-
 
 // The same work as RunLanePairT<false> in three passes over the stretch: read
 // heads, the two filters, then the line writes and the output stage.
@@ -429,8 +427,8 @@ void RunLanePairSplit(LaneState& a, LaneState& b, int count, double* left, doubl
             const __m128d shareR = _mm_mul_pd(toRight, mains);
             left[n] =
                 (left[n] + _mm_cvtsd_f64(shareL)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareL, shareL));
-            right[n] = (right[n] + _mm_cvtsd_f64(shareR)) +
-                       _mm_cvtsd_f64(_mm_unpackhi_pd(shareR, shareR));
+            right[n] =
+                (right[n] + _mm_cvtsd_f64(shareR)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareR, shareR));
             fb = _mm_min_pd(_mm_max_pd(_mm_mul_pd(loop, sum), loLimit), hiLimit);
         }
         a.write += count;

@@ -38,10 +38,10 @@ struct LaneState
     double bypassed;  // 1 in operation "byp", else 0
     double sign;      // phase sign when processed, else 1
     double gain;
-    double toLeft;    // (1 - pan) on the mains, else 0
-    double toRight;   // pan on the mains, else 0
-    double loop;      // feedback gain x FbScale x Scl_Fbk
-    double feedback;  // value written into the line at the next sample
+    double toLeft;   // (1 - pan) on the mains, else 0
+    double toRight;  // pan on the mains, else 0
+    double loop;     // feedback gain x FbScale x Scl_Fbk
+    double feedback; // value written into the line at the next sample
 };
 
 // Samples before any of the lane's four positions wraps around the ring.

@@ -5,44 +5,44 @@ using H = ParamChangeHandler;
 const char* const kInChoices[6] = {"-", "L", "R", "L+R", "M", "S"};
 const char* const kRxChoices[9] = {"A", "B", "C", "D", "E", "F", "G", "H", "-"};
 const char* const kModeChoices[2] = {"bpm", "msec"};
-const char* const kNoteChoices[23] = {
-    "8/1", "7/1", "6/1", "5/1", "4/1", "3/1", "2/1", "1/1", "1/2", "1/4", "1/8", "1/16",
-    "1/32", "1/2 d", "1/4 d", "1/8 d", "1/16 d", "1/32 d", "1/2 t", "1/4 t", "1/8 t", "1/16 t",
-    "1/32 t"};
+const char* const kNoteChoices[23] = {"8/1",   "7/1",   "6/1",   "5/1",    "4/1",    "3/1",
+                                      "2/1",   "1/1",   "1/2",   "1/4",    "1/8",    "1/16",
+                                      "1/32",  "1/2 d", "1/4 d", "1/8 d",  "1/16 d", "1/32 d",
+                                      "1/2 t", "1/4 t", "1/8 t", "1/16 t", "1/32 t"};
 const char* const kShapeChoices[5] = {"Sine", "Tri", "Ramp Up", "Ramp Dn", "Random"};
 const char* const kPhaseChoices[2] = {"Normal", "Inverted"};
 const char* const kOperChoices[3] = {"oper", "byp", "mute"};
 
 // Straight values, dotted values (1.5 times the straight one) and triplets
 // (2/3 of the straight one: three in the time of two).
+// clang-format off
 const double kNoteBeats[kNumNoteValues] = {
     32.0, 28.0, 24.0, 20.0, 16.0, 12.0, 8.0, 4.0, 2.0, 1.0, 0.5, 0.25, 0.125,
     3.0, 1.5, 0.75, 0.375, 0.1875,
     4.0 / 3.0, 2.0 / 3.0, 1.0 / 3.0, 1.0 / 6.0, 1.0 / 12.0};
+// clang-format on
+
+namespace
+{
+
+// Family base of each handler, in the order of ParamChangeHandler; -1 for the
+// global ones.
+const int kFamilyBases[static_cast<int>(ParamChangeHandler::Count)] = {
+    -1,        -1,         -1,         -1,        -1,         kBaseIn,  kBaseRx,
+    kBaseMode, kBaseTime,  kBaseBpm,   kBaseFb,   kBaseLpf,   kBaseHpf, kBasePct,
+    kBaseRate, kBaseDepth, kBaseShape, kBaseGain, kBasePhase, kBasePan, kBaseMains,
+    kBaseOper, -1,         -1,         -1,        -1,         -1,       -1};
+static_assert(static_cast<int>(ParamChangeHandler::In) == 5 &&
+                  static_cast<int>(ParamChangeHandler::Oper) == 21 &&
+                  static_cast<int>(ParamChangeHandler::Count) == 28,
+              "kFamilyBases follows the order of ParamChangeHandler");
+
+} // namespace
 
 int FamilyBase(ParamChangeHandler h)
 {
-    switch (h)
-    {
-    case H::In: return kBaseIn;
-    case H::Rx: return kBaseRx;
-    case H::Mode: return kBaseMode;
-    case H::Time: return kBaseTime;
-    case H::Bpm: return kBaseBpm;
-    case H::Fb: return kBaseFb;
-    case H::Lpf: return kBaseLpf;
-    case H::Hpf: return kBaseHpf;
-    case H::Pct: return kBasePct;
-    case H::Rate: return kBaseRate;
-    case H::Depth: return kBaseDepth;
-    case H::Shape: return kBaseShape;
-    case H::Gain: return kBaseGain;
-    case H::Phase: return kBasePhase;
-    case H::Pan: return kBasePan;
-    case H::Mains: return kBaseMains;
-    case H::Oper: return kBaseOper;
-    default: return -1;
-    }
+    const int k = static_cast<int>(h);
+    return k >= 0 && k < static_cast<int>(ParamChangeHandler::Count) ? kFamilyBases[k] : -1;
 }
 
 // name, label, index, handler, default
@@ -203,4 +203,5 @@ const ContinuousParamDef kContinuousParamDefs[kNumContinuousDefs] = {
     {{"Scl_Dpth", "", kParamSclDpth, H::SclDpth}, 1.0, 0.25, 4.0, 0.01},
 };
 
-const ContinuousParamDef kPlaceholderParamDef = {{"", "", kParamPlaceholder, H::Placeholder}, 0.0, 0.0, 1.0, 1.0};
+const ContinuousParamDef kPlaceholderParamDef = {
+    {"", "", kParamPlaceholder, H::Placeholder}, 0.0, 0.0, 1.0, 1.0};

@@ -1,12 +1,12 @@
 // Block processing: tempo tracking, output level, the 32-sample control
 // steps and the sample loop through the lines in processing order.
 
+#include "plugin/Delay.h"
+#include "plugin/DelayKernel.h"
+
 #include <cfloat>
 #include <cmath>
 #include <xmmintrin.h>
-
-#include "plugin/Delay.h"
-#include "plugin/DelayKernel.h"
 
 namespace
 {
@@ -74,9 +74,9 @@ struct Delay::Lane
     double bypassed;  // 1 in state "byp", else 0
     double sign;      // phase sign when processed, 1 otherwise
     double gain;
-    double left;      // (1 - pan) on the mains, else 0
-    double right;     // pan on the mains, else 0
-    double feedback;  // feedback gain x FbScale x Scl_Fbk
+    double left;     // (1 - pan) on the mains, else 0
+    double right;    // pan on the mains, else 0
+    double feedback; // feedback gain x FbScale x Scl_Fbk
 };
 
 namespace
@@ -92,7 +92,8 @@ bool FlatRing(const DelayBuffer& buffer, double*& base, double*& end)
     base = buffer.blocks[0].data;
     for (int i = 0; i < buffer.blockCount; ++i)
     {
-        if (buffer.blocks[static_cast<size_t>(i)].data != base + static_cast<size_t>(i) * DelayBuffer::kBlockSize)
+        if (buffer.blocks[static_cast<size_t>(i)].data !=
+            base + static_cast<size_t>(i) * DelayBuffer::kBlockSize)
         {
             return false;
         }
@@ -264,9 +265,8 @@ bool Delay::PrepareLanes(Lane* lanes) const
         // line's memory can be walked as one ring.
         double* base = nullptr;
         double* end = nullptr;
-        if (position[lane.source] >= k || !FlatRing(line->buffer, base, end) ||
-            tap->line != line || tap->heads.headA.buffer != &line->buffer ||
-            tap->heads.headB.buffer != &line->buffer)
+        if (position[lane.source] >= k || !FlatRing(line->buffer, base, end) || tap->line != line ||
+            tap->heads.headA.buffer != &line->buffer || tap->heads.headB.buffer != &line->buffer)
         {
             laneByLane = false;
         }
@@ -286,8 +286,8 @@ void Delay::RunSamples(const Lane* lanes, double gain, const double* in0, const 
     {
         const double L = CleanInput(in0[n]) * gain;
         const double R = CleanInput(in1[n]) * gain;
-        const double ports[6] = {0.0, L, R, (L + R) * 0.5, (L + R) * kSqrtHalf,
-                                 (L - R) * kSqrtHalf};
+        const double ports[6] = {
+            0.0, L, R, (L + R) * 0.5, (L + R) * kSqrtHalf, (L - R) * kSqrtHalf};
         double left = 0.0;
         double right = 0.0;
         for (int k = 0; k < laneCount; ++k)

@@ -19,8 +19,7 @@ void CopyText(const char* text, char* out, int size)
 
 // printf-style formatting that always uses "." as the decimal point, so a
 // host that switched the process locale does not change the texts.
-template <typename... Args>
-void FormatNumber(char* out, int size, const char* format, Args... args)
+template <typename... Args> void FormatNumber(char* out, int size, const char* format, Args... args)
 {
     std::snprintf(out, static_cast<size_t>(size), format, args...);
     for (char* p = out; *p; ++p)

@@ -6,9 +6,9 @@
 // reads line i.
 struct RoutingInput
 {
-    int inputPort[kNumTaps];  // 0 = none, 1..5 an input port
-    int sourceTap[kNumTaps];  // tap whose output feeds the line, kNoTap = none
-    bool mains[kNumTaps];     // the tap is summed into the main outputs
+    int inputPort[kNumTaps]; // 0 = none, 1..5 an input port
+    int sourceTap[kNumTaps]; // tap whose output feeds the line, kNoTap = none
+    bool mains[kNumTaps];    // the tap is summed into the main outputs
 };
 
 constexpr int kUnreachable = -999;
@@ -20,13 +20,13 @@ struct RoutingResult
     int lineOutputDistance[kNumTaps]; // steps to a mains tap; negative: none
     bool lineFed[kNumTaps];
     bool lineReachesOutput[kNumTaps];
-    int lineSourceRef[kNumTaps];      // resolved source tap, kNoTap = none
+    int lineSourceRef[kNumTaps]; // resolved source tap, kNoTap = none
     // Per tap.
     int tapFedLines[kNumTaps][kNumTaps]; // lines whose source is this tap
     int tapFedCount[kNumTaps];
     int tapLevel[kNumTaps];
     int tapOutputDistance[kNumTaps];
-    bool tapActive[kNumTaps];         // on the mains or feeding a line
+    bool tapActive[kNumTaps]; // on the mains or feeding a line
     // The lines that run, by ascending level (equal levels in letter order).
     int order[kNumTaps];
     int orderCount;

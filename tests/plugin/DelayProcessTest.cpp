@@ -1,11 +1,10 @@
-#include <gtest/gtest.h>
+#include "DelayTestUtil.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <random>
 #include <vector>
-
-#include "DelayTestUtil.h"
 
 namespace
 {
@@ -73,12 +72,14 @@ TEST(DelayProcess, DefaultsEchoEachSideAfterHalfASecond)
     EXPECT_NEAR(out.l[100], in.l[100] * 0.7, 1e-12);
     EXPECT_NEAR(out.r[100], 0.0, 1e-12);
     // Tap A carries the echo, centred: half of it on each side.
-    EXPECT_NEAR(static_cast<double>(Onset(out.l, Ms(300), 1e-3)), static_cast<double>(Ms(500)), 3.0);
+    EXPECT_NEAR(static_cast<double>(Onset(out.l, Ms(300), 1e-3)), static_cast<double>(Ms(500)),
+                3.0);
     const double expected = 0.5 * 0.5 * 0.7 * FilterGain(d.Tap(A), 1000.0) * std::sqrt(0.5);
     EXPECT_NEAR(Rms(out.l, Ms(550), Ms(750)), expected, expected * 0.01);
     EXPECT_NEAR(Rms(out.r, Ms(550), Ms(750)), expected, expected * 0.01);
     // The repeat comes 500 ms later, lowered by the -3 dB feedback and filters.
-    const double repeat = expected * std::exp(-3.0 * 0.1151292546497) * FilterGain(d.Tap(A), 1000.0);
+    const double repeat =
+        expected * std::exp(-3.0 * 0.1151292546497) * FilterGain(d.Tap(A), 1000.0);
     EXPECT_NEAR(Rms(out.l, Ms(1050), Ms(1250)), repeat, repeat * 0.02);
 
     // Panned hard, the left side's echo stays on the left.
@@ -317,9 +318,9 @@ TEST(DelayProcess, PortsBypassAndMute)
 TEST(DelayProcess, Meters)
 {
     EXPECT_EQ(TapMeter::Position(0.0), 0.0f);
-    EXPECT_EQ(TapMeter::Position(1e-10), 0.0f);  // below -90 dB
-    EXPECT_EQ(TapMeter::Position(1e-7), 0.02f);  // -70 dB
-    EXPECT_EQ(TapMeter::Position(1e-6), 0.02f);  // -60 dB exactly
+    EXPECT_EQ(TapMeter::Position(1e-10), 0.0f); // below -90 dB
+    EXPECT_EQ(TapMeter::Position(1e-7), 0.02f); // -70 dB
+    EXPECT_EQ(TapMeter::Position(1e-6), 0.02f); // -60 dB exactly
     EXPECT_NEAR(TapMeter::Position(0.01), 40.0 / 60.0, 1e-6);
     EXPECT_EQ(TapMeter::Position(1.0), 1.0f);
     EXPECT_EQ(TapMeter::Position(4.0), 1.0f);

@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <vector>
+#include "plugin/DelayRouting.h"
 
 #include "DelayTestUtil.h"
 #include "framework/StateChunk.h"
-#include "plugin/DelayRouting.h"
+
+#include <gtest/gtest.h>
+#include <vector>
 
 namespace
 {

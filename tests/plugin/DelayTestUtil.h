@@ -1,10 +1,10 @@
 #pragma once
 
+#include "plugin/Delay.h"
+
 #include <cmath>
 #include <memory>
 #include <vector>
-
-#include "plugin/Delay.h"
 
 // The effect with a host that reports a chosen tempo and time signature.
 class TestDelay : public Delay
@@ -47,7 +47,8 @@ inline Stereo Process(Delay& d, const Stereo& in, int block = 512)
     while (pos < in.size())
     {
         const int n = static_cast<int>(std::min<size_t>(block, in.size() - pos));
-        double* ins[2] = {const_cast<double*>(in.l.data() + pos), const_cast<double*>(in.r.data() + pos)};
+        double* ins[2] = {const_cast<double*>(in.l.data() + pos),
+                          const_cast<double*>(in.r.data() + pos)};
         double* outs[2] = {out.l.data() + pos, out.r.data() + pos};
         d.ProcessBlock(ins, outs, n);
         pos += static_cast<size_t>(n);
