@@ -1,12 +1,10 @@
 #include "ToolTestFiles.h"
-
 #include "framework/vst/IPlugVST.h"
 #include "tools/render/EffectHost.h"
 #include "tools/render/RenderTool.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <sstream>
 
 using namespace zelbor::render;
@@ -70,16 +68,17 @@ TEST(HostServices, TempoLockedEchoFollowsTheHostTempo)
     TempFolder dir;
     std::vector<float> mono(4410, 0.0f);
     mono[0] = 0.8f;
-    ASSERT_TRUE(WriteTestWav(dir.File("click.wav"), mono, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    ASSERT_TRUE(
+        WriteTestWav(dir.File("click.wav"), mono, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
     for (const char* tempo : {"100", "150"})
     {
         std::ostringstream out;
         std::ostringstream err;
-        const int code = RunRenderTool({dir.File("click.wav"), dir.File("out.wav"), "--tempo", tempo,
-                                        "--timesig", "7/8", "--param", "Mode_A=bpm", "--param",
-                                        "Bpm_A=1/8", "--param", "Depth_A=0", "--param", "In_B=-",
-                                        "--tail", "0.6", "-q"},
-                                       out, err);
+        const int code =
+            RunRenderTool({dir.File("click.wav"), dir.File("out.wav"), "--tempo", tempo,
+                           "--timesig", "7/8", "--param", "Mode_A=bpm", "--param", "Bpm_A=1/8",
+                           "--param", "Depth_A=0", "--param", "In_B=-", "--tail", "0.6", "-q"},
+                          out, err);
         ASSERT_EQ(code, kExitOk) << err.str();
         TestWav wav;
         ASSERT_TRUE(ReadTestWav(dir.File("out.wav"), wav));

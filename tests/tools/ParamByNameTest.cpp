@@ -3,7 +3,6 @@
 #include "tools/render/RenderTool.h"
 
 #include <gtest/gtest.h>
-
 #include <sstream>
 
 using namespace zelbor::render;

@@ -1,12 +1,10 @@
 #include "ToolTestFiles.h"
-
 #include "tools/render/DemoPhrase.h"
 #include "tools/render/WaveformPicture.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace zelbor::render;
 
@@ -55,14 +53,14 @@ TEST(WaveformPicture, EchoesAreMarkedAtTheirTimesAfterTheOnset)
     AudioBuffer wet = dry;
     wet.right[1500] = 0.3f; // in the lower lane, clear of the rows read below
     wet.right[2000] = 0.1f;
-    WaveformPictureSpec spec;
-    spec.title = "TEST";
-    spec.dry = &dry;
-    spec.wet = &wet;
-    spec.onsetSeconds = FirstOnsetSeconds(dry);
-    EXPECT_DOUBLE_EQ(spec.onsetSeconds, 1.0);
-    spec.echoes = {{0.5, -10.0}, {1.0, -20.0}};
-    const Canvas c = DrawWaveform(spec, 800, 400);
+    PictureContent content;
+    content.title = "TEST";
+    content.dry = &dry;
+    content.wet = &wet;
+    content.onsetSeconds = FirstOnsetSeconds(dry);
+    EXPECT_DOUBLE_EQ(content.onsetSeconds, 1.0);
+    content.echoes = {{0.5, -10.0}, {1.0, -20.0}};
+    const Canvas c = DrawWaveform(content, 800, 400);
 
     // Columns that hold echo marks, read along the middle of the picture.
     std::vector<int> marks;

@@ -1,14 +1,13 @@
-#include "ToolTestFiles.h"
-
-#include "tools/render/EffectHost.h"
 #include "tools/render/RenderTool.h"
-#include "presets/PresetFile.h"
 
-#include <gtest/gtest.h>
+#include "ToolTestFiles.h"
+#include "presets/PresetFile.h"
+#include "tools/render/EffectHost.h"
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 
 using namespace zelbor::render;
@@ -82,7 +81,8 @@ TEST(RenderTool, ClickThroughTheDefaultsEchoesAfter500ms)
     mono[click] = 0.5f;
     ASSERT_TRUE(WriteTestWav(dir.File("click.wav"), mono, 1, rate));
 
-    const ToolRun r = Render({dir.File("click.wav"), dir.File("out.wav"), "--tail", "0.7", "--quiet"});
+    const ToolRun r =
+        Render({dir.File("click.wav"), dir.File("out.wav"), "--tail", "0.7", "--quiet"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.out, "");
 
@@ -161,8 +161,8 @@ TEST(RenderTool, BlockSizeAndPrecisionDoNotChangeTheResult)
         burst[i] = float(int(x >> 9) - (1 << 22)) / float(1 << 23) * 0.5f;
     }
     ASSERT_TRUE(WriteTestWav(dir.File("in.wav"), burst, 2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
-    const std::vector<std::string> common = {dir.File("in.wav"), "", "--tail", "0.6", "-q",
-                                             "--setup", "pingpong"};
+    const std::vector<std::string> common = {dir.File("in.wav"), "",        "--tail", "0.6", "-q",
+                                             "--setup",          "pingpong"};
     const std::vector<std::vector<std::string>> variants = {
         {"--block", "512"}, {"--block", "37"}, {"--block", "4096"}, {"--block", "512", "--double"}};
     TestWav results[4];
@@ -189,7 +189,8 @@ TEST(RenderTool, ComputedTailEndsBelowMinus90dB)
     TempFolder dir;
     std::vector<float> mono(4410, 0.0f);
     mono[441] = 0.9f;
-    ASSERT_TRUE(WriteTestWav(dir.File("click.wav"), mono, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    ASSERT_TRUE(
+        WriteTestWav(dir.File("click.wav"), mono, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
     const std::vector<std::string> setting = {"--param", "Fb_A=-6", "--param", "Fb_B=-6", "-q"};
     std::vector<std::string> args = {dir.File("click.wav"), dir.File("auto.wav")};
     args.insert(args.end(), setting.begin(), setting.end());
@@ -245,8 +246,8 @@ TEST(RenderTool, PresetThenParamOverrides)
         ASSERT_TRUE(ApplyParam(*host, {"Time_B", "750"}, error, warnings));
         std::ofstream(dir.File("mine.preset")) << FormatPresetText(host->Plugin());
     }
-    const ToolRun r = Render({"--list-params", "--preset", dir.File("mine.preset"), "--param",
-                          "Time_B=300"});
+    const ToolRun r =
+        Render({"--list-params", "--preset", dir.File("mine.preset"), "--param", "Time_B=300"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_NE(r.out.find("Time_A     250.0 ms"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Time_B     300.0 ms"), std::string::npos) << r.out;

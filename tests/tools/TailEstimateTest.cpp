@@ -1,8 +1,7 @@
 #include "tools/render/TailEstimate.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <map>
 
 using namespace zelbor::render;
@@ -13,8 +12,8 @@ namespace
 // The effect's defaults by name, as plain values.
 std::map<std::string, double> Defaults()
 {
-    std::map<std::string, double> v = {{"Wet", 0.7},     {"Dry", 0.7},     {"Level", 1.0},
-                                       {"FbScale", 1.0}, {"Scl_Dly", 1.0}, {"Scl_Fbk", 1.0},
+    std::map<std::string, double> v = {{"Wet", 0.7},      {"Dry", 0.7},     {"Level", 1.0},
+                                       {"FbScale", 1.0},  {"Scl_Dly", 1.0}, {"Scl_Fbk", 1.0},
                                        {"Scl_Rate", 1.0}, {"Scl_Dpth", 1.0}};
     const std::string letters = "ABCDEFGH";
     for (int t = 0; t < 8; ++t)

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <sndfile.h>
-
 #include <filesystem>
 #include <random>
+#include <sndfile.h>
 #include <string>
 #include <vector>
 

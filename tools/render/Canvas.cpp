@@ -1,12 +1,11 @@
 #include "tools/render/Canvas.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cctype>
 #include <csetjmp>
 #include <cstdio>
 #include <filesystem>
+#include <png.h>
 #include <system_error>
 
 namespace zelbor::render
@@ -250,8 +249,7 @@ bool Canvas::WritePng(const std::string& path, std::string& error) const
 {
     namespace fs = std::filesystem;
     const fs::path target(path);
-    const fs::path temp =
-        target.parent_path() / ("." + target.filename().string() + ".part");
+    const fs::path temp = target.parent_path() / ("." + target.filename().string() + ".part");
     std::error_code ec;
     bool ok = false;
     {

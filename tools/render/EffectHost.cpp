@@ -206,8 +206,8 @@ void EffectHost::UpdateMusicalPosition()
         4.0 * double(mTime.timeSigNumerator) / double(std::max(1, mTime.timeSigDenominator));
     mTime.barStartPos = std::floor(mTime.ppqPos / barQuarters + 1e-9) * barQuarters;
     mTime.nanoSeconds = mTime.samplePos / mSampleRate * 1e9;
-    mTime.flags = kVstNanosValid | kVstPpqPosValid | kVstTempoValid | kVstBarsValid |
-                  kVstTimeSigValid;
+    mTime.flags =
+        kVstNanosValid | kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
     if (mPlaying)
     {
         mTime.flags |= kVstTransportPlaying;

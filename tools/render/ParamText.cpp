@@ -102,9 +102,9 @@ ParamConversion ConvertParamText(const ParamDescription& p, const std::string& t
             out.plain = double(number);
             return out;
         }
-        out.error = "parameter " + p.name + ": \"" + text + "\" is not one of its choices: " +
-                    ChoiceList(p) + " (or their numbers " + FormatShort(p.minimum) + " to " +
-                    FormatShort(p.maximum) + ")";
+        out.error = "parameter " + p.name + ": \"" + text +
+                    "\" is not one of its choices: " + ChoiceList(p) + " (or their numbers " +
+                    FormatShort(p.minimum) + " to " + FormatShort(p.maximum) + ")";
         return out;
     }
 
@@ -124,8 +124,8 @@ ParamConversion ConvertParamText(const ParamDescription& p, const std::string& t
     }
     if (v < p.minimum || v > p.maximum)
     {
-        out.error = "parameter " + p.name + ": " + FormatShort(v) + " is outside its range " +
-                    RangeText(p);
+        out.error =
+            "parameter " + p.name + ": " + FormatShort(v) + " is outside its range " + RangeText(p);
         return out;
     }
     out.ok = true;

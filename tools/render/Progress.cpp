@@ -37,7 +37,8 @@ void Progress::Update(double audioSecondsDone)
     }
     mLastShown = now;
     mShown = true;
-    const double percent = mTotal > 0.0 ? std::min(100.0, 100.0 * audioSecondsDone / mTotal) : 100.0;
+    const double percent =
+        mTotal > 0.0 ? std::min(100.0, 100.0 * audioSecondsDone / mTotal) : 100.0;
     mOut << "\rrendering " << FormatNumber(percent, 0) << "%  ("
          << FormatNumber(RealTimeFactor(audioSecondsDone), 1) << "x real time)   " << std::flush;
 }

@@ -80,18 +80,15 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
              o.params.push_back({v.substr(0, eq), v.substr(eq + 1)});
              return true;
          }},
-        {"--tempo",
-         [&](const std::string& v)
+        {"--tempo", [&](const std::string& v)
          { return ReadNumberIn("--tempo", v, kMinTempo, kMaxTempo, o.tempo, error); }},
-        {"--timesig",
-         [&](const std::string& v)
+        {"--timesig", [&](const std::string& v)
          { return ReadTimeSignature(v, o.timeSigNumerator, o.timeSigDenominator, error); }},
         {"--rate",
          [&](const std::string& v)
          {
              o.sampleRateGiven = true;
-             return ReadNumberIn("--rate", v, kMinSampleRate, kMaxSampleRate, o.sampleRate,
-                                 error);
+             return ReadNumberIn("--rate", v, kMinSampleRate, kMaxSampleRate, o.sampleRate, error);
          }},
         {"--block",
          [&](const std::string& v)
@@ -106,14 +103,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
              o.blockSize = int(n);
              return true;
          }},
-        {"--tail",
-         [&](const std::string& v)
+        {"--tail", [&](const std::string& v)
          { return ReadNumberIn("--tail", v, 0.0, kMaxTailSeconds, o.tailSeconds, error); }},
         {"--preroll",
-         [&](const std::string& v)
-         {
-             return ReadNumberIn("--preroll", v, 0.0, kMaxPrerollSeconds, o.prerollSeconds,
-                                 error);
+         [&](const std::string& v) {
+             return ReadNumberIn("--preroll", v, 0.0, kMaxPrerollSeconds, o.prerollSeconds, error);
          }},
         {"--preset",
          [&](const std::string& v)
@@ -135,11 +129,16 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
          }},
     };
     const std::map<std::string, bool*> flags = {
-        {"--double", &o.useDouble},       {"--dry", &o.dry},
-        {"--quiet", &o.quiet},            {"-q", &o.quiet},
-        {"--stats", &o.stats},            {"--bench", &o.bench},
-        {"--list-params", &o.listParams}, {"--list-setups", &o.listSetups},
-        {"--help", &o.help},              {"-h", &o.help},
+        {"--double", &o.useDouble},
+        {"--dry", &o.dry},
+        {"--quiet", &o.quiet},
+        {"-q", &o.quiet},
+        {"--stats", &o.stats},
+        {"--bench", &o.bench},
+        {"--list-params", &o.listParams},
+        {"--list-setups", &o.listSetups},
+        {"--help", &o.help},
+        {"-h", &o.help},
     };
 
     for (std::size_t i = 0; i < args.size(); ++i)

@@ -194,7 +194,8 @@ int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
         host->Resume();
         const auto start = std::chrono::steady_clock::now();
         const AudioBuffer rendered = RenderThroughEffect(*host, noise, settings);
-        seconds[run] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        seconds[run] =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!AllFinite(rendered))
         {
             err << "zelbor-render: the effect produced samples that are not numbers\n";
@@ -206,8 +207,8 @@ int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
     out << "bench: " << FormatNumber(kBenchSeconds, 0) << " s of stereo noise at "
         << FormatNumber(rate, 0) << " Hz, block " << o.blockSize << ", "
         << (o.useDouble ? "64-bit" : "32-bit") << " process callback\n";
-    out << "  eight taps active: " << FormatNumber(seconds[1], 3) << " s, "
-        << FormatNumber(rtf, 1) << "x real time\n";
+    out << "  eight taps active: " << FormatNumber(seconds[1], 3) << " s, " << FormatNumber(rtf, 1)
+        << "x real time\n";
     out << "  baseline (defaults, two taps): " << FormatNumber(seconds[0], 3) << " s, "
         << FormatNumber(rtfBase, 1) << "x real time\n";
     out << "  eight taps cost " << FormatNumber(seconds[1] / std::max(seconds[0], 1e-9), 2)
@@ -438,8 +439,9 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
         }
         if (o.sampleRateGiven && std::fabs(o.sampleRate - input.sampleRate) > 0.5)
         {
-            err << "zelbor-render: --rate " << FormatShort(o.sampleRate) << " differs from the rate of "
-                << o.inputPath << " (" << FormatShort(input.sampleRate)
+            err << "zelbor-render: --rate " << FormatShort(o.sampleRate)
+                << " differs from the rate of " << o.inputPath << " ("
+                << FormatShort(input.sampleRate)
                 << " Hz); the output keeps the input's rate and nothing is resampled\n";
             return kExitUsage;
         }
@@ -589,20 +591,21 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     }
     if (!o.picturePath.empty())
     {
-        WaveformPictureSpec spec;
-        spec.title = Title(o);
-        std::string sub = FormatShort(o.tempo) + " BPM  " + std::to_string(o.timeSigNumerator) + "/" +
-                          std::to_string(o.timeSigDenominator) + "  " + FormatShort(rate) + " HZ";
+        PictureContent content;
+        content.title = Title(o);
+        std::string sub = FormatShort(o.tempo) + " BPM  " + std::to_string(o.timeSigNumerator) +
+                          "/" + std::to_string(o.timeSigDenominator) + "  " + FormatShort(rate) +
+                          " HZ";
         if (!o.inputPath.empty())
         {
             sub += "  " + std::filesystem::path(o.inputPath).filename().string();
         }
-        spec.subtitle = sub;
-        spec.dry = &input;
-        spec.wet = host ? &output : nullptr;
-        spec.onsetSeconds = FirstOnsetSeconds(input);
-        spec.echoes = echoes;
-        const Canvas picture = DrawWaveform(spec);
+        content.subtitle = sub;
+        content.dry = &input;
+        content.wet = host ? &output : nullptr;
+        content.onsetSeconds = FirstOnsetSeconds(input);
+        content.echoes = echoes;
+        const Canvas picture = DrawWaveform(content);
         if (!picture.WritePng(o.picturePath, error))
         {
             err << "zelbor-render: " << error << "\n";

@@ -18,8 +18,8 @@ void RunFrames(EffectHost& host, const AudioBuffer* source, std::size_t sourceOf
                AudioBuffer* out, std::size_t outOffset, std::size_t frames, bool useDouble,
                Progress* progress, double progressBase, int blockLimit = 0)
 {
-    const std::size_t block = std::size_t(
-        blockLimit > 0 ? std::min(blockLimit, host.MaxBlock()) : host.MaxBlock());
+    const std::size_t block =
+        std::size_t(blockLimit > 0 ? std::min(blockLimit, host.MaxBlock()) : host.MaxBlock());
     std::vector<float> in32[2] = {std::vector<float>(block), std::vector<float>(block)};
     std::vector<float> out32[2] = {std::vector<float>(block), std::vector<float>(block)};
     std::vector<double> in64[2];
@@ -117,15 +117,14 @@ AudioBuffer RenderThroughEffect(EffectHost& host, const AudioBuffer& input,
     if (settings.trimTail && tailFrames > 0)
     {
         const std::size_t keep = std::size_t(0.05 * input.sampleRate);
-        const std::size_t end =
-            std::max(inFrames, std::min(out.Frames(), EndOfSound(out, -90.0) + keep));
-        out.Resize(end);
+        const std::size_t sound = EndOfSound(out, -90.0);
+        out.Resize(sound > inFrames ? std::min(out.Frames(), sound + keep) : inFrames);
     }
     return out;
 }
 
-std::vector<EchoMark> MeasureEchoes(EffectHost& host, double seconds, const RenderSettings& settings,
-                                    int maxEchoes)
+std::vector<EchoMark> MeasureEchoes(EffectHost& host, double seconds,
+                                    const RenderSettings& settings, int maxEchoes)
 {
     Preroll(host, settings);
     AudioBuffer impulse;

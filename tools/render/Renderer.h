@@ -37,8 +37,8 @@ AudioBuffer RenderThroughEffect(EffectHost& host, const AudioBuffer& input,
 // returns the echoes of its response: local peaks of either channel within
 // 30 dB of the strongest, at most maxEchoes, in time order. The dry impulse
 // itself (the first samples) is not counted.
-std::vector<EchoMark> MeasureEchoes(EffectHost& host, double seconds, const RenderSettings& settings,
-                                    int maxEchoes = 32);
+std::vector<EchoMark> MeasureEchoes(EffectHost& host, double seconds,
+                                    const RenderSettings& settings, int maxEchoes = 32);
 
 // Index one past the last sample of either channel above the threshold.
 std::size_t EndOfSound(const AudioBuffer& audio, double thresholdDb);

@@ -99,7 +99,10 @@ public:
     }
 
 private:
-    static bool ValidSource(const LineSettings& l) { return l.sourceTap >= 0 && l.sourceTap < kLines; }
+    static bool ValidSource(const LineSettings& l)
+    {
+        return l.sourceTap >= 0 && l.sourceTap < kLines;
+    }
     const EngineSettings& mS;
 };
 

@@ -10,11 +10,11 @@ namespace zelbor::render
 // The part of one letter's settings that decides how long its echoes last.
 struct LineSettings
 {
-    int inputPort = 0;    // 0: the line hears no input port
-    int sourceTap = 8;    // tap whose output feeds the line; 8: none
-    bool mains = false;   // the line's tap is heard on the outputs
-    double delayMs = 0.0; // effective delay: after mode, tempo, scale and buffer limit
-    double lfoMs = 0.0;   // largest LFO excursion added to the delay
+    int inputPort = 0;     // 0: the line hears no input port
+    int sourceTap = 8;     // tap whose output feeds the line; 8: none
+    bool mains = false;    // the line's tap is heard on the outputs
+    double delayMs = 0.0;  // effective delay: after mode, tempo, scale and buffer limit
+    double lfoMs = 0.0;    // largest LFO excursion added to the delay
     double feedback = 0.0; // linear gain from the tap's output back into the line
     double tapGain = 1.0;  // linear gain of the tap
 };

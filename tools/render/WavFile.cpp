@@ -1,12 +1,11 @@
 #include "tools/render/WavFile.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <sndfile.h>
 #include <system_error>
 
 namespace zelbor::render

@@ -79,7 +79,7 @@ double FirstOnsetSeconds(const AudioBuffer& audio)
     return 0.0;
 }
 
-Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
+Canvas DrawWaveform(const PictureContent& content, int width, int height)
 {
     Canvas c(width, height, kBackground);
     const int left = 34;
@@ -92,17 +92,18 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
     const int laneHeight = (lanesBottom - lanesTop - laneGap) / 2;
     const int plotWidth = right - left;
 
-    c.Text(left, titleTop, spec.title, kInk, 2);
-    c.Text(left + Canvas::TextWidth(spec.title, 2) + 16, titleTop + 7, spec.subtitle, kInk, 1);
+    c.Text(left, titleTop, content.title, kInk, 2);
+    c.Text(left + Canvas::TextWidth(content.title, 2) + 16, titleTop + 7, content.subtitle, kInk,
+           1);
 
     double seconds = 0.0;
-    if (spec.dry)
+    if (content.dry)
     {
-        seconds = std::max(seconds, spec.dry->Seconds());
+        seconds = std::max(seconds, content.dry->Seconds());
     }
-    if (spec.wet)
+    if (content.wet)
     {
-        seconds = std::max(seconds, spec.wet->Seconds());
+        seconds = std::max(seconds, content.wet->Seconds());
     }
     if (seconds <= 0.0)
     {
@@ -133,14 +134,15 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
         if (lane == 0)
         {
             c.Text(right - Canvas::TextWidth("-24 DB", 1) - 4,
-                   mid - int((kRangeDb - 24.0) / kRangeDb * (laneHeight / 2)) + 2, "-24 DB", kFrame);
+                   mid - int((kRangeDb - 24.0) / kRangeDb * (laneHeight / 2)) + 2, "-24 DB",
+                   kFrame);
         }
     }
 
     // Wet under dry: blue where the effect adds sound, grey where both play.
     for (int layer = 0; layer < 2; ++layer)
     {
-        const AudioBuffer* audio = layer == 0 ? spec.wet : spec.dry;
+        const AudioBuffer* audio = layer == 0 ? content.wet : content.dry;
         if (!audio)
         {
             continue;
@@ -166,14 +168,14 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
 
     // Echo times, counted from the first onset.
     double strongest = -1e9;
-    for (const EchoMark& e : spec.echoes)
+    for (const EchoMark& e : content.echoes)
     {
         strongest = std::max(strongest, e.levelDb);
     }
     int lastLabelEnd[2] = {-1000, -1000}; // two rows of labels
-    for (const EchoMark& e : spec.echoes)
+    for (const EchoMark& e : content.echoes)
     {
-        const double t = spec.onsetSeconds + e.seconds;
+        const double t = content.onsetSeconds + e.seconds;
         if (t > seconds)
         {
             continue;
@@ -194,9 +196,9 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
             }
         }
     }
-    if (!spec.echoes.empty())
+    if (!content.echoes.empty())
     {
-        const int x = xOf(spec.onsetSeconds);
+        const int x = xOf(content.onsetSeconds);
         c.VLine(x, lanesTop - 4, lanesBottom, kInk, 0.8, 2);
     }
 
@@ -207,7 +209,8 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
     {
         const int x = xOf(k * step);
         c.VLine(x, axisY, axisY + 4, kInk);
-        const std::string label = FormatNumber(k * step, step < 1.0 ? (step < 0.5 ? 2 : 1) : 0) + "S";
+        const std::string label =
+            FormatNumber(k * step, step < 1.0 ? (step < 0.5 ? 2 : 1) : 0) + "S";
         const int w = Canvas::TextWidth(label);
         c.Text(std::clamp(x - w / 2, 0, width - w), axisY + 8, label, kInk);
     }
@@ -222,11 +225,11 @@ Canvas DrawWaveform(const WaveformPictureSpec& spec, int width, int height)
         lx += 18 + Canvas::TextWidth(text) + 24;
     };
     swatch(kDry, 0.6, "DRY");
-    if (spec.wet)
+    if (content.wet)
     {
         swatch(kWet, 0.95, "WET");
     }
-    if (!spec.echoes.empty())
+    if (!content.echoes.empty())
     {
         swatch(kEcho, 1.0, "ECHO TIMES IN MS FROM THE FIRST ONSET");
     }

@@ -17,7 +17,7 @@ struct EchoMark
     double levelDb = 0.0;
 };
 
-struct WaveformPictureSpec
+struct PictureContent
 {
     std::string title;
     std::string subtitle;
@@ -31,7 +31,7 @@ struct WaveformPictureSpec
 // edge), the wet signal in blue under the dry one in grey, so that what the
 // effect adds stands out; the echo times of the setting as dashed lines from
 // the first onset, labelled in milliseconds.
-Canvas DrawWaveform(const WaveformPictureSpec& spec, int width = 1200, int height = 520);
+Canvas DrawWaveform(const PictureContent& content, int width = 1200, int height = 520);
 
 // Time of the first sample whose level comes within 20 dB of the peak.
 double FirstOnsetSeconds(const AudioBuffer& audio);
