@@ -159,6 +159,100 @@ std::string Title(const RenderOptions& o)
     return o.params.empty() ? "DEFAULTS" : "CUSTOM";
 }
 
+void PrintSummary(std::ostream& out, const RenderOptions& o, const AudioBuffer& input,
+                  int fileChannels, const AudioBuffer& output, bool wet, double rtf)
+{
+    out << "wrote " << o.outputPath << ": " << FormatNumber(output.Seconds(), 2) << " s (";
+    if (o.inputPath.empty())
+    {
+        out << "demo phrase ";
+    }
+    else
+    {
+        out << (fileChannels == 1 ? "mono input " : "input ");
+    }
+    out << FormatNumber(input.Seconds(), 2) << " s";
+    if (wet)
+    {
+        out << " + tail " << FormatNumber(output.Seconds() - input.Seconds(), 2) << " s), ";
+    }
+    else
+    {
+        out << ", dry), ";
+    }
+    out << FormatShort(output.sampleRate) << " Hz, 32-bit float stereo";
+    if (wet)
+    {
+        out << ", " << FormatNumber(rtf, 1) << "x real time";
+    }
+    out << "\n";
+}
+
+// A second instance with the same settings answers a single click.
+std::vector<EchoMark> ProbeEchoes(const RenderOptions& o, double rate, const EngineSettings& engine,
+                                  const RenderSettings& settings)
+{
+    std::string error;
+    std::ostringstream repeatedWarnings;
+    auto probe = EffectHost::Create(error);
+    if (!probe || !ConfigureEffect(*probe, o, rate, error, repeatedWarnings))
+    {
+        return {};
+    }
+    probe->Resume();
+    const double seconds = std::clamp(LongestHeardDelaySeconds(engine) * 8.0 + 0.05, 0.25, 8.0);
+    return MeasureEchoes(*probe, seconds, settings);
+}
+
+void PrintStats(std::ostream& out, const RenderOptions& o, const AudioBuffer& input,
+                const AudioBuffer& output, const RenderSettings* settings,
+                const std::vector<EchoMark>& echoes)
+{
+    out << "levels:\n";
+    PrintLevels(out, "input ", input);
+    PrintLevels(out, "output", output);
+    if (!settings)
+    {
+        return;
+    }
+    const double kept = output.Seconds() - input.Seconds();
+    if (o.tailSeconds >= 0.0)
+    {
+        out << "tail: " << FormatNumber(kept, 2) << " s, as given\n";
+    }
+    else
+    {
+        out << "tail: " << FormatNumber(kept, 2) << " s of the "
+            << FormatNumber(settings->tailSeconds, 2)
+            << " s the settings could ring for; the rest was below -90 dBFS\n";
+    }
+    out << "echoes of a click (ms after it, level):" << (echoes.empty() ? " none" : "") << "\n";
+    for (std::size_t i = 0; i < echoes.size() && i < 12; ++i)
+    {
+        out << "  " << FormatNumber(echoes[i].seconds * 1000.0, 1) << " ms  "
+            << FormatNumber(echoes[i].levelDb, 1) << " dB\n";
+    }
+}
+
+bool WritePicture(const RenderOptions& o, double rate, const AudioBuffer& input,
+                  const AudioBuffer* output, const std::vector<EchoMark>& echoes,
+                  std::string& error)
+{
+    PictureContent content;
+    content.title = Title(o);
+    content.subtitle = FormatShort(o.tempo) + " BPM  " + std::to_string(o.timeSigNumerator) + "/" +
+                       std::to_string(o.timeSigDenominator) + "  " + FormatShort(rate) + " HZ";
+    if (!o.inputPath.empty())
+    {
+        content.subtitle += "  " + std::filesystem::path(o.inputPath).filename().string();
+    }
+    content.dry = &input;
+    content.wet = output;
+    content.onsetSeconds = FirstOnsetSeconds(input);
+    content.echoes = echoes;
+    return DrawWaveform(content).WritePng(o.picturePath, error);
+}
+
 int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
 {
     const double rate = o.sampleRate;
@@ -537,76 +631,21 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     }
     if (!o.quiet)
     {
-        out << "wrote " << o.outputPath << ": " << FormatNumber(output.Seconds(), 2) << " s ("
-            << (o.inputPath.empty() ? "demo phrase " : "input ") << FormatNumber(input.Seconds(), 2)
-            << " s";
-        if (host)
-        {
-            out << " + tail " << FormatNumber(output.Seconds() - input.Seconds(), 2) << " s";
-        }
-        out << (host ? "), " : ", dry), ") << FormatShort(rate) << " Hz, 32-bit float stereo";
-        if (host)
-        {
-            out << ", " << FormatNumber(rtf, 1) << "x real time";
-        }
-        out << "\n";
+        PrintSummary(out, o, input, fileChannels, output, host != nullptr, rtf);
     }
 
     std::vector<EchoMark> echoes;
-    const bool wantEchoes = host && (!o.picturePath.empty() || o.stats);
-    if (wantEchoes)
+    if (host && (!o.picturePath.empty() || o.stats))
     {
-        // A second instance with the same settings answers a single click.
-        std::ostringstream repeatedWarnings;
-        auto probe = EffectHost::Create(error);
-        if (probe && ConfigureEffect(*probe, o, rate, error, repeatedWarnings))
-        {
-            probe->Resume();
-            const double longest = LongestHeardDelaySeconds(engine);
-            const double seconds = std::clamp(longest * 8.0 + 0.05, 0.25, 8.0);
-            echoes = MeasureEchoes(*probe, seconds, settings);
-        }
+        echoes = ProbeEchoes(o, rate, engine, settings);
     }
     if (o.stats)
     {
-        out << "levels:\n";
-        PrintLevels(out, "input ", input);
-        PrintLevels(out, "output", output);
-        if (host)
-        {
-            out << "tail: " << FormatNumber(settings.tailSeconds, 2) << " s "
-                << (o.tailSeconds >= 0.0 ? "(given)" : "(computed; cut at -90 dBFS)") << "\n";
-            out << "echoes of a click (ms after it, level):";
-            if (echoes.empty())
-            {
-                out << " none";
-            }
-            out << "\n";
-            for (std::size_t i = 0; i < echoes.size() && i < 12; ++i)
-            {
-                out << "  " << FormatNumber(echoes[i].seconds * 1000.0, 1) << " ms  "
-                    << FormatNumber(echoes[i].levelDb, 1) << " dB\n";
-            }
-        }
+        PrintStats(out, o, input, output, host ? &settings : nullptr, echoes);
     }
     if (!o.picturePath.empty())
     {
-        PictureContent content;
-        content.title = Title(o);
-        std::string sub = FormatShort(o.tempo) + " BPM  " + std::to_string(o.timeSigNumerator) +
-                          "/" + std::to_string(o.timeSigDenominator) + "  " + FormatShort(rate) +
-                          " HZ";
-        if (!o.inputPath.empty())
-        {
-            sub += "  " + std::filesystem::path(o.inputPath).filename().string();
-        }
-        content.subtitle = sub;
-        content.dry = &input;
-        content.wet = host ? &output : nullptr;
-        content.onsetSeconds = FirstOnsetSeconds(input);
-        content.echoes = echoes;
-        const Canvas picture = DrawWaveform(content);
-        if (!picture.WritePng(o.picturePath, error))
+        if (!WritePicture(o, rate, input, host ? &output : nullptr, echoes, error))
         {
             err << "zelbor-render: " << error << "\n";
             return kExitUsage;
