@@ -378,6 +378,16 @@ void Delay::LoadPresetFile(const char* path)
     ::LoadPresetFile(*this, mPresets->Name(), path);
 }
 
+void Delay::LoadPresetNumber(int number)
+{
+    mPresets->LoadNumber(*this, number);
+}
+
+void Delay::RescanPresets()
+{
+    mPresets->Rescan();
+}
+
 void Delay::ShowPresetName(const char* name)
 {
     if (mEditorLink != nullptr)

@@ -99,6 +99,11 @@ public:
     // Writes or reads a ".preset" file (nothing for a null or empty path).
     void SavePresetFile(const char* path);
     void LoadPresetFile(const char* path);
+    // Loads the preset with that number in the scanned preset tree (the
+    // preset menu's numbering); nothing for a number without a preset.
+    void LoadPresetNumber(int number);
+    // Scans the configured preset folder again.
+    void RescanPresets();
     // The first parameter with that exact non-empty name, or null.
     IPlugParam* FindParamByName(const char* name);
 
