@@ -86,3 +86,11 @@ zelbor_build_win32() {
     -DPNG_LIBRARY="$ZELBOR_MINGW_PREFIX/lib/libpng16.a" \
     -DCMAKE_BUILD_TYPE=Release -DZELBOR_TOOLS=OFF "$@"
 }
+
+# zelbor_gtest_counts LOG: prints "PASSED FAILED" from a GoogleTest log.
+zelbor_gtest_counts() {
+  local p f
+  p=$(grep -E '^\[  PASSED  \] [0-9]+ test' "$1" | grep -o -E '[0-9]+' | head -n 1)
+  f=$(grep -E '^\[  FAILED  \] [0-9]+ test' "$1" | grep -o -E '[0-9]+' | head -n 1)
+  echo "${p:-0} ${f:-0}"
+}

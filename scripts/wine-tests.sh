@@ -3,6 +3,7 @@
 # throw-away prefix, and prints "wine: N passed, N failed" as its last line.
 set -u
 list=$1
+source "$(dirname "$0")/build.sh"
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/zelbor-wine.XXXXXX)
 export WINEDEBUG=-all WINEARCH=win32
@@ -16,9 +17,7 @@ while read -r exe; do
   log=$(mktemp)
   (cd "$(dirname "$exe")" && timeout 1200 wine "$exe" --gtest_color=no) > "$log" 2>&1
   rc=$?
-  p=$(grep -E '^\[  PASSED  \] [0-9]+ test' "$log" | grep -o -E '[0-9]+' | head -n 1)
-  f=$(grep -E '^\[  FAILED  \] [0-9]+ test' "$log" | grep -o -E '[0-9]+' | head -n 1)
-  p=${p:-0} f=${f:-0}
+  read -r p f < <(zelbor_gtest_counts "$log")
   if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
     f=1
     echo "wine: $name exited with $rc"
