@@ -1,7 +1,9 @@
 #include "tools/render/RenderTool.h"
 
 #include "ToolTestFiles.h"
+#include "plugin/Delay.h"
 #include "presets/PresetFile.h"
+#include "presets/PresetLibrary.h"
 #include "tools/render/EffectHost.h"
 
 #include <algorithm>
@@ -252,4 +254,19 @@ TEST(RenderTool, PresetThenParamOverrides)
     EXPECT_NE(r.out.find("Time_A     250.0 ms"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Time_B     300.0 ms"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Time_C     500.0 ms"), std::string::npos) << r.out;
+
+    // The effect loads the file itself, as its preset menu does, and keeps
+    // the preset's name.
+    std::string error;
+    auto host = EffectHost::Create(error);
+    ASSERT_TRUE(host) << error;
+    RenderOptions options;
+    options.presetPath = dir.File("mine.preset");
+    std::ostringstream warnings;
+    ASSERT_TRUE(ConfigureEffect(*host, options, 44100.0, error, warnings)) << error;
+    auto* delay = dynamic_cast<Delay*>(&host->PluginVST());
+    ASSERT_TRUE(delay);
+    EXPECT_STREQ(delay->Presets().Name().Name(), "mine");
+    EXPECT_STREQ(delay->Presets().Name().Path(), options.presetPath.c_str());
+    EXPECT_NEAR(host->ValueByName("Time_A"), 250.0, 1e-3);
 }

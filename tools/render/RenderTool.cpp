@@ -3,7 +3,6 @@
 #include "framework/IPlugBase.h"
 #include "plugin/Delay.h"
 #include "presets/PresetFile.h"
-#include "presets/PresetName.h"
 #include "tools/render/DemoPhrase.h"
 #include "tools/render/Renderer.h"
 #include "tools/render/Setups.h"
@@ -28,26 +27,6 @@ namespace
 
 constexpr double kDefaultTailCap = 30.0;
 constexpr double kBenchSeconds = 60.0;
-
-// Lets the preset reader work on the hosted effect.
-class PresetLoadTarget : public PresetTarget
-{
-public:
-    explicit PresetLoadTarget(EffectHost& host) : mHost(host) {}
-    IPlugBase& Plugin() override { return mHost.Plugin(); }
-    void ShowPresetName(const char*) override {}
-    void SetReadoutText(const char*) override {}
-    void RestartFadeIn() override
-    {
-        if (auto* delay = dynamic_cast<Delay*>(&mHost.PluginVST()))
-        {
-            delay->RestartFadeIn();
-        }
-    }
-
-private:
-    EffectHost& mHost;
-};
 
 class NameCollector : public PresetLineSink
 {
@@ -87,13 +66,15 @@ bool LoadPreset(EffectHost& host, const std::string& path, std::string& error,
                      << "\", which the effect does not have; ignored\n";
         }
     }
-    PresetLoadTarget target(host);
-    PresetName presetName;
-    if (!LoadPresetFile(target, presetName, path.c_str()))
+    // The effect's own load, as its preset menu runs it: the values, the
+    // preset name it keeps and the restarted fade-in.
+    auto* delay = dynamic_cast<Delay*>(&host.PluginVST());
+    if (!delay)
     {
-        error = "cannot read preset " + path;
+        error = "cannot load preset " + path + ": the effect does not load presets";
         return false;
     }
+    delay->LoadPresetFile(path.c_str());
     return true;
 }
 
