@@ -3,13 +3,15 @@
 #include "tools/render/TextNumbers.h"
 
 #include <algorithm>
+#include <string>
 
 namespace zelbor::render
 {
 
-Progress::Progress(std::ostream& out, bool enabled, double totalAudioSeconds)
-    : mOut(out), mEnabled(enabled), mTotal(totalAudioSeconds), mStart(Clock::now()),
-      mLastShown(mStart)
+Progress::Progress(std::ostream& out, bool enabled, double totalAudioSeconds, Style style,
+                   std::chrono::milliseconds showAfter)
+    : mOut(out), mEnabled(enabled), mTotal(totalAudioSeconds), mStyle(style),
+      mShowAfter(showAfter), mStart(Clock::now()), mLastShown(mStart)
 {
 }
 
@@ -26,30 +28,59 @@ double Progress::RealTimeFactor(double audioSecondsDone) const
 
 void Progress::Update(double audioSecondsDone)
 {
+    mDone = audioSecondsDone;
     if (!mEnabled)
     {
         return;
     }
     const auto now = Clock::now();
-    if (now - mStart < std::chrono::seconds(1) || now - mLastShown < std::chrono::milliseconds(200))
+    if (now - mStart < mShowAfter)
     {
         return;
     }
-    mLastShown = now;
-    mShown = true;
     const double percent =
         mTotal > 0.0 ? std::min(100.0, 100.0 * audioSecondsDone / mTotal) : 100.0;
-    mOut << "\rrendering " << FormatNumber(percent, 0) << "%  ("
-         << FormatNumber(RealTimeFactor(audioSecondsDone), 1) << "x real time)   " << std::flush;
+    const std::string text = "rendering " + FormatNumber(percent, 0) + "%  (" +
+                             FormatNumber(RealTimeFactor(audioSecondsDone), 1) + "x real time)";
+    if (mStyle == Style::Terminal)
+    {
+        if (mShown && now - mLastShown < std::chrono::milliseconds(200))
+        {
+            return;
+        }
+        mOut << "\r" << text << "   " << std::flush;
+    }
+    else
+    {
+        const int tenth = int(percent / 10.0);
+        if (tenth <= mLastTenth || tenth >= 10)
+        {
+            return; // the last line is Finish's
+        }
+        mLastTenth = tenth;
+        mOut << text << "\n" << std::flush;
+    }
+    mLastShown = now;
+    mShown = true;
 }
 
 void Progress::Finish()
 {
-    if (mShown)
+    if (!mShown)
     {
-        mOut << "\rrendering 100%" << std::string(24, ' ') << "\n" << std::flush;
-        mShown = false;
+        return;
     }
+    const std::string text =
+        "rendering 100%  (" + FormatNumber(RealTimeFactor(mDone), 1) + "x real time)";
+    if (mStyle == Style::Terminal)
+    {
+        mOut << "\r" << text << std::string(8, ' ') << "\n" << std::flush;
+    }
+    else
+    {
+        mOut << text << "\n" << std::flush;
+    }
+    mShown = false;
 }
 
 } // namespace zelbor::render

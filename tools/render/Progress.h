@@ -6,12 +6,22 @@
 namespace zelbor::render
 {
 
-// Progress of a render on the terminal: percentage and real-time factor,
-// rewritten in place. Silent for renders that finish within a second.
+// Progress of a render: percentage and real-time factor. On a terminal the
+// line is rewritten in place; elsewhere (a log file, a pipe) a plain line is
+// written at every tenth of the way, so no carriage returns end up in logs.
+// Silent for renders that finish within showAfter.
 class Progress
 {
 public:
-    Progress(std::ostream& out, bool enabled, double totalAudioSeconds);
+    enum class Style
+    {
+        Terminal,
+        Lines,
+    };
+
+    Progress(std::ostream& out, bool enabled, double totalAudioSeconds,
+             Style style = Style::Lines,
+             std::chrono::milliseconds showAfter = std::chrono::seconds(1));
     void Update(double audioSecondsDone);
     // Ends the progress line, if one was shown.
     void Finish();
@@ -24,8 +34,12 @@ private:
     std::ostream& mOut;
     bool mEnabled;
     double mTotal;
+    Style mStyle;
+    std::chrono::milliseconds mShowAfter;
     Clock::time_point mStart;
     Clock::time_point mLastShown;
+    int mLastTenth = -1; // the last tenth written as a plain line
+    double mDone = 0.0;
     bool mShown = false;
 };
 

@@ -450,7 +450,8 @@ void ListParams(const EffectHost& host, std::ostream& out)
     }
 }
 
-int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  bool errIsTerminal)
 {
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.ok)
@@ -589,7 +590,8 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     if (host)
     {
         host->Resume();
-        Progress progress(err, !o.quiet, input.Seconds() + settings.tailSeconds);
+        Progress progress(err, !o.quiet, input.Seconds() + settings.tailSeconds,
+                          errIsTerminal ? Progress::Style::Terminal : Progress::Style::Lines);
         output = RenderThroughEffect(*host, input, settings, &progress);
         progress.Finish();
         rtf = progress.RealTimeFactor(input.Seconds() + settings.tailSeconds);

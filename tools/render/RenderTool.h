@@ -17,7 +17,9 @@ constexpr int kExitUsage = 2;
 
 // The whole command: parses args (without the program name), renders and
 // writes; messages go to out (results) and err (progress, warnings, errors).
-int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// errIsTerminal: err shows on a terminal, so progress may rewrite its line.
+int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  bool errIsTerminal = false);
 
 // Applies tempo, rate and block size, then the setup, preset and --param
 // values of the options to a freshly created host. Returns false with a
