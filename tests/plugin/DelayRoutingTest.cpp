@@ -3,7 +3,9 @@
 #include "DelayTestUtil.h"
 #include "framework/StateChunk.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace
@@ -174,29 +176,96 @@ TEST(DelayRouting, StoppedLineFallsSilentForItsListeners)
     EXPECT_EQ(d.TapOutput(A), 0.0);
 }
 
-TEST(DelayRouting, BulkLoadRestoresRoutingWhateverCameBefore)
+namespace
 {
-    // State X: A -> B -> C. State Y: C -> B, B -> A (the chain reversed), which
-    // one-at-a-time checks in index order would partly refuse.
-    Delay x(nullptr);
-    SetParam(x, kBaseIn + C, 1);
-    SetParam(x, kBaseIn + B, 0);
-    SetParam(x, kBaseIn + A, 0);
-    SetParam(x, kBaseRx + B, C);
-    SetParam(x, kBaseRx + A, B);
-    StateChunk y;
-    x.WriteParamsToChunk(y);
-    ASSERT_EQ(x.Line(A).sourceTap, B);
-    ASSERT_EQ(x.Line(B).sourceTap, C);
 
-    Delay d(nullptr);
-    SetParam(d, kBaseRx + B, A);
-    SetParam(d, kBaseRx + C, B);
-    ASSERT_EQ(d.Line(C).sourceTap, B);
-    EXPECT_GT(d.UnserializeParams(y, 0), 0);
-    for (int i = 0; i < kNumTaps; ++i)
+VstIntPtr Dispatch(Delay& d, VstInt32 opcode, VstInt32 idx = 0, VstIntPtr value = 0,
+                   void* ptr = nullptr)
+{
+    return IPlugVST::VSTDispatcher(d.GetAEffect(), opcode, idx, value, ptr, 0.0f);
+}
+
+// head -> mid -> tail through the Rx parameters, one change at a time; only
+// head hears an input port and all three are on the mains.
+void BuildChain(Delay& d, int head, int mid, int tail)
+{
+    for (int t : {A, B, C})
     {
-        EXPECT_EQ(d.Line(i).sourceTap, x.Line(i).sourceTap) << i;
+        SetParam(d, kBaseRx + t, kNoTap);
+        SetParam(d, kBaseIn + t, t == head ? 1 : 0);
+        SetParam(d, kBaseMains + t, 1);
     }
-    EXPECT_EQ(Order(d), Order(x));
+    SetParam(d, kBaseRx + mid, head);
+    SetParam(d, kBaseRx + tail, mid);
+}
+
+void ExpectChain(const Delay& d, int head, int mid, int tail, const char* how)
+{
+    EXPECT_EQ(d.Line(head).sourceTap, kNoTap) << how;
+    EXPECT_EQ(d.Line(mid).sourceTap, head) << how;
+    EXPECT_EQ(d.Line(tail).sourceTap, mid) << how;
+    EXPECT_EQ(Order(d), (std::vector<int>{head, mid, tail})) << how;
+}
+
+} // namespace
+
+TEST(DelayRouting, EveryBulkLoadPutsTheLoadedRoutingInForce)
+{
+    // The loaded state is the reverse of the chain in force: checked one
+    // change at a time in index order, Rx_A = B and Rx_B = C would both be
+    // refused as loops over A -> B -> C.
+    Delay y(nullptr);
+    BuildChain(y, C, B, A);
+    ExpectChain(y, C, B, A, "built");
+
+    {
+        StateChunk state;
+        ASSERT_TRUE(y.WriteParamsToChunk(state));
+        Delay d(nullptr);
+        BuildChain(d, A, B, C);
+        EXPECT_GT(d.UnserializeParams(state, 0), 0);
+        ExpectChain(d, C, B, A, "parameter values");
+    }
+    for (VstInt32 bank : {0, 1})
+    {
+        void* data = nullptr;
+        const VstIntPtr size = Dispatch(y, effGetChunk, bank ? 0 : 1, 0, &data);
+        ASSERT_GT(size, 0);
+        const std::vector<char> bytes(static_cast<char*>(data), static_cast<char*>(data) + size);
+        Delay d(nullptr);
+        BuildChain(d, A, B, C);
+        EXPECT_EQ(Dispatch(d, effSetChunk, bank ? 0 : 1, size, const_cast<char*>(bytes.data())), 1);
+        ExpectChain(d, C, B, A, bank ? "bank chunk" : "program chunk");
+    }
+    {
+        Delay d(nullptr);
+        BuildChain(d, C, B, A);
+        Dispatch(d, effSetProgram, 0, 1); // program 1 starts from the current values
+        BuildChain(d, A, B, C);
+        Dispatch(d, effSetProgram, 0, 0);
+        ExpectChain(d, C, B, A, "program 0");
+        Dispatch(d, effSetProgram, 0, 1);
+        ExpectChain(d, A, B, C, "program 1");
+    }
+    {
+        // Values stored without their handlers, as a host may before opening.
+        Delay d(nullptr);
+        BuildChain(d, A, B, C);
+        for (int i = 0; i < kNumHostParams; ++i)
+        {
+            d.GetParam(i)->SetValue(y.GetParam(i)->Value());
+        }
+        Dispatch(d, effOpen);
+        ExpectChain(d, C, B, A, "open");
+    }
+    {
+        const std::string path =
+            (std::filesystem::temp_directory_path() / "zelbor-routing-test.preset").string();
+        y.SavePresetFile(path.c_str());
+        Delay d(nullptr);
+        BuildChain(d, A, B, C);
+        d.LoadPresetFile(path.c_str());
+        ExpectChain(d, C, B, A, "preset file");
+        std::filesystem::remove(path);
+    }
 }
