@@ -69,7 +69,7 @@ const std::vector<FactoryPreset>& Bank()
           {"Lpf_C", 2500}, {"Depth_C", 0.3}, {"Gain_C", -6},  {"Mains_C", 1}}},
         {"Ambient",
          "Wide Wash",
-         {{"Wet", 0.5},     {"Level", 0.8},   {"Time_A", 730},  {"Fb_A", -2},     {"Lpf_A", 3200},
+         {{"Wet", 0.6},     {"Time_A", 730},  {"Fb_A", -2},     {"Lpf_A", 3200},
           {"Hpf_A", 250},   {"Rate_A", 0.13}, {"Depth_A", 4},   {"Pan_A", 0.05},  {"Gain_A", -1},
           {"Time_B", 910},  {"Fb_B", -2},     {"Lpf_B", 3200},  {"Hpf_B", 250},   {"Rate_B", 0.17},
           {"Depth_B", 4},   {"Pan_B", 0.95},  {"Gain_B", -1},   {"In_C", 3},      {"Time_C", 1270},
@@ -84,7 +84,7 @@ const std::vector<FactoryPreset>& Bank()
           {"Gain_F", -3},   {"Mains_F", 1}}},
         {"Ambient",
          "Frozen Horizon",
-         {{"Wet", 0.5},    {"Dry", 0.7},    {"Level", 0.8},   {"In_A", 3},      {"Time_A", 1800},
+         {{"Wet", 0.6},    {"Dry", 0.7},    {"In_A", 3},      {"Time_A", 1800},
           {"Fb_A", -0.25}, {"Lpf_A", 1800}, {"Hpf_A", 300},   {"Rate_A", 0.05}, {"Depth_A", 3},
           {"Shape_A", 4},  {"Pan_A", 0.2},  {"In_B", 3},      {"Time_B", 1330}, {"Fb_B", -0.25},
           {"Lpf_B", 2000}, {"Hpf_B", 300},  {"Rate_B", 0.07}, {"Depth_B", 3},   {"Shape_B", 4},
@@ -356,6 +356,9 @@ TEST(FactoryBank, LoadsBackAndSoundsSane)
             }
         }
         EXPECT_LT(peak, 2.0) << preset.name;
+        // Choosing a preset must not make the music drop far in level: the
+        // loudest moment stays within 9 dB of the burst's own peak (0.5).
+        EXPECT_GT(peak, 0.5 * 0.355) << preset.name << ": much quieter than the input";
         EXPECT_GT(wet, 0.01) << preset.name << ": no wet signal";
     }
 }
