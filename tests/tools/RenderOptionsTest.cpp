@@ -95,3 +95,19 @@ TEST(RenderOptions, MistakesAreNamed)
             << "error \"" << r.error << "\" should mention " << c.mentions;
     }
 }
+
+// Every option is explained in --help, the pre-roll with its reason.
+TEST(RenderOptions, HelpNamesEveryOption)
+{
+    const std::string help = zelbor::render::UsageText();
+    for (const char* option :
+         {"--param", "--setup", "--preset", "--tempo", "--timesig", "--rate", "--block", "--tail",
+          "--preroll", "--double", "--dry", "--png", "--stats", "--list-params", "--list-setups",
+          "--bench", "--quiet", "--help"})
+    {
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+        EXPECT_EQ(Parse({"o.wav", option, "1"}).error.find("unknown option"), std::string::npos)
+            << option;
+    }
+    EXPECT_NE(help.find("fades its output in"), std::string::npos);
+}

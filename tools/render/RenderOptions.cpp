@@ -257,9 +257,12 @@ options:
   --tail SECONDS       tail after the input ends, 0 to 300 (default: until
                        the echoes have died below -90 dB, at most 30 s)
   --preroll SECONDS    silence run through the effect before the input, with
-                       the transport stopped, so that its delay times and
-                       output level have settled when the music starts
-                       (default 3; not written)
+                       the transport stopped, as a DAW runs a loaded effect
+                       before playback starts: once prepared, the effect
+                       fades its output in and glides its delay times to
+                       their settings, and the music should start after
+                       that, not during it (default 3; 0 to start at once;
+                       never written to the output)
   --double             use the 64-bit process callback
   --dry                write the input without the effect (no tail)
   --png FILE           also draw the waveform (dry and wet overlaid, the echo
