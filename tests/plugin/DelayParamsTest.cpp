@@ -71,7 +71,13 @@ TEST(DelayParams, IdentityAndParameterSet)
     EXPECT_EQ(d.GetParam(kBaseFb)->Value(), -3.0);
     EXPECT_STREQ(d.GetParam(kParamSclFbk)->Name(), "Scl_Fbk");
     EXPECT_EQ(d.GetParam(kParamSclFbk)->Shape(), 1.0);
-    EXPECT_NEAR(d.GetParam(kParamSclDly)->ToNormalized(), 0.496, 0.001);
+    // The three multiplying knobs are curved without any editor: a host sees
+    // their default of 1 near the middle of the travel.
+    for (int idx : {kParamSclDly, kParamSclRate, kParamSclDpth})
+    {
+        EXPECT_EQ(d.GetParam(idx)->Shape(), 2.295) << idx;
+        EXPECT_NEAR(IPlugVST::VSTGetParameter(e, idx), 0.496, 0.001) << idx;
+    }
 }
 
 TEST(DelayParams, UndeclaredIndexChangesNothing)
