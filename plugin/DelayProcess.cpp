@@ -140,7 +140,10 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         SetReadout("");
     }
     mLastBlockPosition = position;
-    mExpectedPosition = position + nFrames;
+    // A host position at the top of the int range wraps here instead of
+    // overflowing.
+    mExpectedPosition =
+        static_cast<int>(static_cast<unsigned>(position) + static_cast<unsigned>(nFrames));
     mPositionJump = false;
 
     // The level glides once per block; its two steps multiplied give the

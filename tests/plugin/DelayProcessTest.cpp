@@ -1,5 +1,6 @@
 #include "DelayTestUtil.h"
 
+#include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -199,6 +200,19 @@ TEST(DelayProcess, TempoLock)
     Process(d, Stereo(64));
     EXPECT_NEAR(d.Line(A).effectiveTimeMs, 1000.0, 1e-9);
     EXPECT_EQ(d.Line(B).effectiveTimeMs, 500.0);
+}
+
+TEST(DelayProcess, HostPositionAtTheTopOfItsRange)
+{
+    // Long sessions saturate the host position; the block after it must not
+    // overflow.
+    TestDelay d;
+    d.position = INT_MAX;
+    Stereo in(64);
+    in.l.assign(64, 0.5);
+    const Stereo out = Process(d, in);
+    Process(d, in);
+    EXPECT_GT(out.l[63], 0.0);
 }
 
 TEST(DelayProcess, ScaleKnobs)

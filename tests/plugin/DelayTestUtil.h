@@ -6,13 +6,15 @@
 #include <memory>
 #include <vector>
 
-// The effect with a host that reports a chosen tempo and time signature.
+// The effect with a host that reports a chosen tempo, time signature and
+// sample position.
 class TestDelay : public Delay
 {
 public:
     TestDelay() : Delay(nullptr) {}
 
     double HostTempo() override { return tempo; }
+    int HostSamplePosition() override { return position; }
     void HostTimeSignature(int& num, int& den) override
     {
         num = numerator;
@@ -20,6 +22,7 @@ public:
     }
 
     double tempo = 0.0;
+    int position = 0;
     int numerator = 0;
     int denominator = 0;
 };
