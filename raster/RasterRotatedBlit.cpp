@@ -2,6 +2,7 @@
 #include "raster/RasterCombiners.h"
 #include "raster/RasterSampling.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace raster_detail;
@@ -21,8 +22,8 @@ struct NearestRotSampler
 {
     static bool Sample(const Surface& s, const Area& a, long long px, long long py, uint32_t& out)
     {
-        const long long x = (px + 0x8000) >> 16;
-        const long long y = (py + 0x8000) >> 16;
+        const long long x = px >> 16;
+        const long long y = py >> 16;
         if (x < a.minX || x >= a.maxX || y < a.minY || y >= a.maxY)
         {
             return false;
@@ -93,6 +94,22 @@ void RotatedRows(const Surface& d, const Surface& s, const Area& area, int dx, i
     }
 }
 
+// Largest source position a rotated copy walks to, in pixels.
+const double MaxReach = 1099511627776.0; // 2^40
+
+// Whole positions that float arithmetic left a hair off become whole again.
+double SnapNearWhole(double v)
+{
+    const double whole = std::floor(v + 0.5);
+    return std::fabs(v - whole) < 0.001 ? whole : v;
+}
+
+// 16.16, truncated.
+long long ToFixed(double v)
+{
+    return static_cast<long long>(v * 65536.0);
+}
+
 int TruncClamp(double v, int lo, int hi)
 {
     if (!(v > lo))
@@ -161,16 +178,17 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
     const double rowY = ys * c;
 
     // The destination rectangle's centre maps to the source rectangle's
-    // centre moved by the centre offset.
+    // centre moved by the centre offset; (x0, y0) is where the top-left
+    // corner of the first destination pixel lands.
     const float termX = static_cast<float>((dw * xs * c + dh * xs * sn - sw) / 2 - centreOffsetX);
     const float termY = static_cast<float>((-dw * ys * sn + dh * ys * c - sh) / 2 - centreOffsetY);
-    // That maps the destination's pixel corners; the pixels are sampled at
-    // their centres, so that a turn by a quarter or a half, or a mirror,
-    // moves every pixel exactly. The position kept is half a pixel before
-    // the centre's source point: bilinear sampling interpolates from there,
-    // nearest sampling rounds it.
-    double x0 = sx - termX + 0.5 * (colX + rowX) - 0.5;
-    double y0 = sy - termY + 0.5 * (colY + rowY) - 0.5;
+    // Each destination pixel samples the source at the top-left of its
+    // footprint there. Where a step runs backwards along a source axis (a
+    // turn, a mirror) that is the opposite corner, one step further on;
+    // otherwise a half or quarter turn would sample one pixel beyond the
+    // picture on one side and drop the first row or column on the other.
+    double x0 = sx - termX + std::min(colX, 0.0) + std::min(rowX, 0.0);
+    double y0 = sy - termY + std::min(colY, 0.0) + std::min(rowY, 0.0);
 
     if (dx < 0)
     {
@@ -199,11 +217,23 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
         return;
     }
 
+    // Positions this far out cannot address a bitmap; they would only
+    // overflow the fixed-point arithmetic.
+    const double reachX = std::fabs(x0) + (std::fabs(colX) * dw + std::fabs(rowX) * dh);
+    const double reachY = std::fabs(y0) + (std::fabs(colY) * dw + std::fabs(rowY) * dh);
+    if (!(reachX < MaxReach && reachY < MaxReach))
+    {
+        return;
+    }
+
     const int ia = WeightToInt(weight);
-    // 16.16 fixed point, rounded so that the steps of whole turns (where the
-    // sine and cosine are a hair off 0 and 1) stay exact.
-    const long long fx0 = std::llround(x0 * 65536.0);
-    const long long fy0 = std::llround(y0 * 65536.0);
+    // 16.16 fixed point. The sine and cosine of a float angle near a
+    // quarter turn are a hair off 0 and 1, and the single-precision terms
+    // above carry that into the start: steps are rounded, and a start that
+    // lies within a thousandth of a pixel of a whole position is taken as
+    // whole, so that whole turns keep every pixel in place.
+    const long long fx0 = ToFixed(SnapNearWhole(x0));
+    const long long fy0 = ToFixed(SnapNearWhole(y0));
     const long long fcolX = std::llround(colX * 65536.0);
     const long long fcolY = std::llround(colY * 65536.0);
     const long long frowX = std::llround(rowX * 65536.0);

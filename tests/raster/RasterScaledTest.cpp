@@ -187,20 +187,71 @@ TEST(RasterRotatedBlit, QuarterTurn)
     EXPECT_EQ(9, right);
     EXPECT_EQ(0, elsewhere);
 
-    // Half a turn puts every pixel at its point reflection, filtered or not.
+    // Every quarter turn moves every pixel exactly, filtered or not, also at
+    // sizes where the float angle's sine and cosine are visibly off 0 and 1.
     std::mt19937 rng(22);
-    src.FillRandom(rng);
-    for (unsigned filter : {0u, static_cast<unsigned>(RasterFilterBilinear)})
+    for (int n : {9, 100, 301})
     {
-        GuardedBitmap half(9, 9);
-        RasterRotatedBlit(&half, &src, 0, 0, 9, 9, 0, 0, 9, 9, static_cast<float>(Pi), false, 1.0f,
-                          RasterModeCopy | filter, 0, 0);
-        for (int y = 0; y < 9; ++y)
+        GuardedBitmap pic(n, n);
+        pic.FillRandom(rng);
+        for (int quarter = 1; quarter <= 4; ++quarter)
         {
-            for (int x = 0; x < 9; ++x)
+            for (unsigned filter : {0u, static_cast<unsigned>(RasterFilterBilinear)})
             {
-                ASSERT_EQ(src.At(8 - x, 8 - y), half.At(x, y)) << x << "," << y << " " << filter;
+                GuardedBitmap turned(n, n);
+                RasterRotatedBlit(&turned, &pic, 0, 0, n, n, 0, 0, static_cast<float>(n),
+                                  static_cast<float>(n), static_cast<float>(quarter * Pi / 2), false,
+                                  1.0f, RasterModeCopy | filter, 0, 0);
+                for (int y = 0; y < n; ++y)
+                {
+                    for (int x = 0; x < n; ++x)
+                    {
+                        // Clockwise: the source's top row becomes the right column.
+                        const int m = n - 1;
+                        const int sx[4] = {y, m - x, m - y, x};
+                        const int sy[4] = {m - x, m - y, x, y};
+                        ASSERT_EQ(pic.At(sx[quarter - 1], sy[quarter - 1]), turned.At(x, y))
+                            << n << " " << quarter << " " << x << "," << y << " " << filter;
+                    }
+                }
             }
         }
+    }
+}
+
+// Without rotation the copy samples where the scaled copy does: the top-left
+// corner of each destination pixel maps to the sample point.
+TEST(RasterRotatedBlit, UnturnedScalingSamplesLikeTheScaledBlit)
+{
+    std::mt19937 rng(23);
+    GuardedBitmap src(8, 8);
+    src.FillRandom(rng);
+    struct Case
+    {
+        float x, y, w, h;
+        int dw, dh;
+        unsigned filter;
+    };
+    for (const Case& c : {Case{0, 0, 8, 8, 4, 4, 0}, Case{0.5f, 0.25f, 7, 7, 4, 4, 0},
+                          Case{0, 0, 6, 6, 4, 4, RasterFilterBilinear},
+                          Case{0, 0, 8, 8, 2, 3, 0}})
+    {
+        GuardedBitmap a(4, 4);
+        GuardedBitmap b(4, 4);
+        RasterScaledBlit(&a, &src, 0, 0, c.dw, c.dh, c.x, c.y, c.w, c.h, 1.0f,
+                         RasterModeCopy | c.filter);
+        RasterRotatedBlit(&b, &src, 0, 0, c.dw, c.dh, c.x, c.y, c.w, c.h, 0.0f, false, 1.0f,
+                          RasterModeCopy | c.filter, 0, 0);
+        EXPECT_EQ(a.Pixels(), b.Pixels()) << c.x << " " << c.w << " " << c.filter;
+    }
+    // Mirrored with scaling, the samples are those of the plain copy reversed.
+    GuardedBitmap plain(4, 1);
+    GuardedBitmap mirrored(4, 1);
+    RasterRotatedBlit(&plain, &src, 0, 0, 4, 1, 0, 2, 8, 1, 0.0f, false, 1.0f, RasterModeCopy, 0, 0);
+    RasterRotatedBlit(&mirrored, &src, 4, 0, -4, 1, 0, 2, 8, 1, 0.0f, false, 1.0f, RasterModeCopy, 0,
+                      0);
+    for (int x = 0; x < 4; ++x)
+    {
+        EXPECT_EQ(plain.At(3 - x, 0), mirrored.At(x, 0)) << x;
     }
 }
