@@ -66,6 +66,14 @@ void BitmapCache::Add(LICE_IBitmap* bitmap, int id)
     }
     Store& s = TheStore();
     std::lock_guard<std::mutex> guard(s.lock);
+    // A bitmap is held once: a second entry would destroy it twice.
+    for (const Entry& e : s.entries)
+    {
+        if (e.bitmap == bitmap)
+        {
+            return;
+        }
+    }
     s.entries.push_back(Entry{id, bitmap});
 }
 

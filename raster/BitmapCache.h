@@ -17,7 +17,8 @@ public:
 
     // First bitmap stored under the id, or null.
     static LICE_IBitmap* Find(int id);
-    // Takes ownership of the bitmap (null is ignored).
+    // Takes ownership of the bitmap (null is ignored). A bitmap the cache
+    // already holds keeps its one entry.
     static void Add(LICE_IBitmap* bitmap, int id);
     // Removes the entry holding the bitmap and destroys the bitmap; returns
     // false (and does nothing) when the cache does not hold it.

@@ -389,6 +389,10 @@ TEST(BitmapCache, DecodesOnceAndFreesOnDrop)
     BitmapCache::Keep(t);
     EXPECT_EQ(t, BitmapCache::Find(BitmapCache::DerivedId));
     EXPECT_EQ(2, BitmapCache::Count());
+    // Keeping a cached bitmap again adds no second owner.
+    BitmapCache::Keep(t);
+    BitmapCache::Keep(a);
+    EXPECT_EQ(2, BitmapCache::Count());
     BitmapCache::Drop(t);
     EXPECT_TRUE(gone);
     EXPECT_EQ(1, BitmapCache::Count());
