@@ -335,6 +335,8 @@ bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* pa
     if (!WriteFileAtomically(path, text.data(), text.size(), true)) return false;
     presetName.SetFromPath(path);
     target.ShowPresetName(presetName.Name());
+    // The level smoother belongs to the audio thread.
+    PlugLockGuard lock(target.Plugin().Lock());
     target.RestartFadeIn();
     return true;
 }
@@ -351,12 +353,12 @@ bool LoadPresetFile(PresetTarget& target, PresetName& presetName, const char* pa
     bool headerOk = ReadPresetStream(file, values);
     std::fclose(file);
 
-    {
-        // The audio thread sees either the old preset or the new one.
-        PlugLockGuard lock(plug.Lock());
-        if (headerOk) values.Apply(plug);
-        plug.NotifyAllParamsChanged();
-    }
+    // The audio thread sees either the old preset or the new one, and the new
+    // one only with its fade-in already restarted. The editor steps in between
+    // only store texts, values and dirty flags.
+    PlugLockGuard lock(plug.Lock());
+    if (headerOk) values.Apply(plug);
+    plug.NotifyAllParamsChanged();
 
     presetName.SetFromPath(path);
     target.ShowPresetName(presetName.Name());

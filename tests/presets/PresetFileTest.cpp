@@ -100,6 +100,7 @@ TEST_F(PresetFileTest, SaveWritesTheExactFormat)
     EXPECT_STREQ(presetName.Path(), path.c_str());
     EXPECT_EQ(target.shownNames, std::vector<std::string>{"Slow echo"});
     EXPECT_EQ(target.fadeRestarts, 1);
+    EXPECT_EQ(target.lockedFadeRestarts, 1);
     EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"Slow echo.preset"});
 }
 
@@ -147,6 +148,7 @@ TEST_F(PresetFileTest, RoundTripRestoresEveryStoredParameter)
     EXPECT_EQ(target.readouts, std::vector<std::string>{""});
     EXPECT_EQ(target.shownNames, std::vector<std::string>{"round"});
     EXPECT_EQ(target.fadeRestarts, 2);
+    EXPECT_EQ(target.lockedFadeRestarts, 2);
 }
 
 TEST_F(PresetFileTest, HeaderOnlyFallsToMinimumAnyVersion)

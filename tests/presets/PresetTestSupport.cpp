@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
+#include <thread>
 
 std::string Utf8(const fs::path& path)
 {
@@ -165,4 +166,14 @@ std::vector<std::string> StoredParamNames()
     for (const char* name : {"Scl_Dly", "Scl_Fbk", "Scl_Rate", "Scl_Dpth"})
         names.push_back(name);
     return names;
+}
+
+bool HeldByThisThread(PlugLock& lock)
+{
+    bool taken = false;
+    std::thread([&] {
+        taken = lock.TryEnter();
+        if (taken) lock.Leave();
+    }).join();
+    return !taken;
 }

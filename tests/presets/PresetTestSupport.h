@@ -86,6 +86,9 @@ public:
     int dirtyMarks = 0;
 };
 
+// True when the calling thread holds lock (another thread cannot take it).
+bool HeldByThisThread(PlugLock& lock);
+
 // Records the effect-side steps of loads and saves.
 class TestTarget : public PresetTarget
 {
@@ -93,12 +96,19 @@ public:
     IPlugBase& Plugin() override { return plug; }
     void ShowPresetName(const char* name) override { shownNames.push_back(name); }
     void SetReadoutText(const char* text) override { readouts.push_back(text); }
-    void RestartFadeIn() override { ++fadeRestarts; }
+    // The level smoother is the audio thread's: the restart must come under
+    // the plug-in's lock.
+    void RestartFadeIn() override
+    {
+        ++fadeRestarts;
+        if (HeldByThisThread(plug.Lock())) ++lockedFadeRestarts;
+    }
 
     TestPlug plug;
     std::vector<std::string> shownNames;
     std::vector<std::string> readouts;
     int fadeRestarts = 0;
+    int lockedFadeRestarts = 0;
 };
 
 // Names of the stored parameters in file order.
