@@ -295,20 +295,32 @@ inline int AlphaWeight(int w, int a)
     return w * (a + 1) / 256;
 }
 
-struct CopySourceAlphaOp
+// The operation at the weight scaled by the source alpha. Copy, add and
+// multiply leave the destination alone where the source is transparent;
+// dodge, overlay and HSV adjust apply even there.
+template <class Op, bool SkipTransparent>
+struct SourceAlphaOp
 {
     static void Apply(uint32_t& d, int r, int g, int b, int a, int w)
     {
-        if (a == 0)
+        if (SkipTransparent && a == 0)
         {
             return;
         }
-        CopyOp::Apply(d, r, g, b, a, AlphaWeight(w, a));
+        Op::Apply(d, r, g, b, a, AlphaWeight(w, a));
     }
 };
 
+using CopySourceAlphaOp = SourceAlphaOp<CopyOp, true>;
+using AddSourceAlphaOp = SourceAlphaOp<AddOp, true>;
+using MultiplySourceAlphaOp = SourceAlphaOp<MultiplyOp, true>;
+using DodgeSourceAlphaOp = SourceAlphaOp<DodgeOp, false>;
+using OverlaySourceAlphaOp = SourceAlphaOp<OverlayOp, false>;
+using HsvAdjustSourceAlphaOp = SourceAlphaOp<HsvAdjustOp, false>;
+
 // Copy with source alpha at full weight. An opaque source pixel replaces the
-// colour and makes the destination opaque.
+// colour and makes the destination opaque; the alpha rule of the partial
+// case, (a + 1) + ..., would store 256 there and wrap it to 0.
 struct CopyFullSourceAlphaOp
 {
     static void Apply(uint32_t& d, int r, int g, int b, int a, int)
@@ -327,54 +339,6 @@ struct CopyFullSourceAlphaOp
         const uint32_t p = d;
         d = PackLow(r + (ChR(p) - r) * k / 256, g + (ChG(p) - g) * k / 256,
                     b + (ChB(p) - b) * k / 256, a1 + (ChA(p) - a1) * k / 256);
-    }
-};
-
-struct AddSourceAlphaOp
-{
-    static void Apply(uint32_t& d, int r, int g, int b, int a, int w)
-    {
-        if (a == 0)
-        {
-            return;
-        }
-        AddOp::Apply(d, r, g, b, a, AlphaWeight(w, a));
-    }
-};
-
-struct DodgeSourceAlphaOp
-{
-    static void Apply(uint32_t& d, int r, int g, int b, int a, int w)
-    {
-        DodgeOp::Apply(d, r, g, b, a, AlphaWeight(w, a));
-    }
-};
-
-struct MultiplySourceAlphaOp
-{
-    static void Apply(uint32_t& d, int r, int g, int b, int a, int w)
-    {
-        if (a == 0)
-        {
-            return;
-        }
-        MultiplyOp::Apply(d, r, g, b, a, AlphaWeight(w, a));
-    }
-};
-
-struct OverlaySourceAlphaOp
-{
-    static void Apply(uint32_t& d, int r, int g, int b, int a, int w)
-    {
-        OverlayOp::Apply(d, r, g, b, a, AlphaWeight(w, a));
-    }
-};
-
-struct HsvAdjustSourceAlphaOp
-{
-    static void Apply(uint32_t& d, int r, int g, int b, int a, int w)
-    {
-        HsvAdjustOp::Apply(d, r, g, b, a, AlphaWeight(w, a));
     }
 };
 

@@ -170,7 +170,6 @@ void RasterDrawMask(LICE_IBitmap* dst, int x, int y, uint32_t colour, const unsi
     const int g = ChG(colour);
     const int b = ChB(colour);
     const int a = ChA(colour);
-    const bool isCopy = (mode & RasterModeMask) == RasterModeCopy;
     WithColourCombiner(mode, ia, [&](auto combiner) {
         using Op = decltype(combiner);
         for (int j = 0; j < ch; ++j)
@@ -184,8 +183,9 @@ void RasterDrawMask(LICE_IBitmap* dst, int x, int y, uint32_t colour, const unsi
                 {
                     continue;
                 }
+                // Never negative for a copy: its weight is positive here.
                 const int mw = ia * m[i] / 256;
-                if (mw == 0 || (isCopy && mw < 0))
+                if (mw == 0)
                 {
                     continue;
                 }
