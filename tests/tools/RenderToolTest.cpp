@@ -126,7 +126,7 @@ TEST(RenderTool, MistakesExitWith2AndLeaveNoFile)
         std::vector<std::string> args;
         std::string mentions;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {{dir.File("missing.wav"), out}, "missing.wav"},
         {{dir.File("text.wav"), out}, "text.wav"},
         {{dir.File("three.wav"), out}, "mono or stereo"},
@@ -139,7 +139,19 @@ TEST(RenderTool, MistakesExitWith2AndLeaveNoFile)
         {{in, out, "--rate", "48000"}, "44100"},
         {{in, dir.File("no/such/folder/out.wav")}, "does not exist"},
         {{in, dir.File("folder.wav")}, "folder"},
+        {{in, dir.File("in.wav/out.wav")}, "not a folder"},
+        {{in, out, "--png", dir.File("no/such/folder/out.png")}, "does not exist"},
+        {{in, out, "--block", "0"}, "--block"},
+        {{in, out, "--tail", "nan"}, "--tail"},
+        {{in, out, "--tempo", "0"}, "--tempo"},
     };
+    if (std::filesystem::is_directory("/proc/self"))
+    {
+        // A folder that exists but takes no new files: found before rendering,
+        // and the other output is not written either.
+        cases.push_back({{in, "/proc/out.wav"}, "/proc/out.wav"});
+        cases.push_back({{in, out, "--png", "/proc/out.png"}, "/proc/out.png"});
+    }
     for (const Case& c : cases)
     {
         const ToolRun r = Render(c.args);

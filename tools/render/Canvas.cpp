@@ -1,5 +1,7 @@
 #include "tools/render/Canvas.h"
 
+#include "tools/render/OutputFiles.h"
+
 #include <algorithm>
 #include <cctype>
 #include <csetjmp>
@@ -249,7 +251,7 @@ bool Canvas::WritePng(const std::string& path, std::string& error) const
 {
     namespace fs = std::filesystem;
     const fs::path target(path);
-    const fs::path temp = target.parent_path() / ("." + target.filename().string() + ".part");
+    const fs::path temp = TemporarySibling(target);
     std::error_code ec;
     bool ok = false;
     {

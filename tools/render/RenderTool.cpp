@@ -4,6 +4,7 @@
 #include "plugin/Delay.h"
 #include "presets/PresetFile.h"
 #include "tools/render/DemoPhrase.h"
+#include "tools/render/OutputFiles.h"
 #include "tools/render/Renderer.h"
 #include "tools/render/Setups.h"
 #include "tools/render/TailEstimate.h"
@@ -103,24 +104,6 @@ void PrintLevels(std::ostream& out, const char* what, const AudioBuffer& audio)
         out << "  " << what << (c == 0 ? " L" : " R") << ": peak " << Decibels(peak) << ", rms "
             << Decibels(rms) << "\n";
     }
-}
-
-bool OutputFolderUsable(const std::string& path, std::string& error)
-{
-    namespace fs = std::filesystem;
-    const fs::path folder = fs::path(path).parent_path();
-    std::error_code ec;
-    if (!folder.empty() && !fs::is_directory(folder, ec))
-    {
-        error = "cannot write " + path + ": the folder " + folder.string() + " does not exist";
-        return false;
-    }
-    if (fs::is_directory(path, ec))
-    {
-        error = "cannot write " + path + ": it is a folder";
-        return false;
-    }
-    return true;
 }
 
 std::string Title(const RenderOptions& o)
@@ -492,15 +475,14 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     }
 
     std::string error;
-    if (!o.outputPath.empty() && !OutputFolderUsable(o.outputPath, error))
+    // Files that cannot be written are found before the render, not after.
+    for (const std::string* path : {&o.outputPath, &o.picturePath})
     {
-        err << "zelbor-render: " << error << "\n";
-        return kExitUsage;
-    }
-    if (!o.picturePath.empty() && !OutputFolderUsable(o.picturePath, error))
-    {
-        err << "zelbor-render: " << error << "\n";
-        return kExitUsage;
+        if (!o.listParams && !path->empty() && !CanCreateFile(*path, error))
+        {
+            err << "zelbor-render: " << error << "\n";
+            return kExitUsage;
+        }
     }
 
     // The input fixes the rate; the demo phrase takes --rate.
@@ -607,36 +589,39 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
         output = input;
     }
 
-    if (!WriteWavFile(o.outputPath, output, error))
-    {
-        err << "zelbor-render: " << error << "\n";
-        return kExitUsage;
-    }
-    if (!o.quiet)
-    {
-        PrintSummary(out, o, input, fileChannels, output, host != nullptr, rtf);
-    }
-
     std::vector<EchoMark> echoes;
     if (host && (!o.picturePath.empty() || o.stats))
     {
         echoes = ProbeEchoes(o, rate, engine, settings);
     }
-    if (o.stats)
+    // The picture first: should either file fail, neither is left behind.
+    if (!o.picturePath.empty() &&
+        !WritePicture(o, rate, input, host ? &output : nullptr, echoes, error))
     {
-        PrintStats(out, o, input, output, host ? &settings : nullptr, echoes);
+        err << "zelbor-render: " << error << "\n";
+        return kExitUsage;
     }
-    if (!o.picturePath.empty())
+    if (!WriteWavFile(o.outputPath, output, error))
     {
-        if (!WritePicture(o, rate, input, host ? &output : nullptr, echoes, error))
+        err << "zelbor-render: " << error << "\n";
+        if (!o.picturePath.empty())
         {
-            err << "zelbor-render: " << error << "\n";
-            return kExitUsage;
+            std::error_code ec;
+            std::filesystem::remove(o.picturePath, ec);
         }
-        if (!o.quiet)
+        return kExitUsage;
+    }
+    if (!o.quiet)
+    {
+        PrintSummary(out, o, input, fileChannels, output, host != nullptr, rtf);
+        if (!o.picturePath.empty())
         {
             out << "wrote " << o.picturePath << "\n";
         }
+    }
+    if (o.stats)
+    {
+        PrintStats(out, o, input, output, host ? &settings : nullptr, echoes);
     }
     return kExitOk;
 }

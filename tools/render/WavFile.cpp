@@ -1,10 +1,11 @@
 #include "tools/render/WavFile.h"
 
+#include "tools/render/OutputFiles.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <sndfile.h>
 #include <system_error>
 
@@ -14,27 +15,6 @@ namespace
 {
 
 constexpr sf_count_t kChunkFrames = 8192;
-
-std::filesystem::path TemporarySibling(const std::filesystem::path& target)
-{
-    std::random_device seed;
-    std::mt19937 gen(seed());
-    std::uniform_int_distribution<unsigned> digits(0, 0xFFFFFF);
-    const std::filesystem::path folder = target.parent_path();
-    for (int attempt = 0; attempt < 100; ++attempt)
-    {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%06x", digits(gen));
-        const std::filesystem::path candidate =
-            folder / ("." + target.filename().string() + ".part-" + suffix);
-        std::error_code ec;
-        if (!std::filesystem::exists(candidate, ec))
-        {
-            return candidate;
-        }
-    }
-    return folder / ("." + target.filename().string() + ".part");
-}
 
 } // namespace
 

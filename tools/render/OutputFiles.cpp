@@ -1,0 +1,68 @@
+#include "tools/render/OutputFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <system_error>
+
+namespace zelbor::render
+{
+
+std::filesystem::path TemporarySibling(const std::filesystem::path& target)
+{
+    std::random_device seed;
+    std::mt19937 gen(seed());
+    std::uniform_int_distribution<unsigned> digits(0, 0xFFFFFF);
+    const std::filesystem::path folder = target.parent_path();
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%06x", digits(gen));
+        const std::filesystem::path candidate =
+            folder / ("." + target.filename().string() + ".part-" + suffix);
+        std::error_code ec;
+        if (!std::filesystem::exists(candidate, ec))
+        {
+            return candidate;
+        }
+    }
+    return folder / ("." + target.filename().string() + ".part");
+}
+
+bool CanCreateFile(const std::string& path, std::string& error)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path folder = target.parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !fs::exists(folder, ec))
+    {
+        error = "cannot write " + path + ": the folder " + folder.string() + " does not exist";
+        return false;
+    }
+    if (!folder.empty() && !fs::is_directory(folder, ec))
+    {
+        error = "cannot write " + path + ": " + folder.string() + " is not a folder";
+        return false;
+    }
+    if (fs::is_directory(target, ec))
+    {
+        error = "cannot write " + path + ": it is a folder";
+        return false;
+    }
+    const fs::path probe = TemporarySibling(target);
+    errno = 0;
+    FILE* file = std::fopen(probe.string().c_str(), "wb");
+    if (!file)
+    {
+        const int code = errno;
+        error = "cannot write " + path + ": " +
+                (code ? std::generic_category().message(code) : std::string("cannot create files there"));
+        return false;
+    }
+    std::fclose(file);
+    fs::remove(probe, ec);
+    return true;
+}
+
+} // namespace zelbor::render
