@@ -94,9 +94,6 @@ void RotatedRows(const Surface& d, const Surface& s, const Area& area, int dx, i
     }
 }
 
-// Largest source position a rotated copy walks to, in pixels.
-const double MaxReach = 1099511627776.0; // 2^40
-
 // Whole positions that float arithmetic left a hair off become whole again.
 double SnapNearWhole(double v)
 {
@@ -217,11 +214,7 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
         return;
     }
 
-    // Positions this far out cannot address a bitmap; they would only
-    // overflow the fixed-point arithmetic.
-    const double reachX = std::fabs(x0) + (std::fabs(colX) * dw + std::fabs(rowX) * dh);
-    const double reachY = std::fabs(y0) + (std::fabs(colY) * dw + std::fabs(rowY) * dh);
-    if (!(reachX < MaxReach && reachY < MaxReach))
+    if (!WithinReach(x0, colX, dw, rowX, dh) || !WithinReach(y0, colY, dw, rowY, dh))
     {
         return;
     }

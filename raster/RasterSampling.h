@@ -6,12 +6,26 @@
 
 #include "raster/RasterCombiners.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace raster_detail
 {
 // Coordinates beyond this magnitude cannot address any bitmap.
 inline constexpr double MaxCoordinate = 16777216.0;
+
+// Source positions, in pixels, beyond which a copy draws nothing: they
+// cannot address a bitmap, and 16.16 arithmetic on them could overflow.
+inline constexpr double MaxReach = 1099511627776.0; // 2^40
+
+// Whether a walk from start by count steps of each kind stays within reach.
+inline bool WithinReach(double start, double stepA, long long countA, double stepB = 0,
+                        long long countB = 0)
+{
+    return std::fabs(start) + std::fabs(stepA) * static_cast<double>(countA) +
+               std::fabs(stepB) * static_cast<double>(countB) <
+           MaxReach;
+}
 
 // Mixes two pixels: f / 65536 of p1, the rest of p0.
 inline uint32_t Lerp2(uint32_t p0, uint32_t p1, int f)

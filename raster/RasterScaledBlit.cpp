@@ -214,7 +214,8 @@ void RasterScaledBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, 
     {
         dh = d.h - dy;
     }
-    if (dw <= 0 || dh <= 0 || limitX <= 0 || limitY <= 0)
+    if (dw <= 0 || dh <= 0 || limitX <= 0 || limitY <= 0 || !WithinReach(sx, xstep, dw) ||
+        !WithinReach(sy, ystep, dh))
     {
         return;
     }
