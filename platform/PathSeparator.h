@@ -1,14 +1,25 @@
 #pragma once
 
-// The separator this platform's paths are built with. Both "\" and "/" are
-// recognised when a path is taken apart.
+// The separator this platform's paths are built with.
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
 #else
 constexpr char kPathSeparator = '/';
 #endif
 
+// "\" and "/": a path that already ends with either gets no second one.
 inline bool IsPathSeparator(char c)
 {
     return c == '\\' || c == '/';
+}
+
+// The characters that end a folder when a path of this platform is taken
+// apart: both on Windows; elsewhere only "/", as "\" may be part of a name.
+inline bool IsFolderSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
 }

@@ -61,7 +61,7 @@ std::string ConfigFilePath(const char* modulePath)
     size_t length = std::strlen(modulePath);
     if (length == 0 || length > static_cast<size_t>(kMaxConfigPath)) return {};
     size_t cut = length;
-    while (cut > 0 && !IsPathSeparator(modulePath[cut - 1]))
+    while (cut > 0 && !IsFolderSeparator(modulePath[cut - 1]))
         --cut;
     if (cut == 0) return {};
     size_t folderLength = cut - 1; // without the separator

@@ -108,10 +108,19 @@ TEST(ReadConfiguration, MissingFileKeepsDefaultsAndNumbers)
 
 TEST(ConfigFilePath, BesideTheModule)
 {
-    EXPECT_EQ(ConfigFilePath("C:\\Plugins\\Zelbor.dll"),
-              std::string("C:\\Plugins") + kPathSeparator + "Zelbor.ini");
     EXPECT_EQ(ConfigFilePath("/usr/lib/vst/Zelbor.so"),
               std::string("/usr/lib/vst") + kPathSeparator + "Zelbor.ini");
+    if (kPathSeparator == '\\')
+    {
+        EXPECT_EQ(ConfigFilePath("C:\\Plugins\\Zelbor.dll"), "C:\\Plugins\\Zelbor.ini");
+        EXPECT_EQ(ConfigFilePath("C:\\My Plugins/x\\Zelbor.dll"), "C:\\My Plugins/x\\Zelbor.ini");
+    }
+    else
+    {
+        // A backslash is an ordinary name character here, not a folder end.
+        EXPECT_EQ(ConfigFilePath("/opt/a\\b/Zelbor.so"), "/opt/a\\b/Zelbor.ini");
+        EXPECT_EQ(ConfigFilePath("C:\\Plugins\\Zelbor.dll"), "");
+    }
     EXPECT_EQ(ConfigFilePath("Zelbor.dll"), "");
     EXPECT_EQ(ConfigFilePath(""), "");
     EXPECT_EQ(ConfigFilePath(nullptr), "");
