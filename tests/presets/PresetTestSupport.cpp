@@ -171,9 +171,12 @@ std::vector<std::string> StoredParamNames()
 bool HeldByThisThread(PlugLock& lock)
 {
     bool taken = false;
-    std::thread([&] {
-        taken = lock.TryEnter();
-        if (taken) lock.Leave();
-    }).join();
+    std::thread(
+        [&]
+        {
+            taken = lock.TryEnter();
+            if (taken) lock.Leave();
+        })
+        .join();
     return !taken;
 }
