@@ -342,29 +342,45 @@ double EffectHost::ValueByName(const std::string& name) const
     return i >= 0 ? PlainValue(i) : 0.0;
 }
 
-void EffectHost::Process(const float* const* inputs, float* const* outputs, int frames)
+namespace
 {
-    frames = std::clamp(frames, 0, mMaxBlock);
-    float* in[2] = {mIn32[0].data(), mIn32[1].data()};
-    float* out[2] = {outputs[0], outputs[1]};
+
+// Copies the caller's input into the host's own buffers (a host never hands
+// out its source audio for the effect to write into) and runs one block
+// through the record's callback for that sample type.
+template <typename Sample, typename Callback>
+void RunBlock(AEffect* effect, Callback callback, std::vector<Sample>* scratch,
+              const Sample* const* inputs, Sample* const* outputs, int frames)
+{
+    Sample* in[2] = {scratch[0].data(), scratch[1].data()};
+    Sample* out[2] = {outputs[0], outputs[1]};
     for (int c = 0; c < 2; ++c)
     {
         std::copy(inputs[c], inputs[c] + frames, in[c]);
+        if (!callback)
+        {
+            std::fill(out[c], out[c] + frames, Sample(0)); // no callback for this sample type
+        }
     }
-    mEffect->processReplacing(mEffect, in, out, frames);
+    if (callback)
+    {
+        callback(effect, in, out, frames);
+    }
+}
+
+} // namespace
+
+void EffectHost::Process(const float* const* inputs, float* const* outputs, int frames)
+{
+    frames = std::clamp(frames, 0, mMaxBlock);
+    RunBlock(mEffect, mEffect->processReplacing, mIn32, inputs, outputs, frames);
     Advance(frames);
 }
 
 void EffectHost::Process(const double* const* inputs, double* const* outputs, int frames)
 {
     frames = std::clamp(frames, 0, mMaxBlock);
-    double* in[2] = {mIn64[0].data(), mIn64[1].data()};
-    double* out[2] = {outputs[0], outputs[1]};
-    for (int c = 0; c < 2; ++c)
-    {
-        std::copy(inputs[c], inputs[c] + frames, in[c]);
-    }
-    mEffect->processDoubleReplacing(mEffect, in, out, frames);
+    RunBlock(mEffect, mEffect->processDoubleReplacing, mIn64, inputs, outputs, frames);
     Advance(frames);
 }
 

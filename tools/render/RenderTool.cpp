@@ -360,6 +360,11 @@ bool ApplyParam(EffectHost& host, const ParamAssignment& a, std::string& error,
 bool ConfigureEffect(EffectHost& host, const RenderOptions& o, double sampleRate,
                      std::string& error, std::ostream& warnings)
 {
+    if (o.useDouble && !host.Effect()->processDoubleReplacing)
+    {
+        error = "--double: the effect has no 64-bit process callback";
+        return false;
+    }
     host.SetTempo(o.tempo, o.timeSigNumerator, o.timeSigDenominator);
     host.Prepare(sampleRate, o.blockSize);
     if (!o.presetPath.empty() && !LoadPreset(host, o.presetPath, error, warnings))
