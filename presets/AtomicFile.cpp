@@ -1,14 +1,26 @@
 #include "presets/AtomicFile.h"
 
 #include "platform/FileOpen.h"
+#include "platform/PathSeparator.h"
 
 #include <cstdio>
-#include <string>
+#include <cstring>
 
 namespace
 {
 constexpr int kTempAttempts = 100;
 } // namespace
+
+std::string TemporaryPathFor(const char* path, int attempt)
+{
+    size_t folderEnd = std::strlen(path);
+    while (folderEnd > 0 && !IsFolderSeparator(path[folderEnd - 1]))
+        --folderEnd;
+    std::string temp(path, folderEnd);
+    temp += "~zb";
+    temp += std::to_string(attempt);
+    return temp;
+}
 
 bool WriteFileAtomically(const char* path, const char* data, size_t size, bool textMode)
 {
@@ -19,9 +31,7 @@ bool WriteFileAtomically(const char* path, const char* data, size_t size, bool t
     FILE* file = nullptr;
     for (int attempt = 0; attempt < kTempAttempts && !file; ++attempt)
     {
-        temp = path;
-        temp += ".~";
-        temp += std::to_string(attempt);
+        temp = TemporaryPathFor(path, attempt);
         file = CreateNewFileUtf8(temp.c_str(), textMode);
     }
     if (!file) return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Writes data as the whole new content of the file at path (UTF-8) without
 // ever leaving a partly written file there: the data goes to a new file in
@@ -8,3 +9,9 @@
 // the target is left as it was, the new file is removed and the result is
 // false. In text mode line feeds become the platform's line end.
 bool WriteFileAtomically(const char* path, const char* data, size_t size, bool textMode);
+
+// Name of the attempt-th temporary file for path: in the same folder, with a
+// short name without any "." (so that a file left behind by a crash is never
+// listed as a preset, and the temporary path is no longer than the target's
+// whenever the target's file name has at least five characters).
+std::string TemporaryPathFor(const char* path, int attempt);

@@ -1,6 +1,7 @@
 #include "presets/PresetFile.h"
 
 #include "PresetTestSupport.h"
+#include "presets/AtomicFile.h"
 #include "presets/PresetLibrary.h"
 #include "presets/PresetName.h"
 
@@ -314,6 +315,27 @@ TEST_F(PresetFileTest, FailedSaveKeepsTheOldFile)
     ASSERT_TRUE(SavePresetFile(target, presetName, path.c_str()));
     EXPECT_EQ(SavedText(PathFromUtf8(path)), ReferenceText(target.plug));
     EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"keep.preset"});
+
+    // The temporary file sits beside the target under a short name without
+    // a ".", which a scan never lists; names already taken are passed over
+    // and left alone.
+    for (int attempt : {0, 1, 42})
+    {
+        fs::path temp = PathFromUtf8(TemporaryPathFor(path.c_str(), attempt));
+        EXPECT_EQ(temp.parent_path(), PathFromUtf8(path).parent_path());
+        EXPECT_EQ(Utf8(temp.filename()).find('.'), std::string::npos);
+        EXPECT_LE(Utf8(temp).size(), path.size());
+    }
+    const fs::path taken = PathFromUtf8(TemporaryPathFor(path.c_str(), 0));
+    WriteBytes(taken, "left over");
+    fs::create_directories(PathFromUtf8(TemporaryPathFor(path.c_str(), 1)));
+    target.plug.SetValue("Wet", 0.125);
+    ASSERT_TRUE(SavePresetFile(target, presetName, path.c_str()));
+    EXPECT_EQ(SavedText(PathFromUtf8(path)), ReferenceText(target.plug));
+    EXPECT_EQ(ReadBytes(taken), "left over");
+    EXPECT_EQ(ListNames(dir.Path()).size(), 3u);
+    fs::remove(taken);
+    fs::remove(PathFromUtf8(TemporaryPathFor(path.c_str(), 1)));
 
     // A target that is a folder, and a folder that does not exist.
     fs::create_directories(dir.Path() / "taken.preset" / "inner");
