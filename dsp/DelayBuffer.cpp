@@ -44,12 +44,7 @@ DelayBuffer::Cursor DelayBuffer::CursorAt(int k)
         k %= length;
         if (k < 0) k += length;
     }
-    Block& b = blocks[static_cast<size_t>(k / kBlockSize)];
-    Cursor c;
-    c.block = &b;
-    c.slot = b.data + k % kBlockSize;
-    c.end = b.end;
-    return c;
+    return CursorInRange(k);
 }
 
 DelayBuffer::Cursor DelayBuffer::SilentCursor()

@@ -6,6 +6,12 @@
 // Sample memory of one delay line: a ring of fixed-size blocks. Positions
 // move through it with cursors that step one sample at a time and cross to the
 // next block of the ring only at a block end.
+//
+// Layout guarantee: once allocated, the blocks lie end to end in one piece of
+// memory in ring order, so block i starts at Base() + i x kBlockSize and
+// sample k is Base()[k] for 0 <= k < length. Code that walks the memory as one
+// flat ring (from Base() to Base() + length) may rely on this while
+// Contiguous() is true; the block records and their links stay valid as well.
 class DelayBuffer
 {
 public:
@@ -52,8 +58,21 @@ public:
     void Clear();
     bool Empty() const { return length == 0; }
 
-    // Cursor on sample k, 0 <= k < length.
+    // True when there are samples, laid out end to end as described above.
+    bool Contiguous() const { return storage != nullptr && length > 0; }
+    // First sample of the ring (null before the first allocation).
+    double* Base() { return storage.get(); }
+    const double* Base() const { return storage.get(); }
+
+    // Cursor on sample k; k outside 0 .. length - 1 is wrapped into the ring.
     Cursor CursorAt(int k);
+    // Cursor on sample k, which must lie in 0 .. length - 1 (unchecked).
+    Cursor CursorInRange(int k)
+    {
+        const auto u = static_cast<unsigned>(k);
+        Block& b = blocks[u / kBlockSize];
+        return Cursor{b.data + u % kBlockSize, &b, b.end};
+    }
     // Sample k, 0 <= k < length (unchecked).
     double& At(int k) { return blocks[k / kBlockSize].data[k % kBlockSize]; }
     double At(int k) const { return blocks[k / kBlockSize].data[k % kBlockSize]; }
