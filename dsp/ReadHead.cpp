@@ -1,5 +1,7 @@
 #include "dsp/ReadHead.h"
 
+#include <limits>
+
 void ReadHead::Attach(DelayBuffer* buf)
 {
     buffer = buf != nullptr && !buf->Empty() ? buf : nullptr;
@@ -16,9 +18,9 @@ double ReadHead::AllpassCoefficient(double f)
 
 void ReadHead::SetDistance(double d, int writeIndex)
 {
-    // Not above 1 (or not a number at all): the 1-sample minimum. Beyond the
-    // buffer: as far back as the buffer reaches.
-    if (!(d > 1.0)) d = 1.0;
+    // Not above 1, infinite or not a number at all: the 1-sample minimum.
+    // Beyond the buffer: as far back as the buffer reaches.
+    if (!(d > 1.0 && d <= std::numeric_limits<double>::max())) d = 1.0;
     if (buffer == nullptr)
     {
         delay = d;

@@ -358,11 +358,21 @@ TEST(DelayTap, UndefinedDistanceReadsAtTheMinimum)
         rig.Tick(0.5);
     EXPECT_GT(rig.tap.Distance(), 1.0);
 
+    // An infinite modulation offset is no distance either.
+    rig.tap.lfoDepth = INFINITY;
+    for (int i = 0; i < 64; ++i)
+        rig.Tick(0.5);
+    EXPECT_EQ(rig.tap.Distance(), 1.0);
+
     ReadHead head;
     head.Attach(&rig.line.buffer);
     for (double d : std::initializer_list<double>{NAN, INFINITY, -INFINITY, 0.0, -1e300, 1e300})
     {
         head.SetDistance(d, 17);
+        if (!std::isfinite(d))
+        {
+            EXPECT_EQ(head.delay, 1.0) << d;
+        }
         EXPECT_GE(head.delay, 1.0);
         EXPECT_LE(head.delay, rig.line.Length() - 1.0);
         EXPECT_GE(head.SlotIndex(), 0);
