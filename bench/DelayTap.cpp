@@ -102,6 +102,27 @@ template <bool Filtered> void RunEngine(benchmark::State& state, int count)
     state.SetItemsProcessed(state.iterations() * kFrames);
 }
 
+// The control step alone for all eight taps (LFO, smoother, head placement),
+// as the effect runs it every 32 samples; the write index moves between
+// steps so that every placement lands somewhere new.
+void BM_ControlStepEightTaps(benchmark::State& state)
+{
+    Engine e;
+    for (auto _ : state)
+    {
+        for (int i = 0; i < 8; ++i)
+        {
+            DelayLine& l = e.lines[i];
+            l.writeIndex += 32;
+            if (l.writeIndex >= l.Length()) l.writeIndex -= l.Length();
+            e.taps[i].ControlStep(1.0, 44.1);
+        }
+        benchmark::DoNotOptimize(e.taps[7].heads.current->coefficient);
+    }
+    state.SetItemsProcessed(state.iterations() * 8);
+}
+BENCHMARK(BM_ControlStepEightTaps);
+
 void BM_OneLineTap(benchmark::State& state)
 {
     RunEngine<false>(state, 1);

@@ -9,13 +9,6 @@ void ReadHead::Attach(DelayBuffer* buf)
     ClearState();
 }
 
-double ReadHead::AllpassCoefficient(double f)
-{
-    const double g = f - 0.5;
-    return 1.0 / 3.0 - (8.0 / 9.0) * g + (16.0 / 27.0) * g * g - (32.0 / 81.0) * g * g * g +
-           (64.0 / 243.0) * g * g * g * g;
-}
-
 void ReadHead::SetDistance(double d, int writeIndex)
 {
     // Not above 1, infinite or not a number at all: the 1-sample minimum.
@@ -28,24 +21,30 @@ void ReadHead::SetDistance(double d, int writeIndex)
         return;
     }
     const int len = buffer->length;
-    if (d > len - 1.0) d = len - 1.0;
-    if (writeIndex < 0 || writeIndex >= len) writeIndex = ((writeIndex % len) + len) % len;
+    const double lenD = len;
+    if (d > lenD - 1.0) d = lenD - 1.0;
+    if (static_cast<unsigned>(writeIndex) >= static_cast<unsigned>(len))
+        writeIndex = ((writeIndex % len) + len) % len;
     delay = d;
 
+    // Runs every control step for every tap: selections instead of branches
+    // on the fraction (which falls either way at random) and the cursor built
+    // in place.
+    // Adding 0.0 leaves a value unchanged (p and f are never -0.0), so the
+    // masked additions give the same bits as the conditional ones.
     double p = writeIndex - d + 1.0;
-    if (p < 0.0) p += len;
+    p += p < 0.0 ? lenD : 0.0;
     int n = static_cast<int>(p);
     // The fraction is taken before wrapping so that a position rounding onto
     // the buffer length cannot produce a wild coefficient.
     double f = n + 1 - p;
-    if (n >= len) n -= len;
-    if (f < 0.418)
-    {
-        if (++n >= len) n = 0;
-        f += 1.0;
-    }
+    n = n >= len ? n - len : n;
+    const bool early = f < 0.418;
+    f += early ? 1.0 : 0.0;
+    n += early ? 1 : 0;
+    n = n >= len ? 0 : n;
     coefficient = AllpassCoefficient(f);
-    cursor = buffer->CursorAt(n);
+    cursor = buffer->CursorInRange(n);
 }
 
 int ReadHead::SlotIndex() const

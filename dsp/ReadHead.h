@@ -17,8 +17,14 @@ public:
     // limited to length - 1. The fraction is kept within [0.418, 1.418).
     void SetDistance(double d, int writeIndex);
     // Allpass coefficient for a fractional delay f (fourth-order expansion of
-    // (1 - f) / (1 + f) around f = 0.5).
-    static double AllpassCoefficient(double f);
+    // (1 - f) / (1 + f) around f = 0.5). The terms are evaluated exactly as
+    // written, left to right, so every caller gets the same bits.
+    static double AllpassCoefficient(double f)
+    {
+        const double g = f - 0.5;
+        return 1.0 / 3.0 - (8.0 / 9.0) * g + (16.0 / 27.0) * g * g - (32.0 / 81.0) * g * g * g +
+               (64.0 / 243.0) * g * g * g * g;
+    }
 
     // One sample: reads the slot, advances, runs the allpass.
     double Read()

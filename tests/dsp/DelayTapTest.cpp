@@ -381,6 +381,48 @@ TEST(DelayTap, UndefinedDistanceReadsAtTheMinimum)
     }
 }
 
+TEST(ReadHead, PlacementMatchesThePlainRuleBitForBit)
+{
+    // Distances on both sides of the 0.418 switch-over, whole samples, and
+    // positions that wrap around the ring or land at its last slot.
+    std::mt19937 gen(11);
+    for (int size : {8192, 90112})
+    {
+        DelayBuffer buf;
+        buf.Allocate(size);
+        ReadHead head;
+        head.Attach(&buf);
+        const int len = buf.length;
+        std::uniform_real_distribution<double> ud(1.0, len - 1.0);
+        for (int i = 0; i < 200000; ++i)
+        {
+            double d = ud(gen);
+            if (i % 4 == 1) d = std::floor(d) + 0.582;
+            if (i % 4 == 2) d = std::nextafter(std::floor(d) + 0.582, i % 8 == 2 ? 0.0 : 1e9);
+            if (i % 4 == 3) d = std::floor(d);
+            const int w = static_cast<int>(gen() % static_cast<unsigned>(len));
+            head.SetDistance(d, w);
+
+            double p = w - d + 1.0;
+            if (p < 0) p += len;
+            int n = static_cast<int>(p);
+            double f = n + 1 - p;
+            if (n >= len) n -= len;
+            if (f < 0.418)
+            {
+                n = (n + 1) % len;
+                f += 1.0;
+            }
+            const double g = f - 0.5;
+            const double c = 1.0 / 3.0 - (8.0 / 9.0) * g + (16.0 / 27.0) * g * g -
+                             (32.0 / 81.0) * g * g * g + (64.0 / 243.0) * g * g * g * g;
+            ASSERT_EQ(head.SlotIndex(), n) << d << " " << w;
+            ASSERT_EQ(head.coefficient, c) << d << " " << w;
+            ASSERT_EQ(head.cursor.slot, buf.Base() + n);
+        }
+    }
+}
+
 TEST(DelayLine, SampleRateChangeEmptiesTheLineAndSweepsUp)
 {
     Rig rig(44100.0, 100.0);
