@@ -97,3 +97,22 @@ TEST(WaveformPicture, WritesAPngOrNothing)
     EXPECT_NE(error.find("missing"), std::string::npos);
     EXPECT_EQ(dir.Count(), 1u);
 }
+
+// Lines reaching far past the canvas draw only what is on it, dashes counted
+// from the line's own start.
+TEST(WaveformPicture, LinesAreClippedAndDashed)
+{
+    const Rgb white{255, 255, 255};
+    Canvas c(30, 20, Rgb{});
+    c.VLine(3, 2000000000, -2000000000, white);
+    c.HLine(-7, 1000000000, 5, white, 1.0, 4);
+    for (int y = 0; y < 20; ++y)
+    {
+        EXPECT_EQ(c.At(3, y).r, 255) << y;
+    }
+    for (int x = 0; x < 30; ++x)
+    {
+        const bool on = ((x + 7) / 4) % 2 == 0;
+        EXPECT_EQ(c.At(x, 5).r == 255, on || x == 3) << x;
+    }
+}

@@ -188,34 +188,32 @@ void Canvas::FillRect(int x0, int y0, int x1, int y1, Rgb c, double alpha)
     }
 }
 
-void Canvas::VLine(int x, int y0, int y1, Rgb c, double alpha, int dash)
+void Canvas::Run(int fixed, int from, int to, bool vertical, Rgb c, double alpha, int dash)
 {
-    if (y0 > y1)
+    if (from > to)
     {
-        std::swap(y0, y1);
+        std::swap(from, to);
     }
-    for (int y = y0; y <= y1; ++y)
+    // Only the part on the canvas is visited; dashes keep counting from the
+    // line's own start.
+    const int last = std::min(to, (vertical ? mHeight : mWidth) - 1);
+    for (int v = std::max(from, 0); v <= last; ++v)
     {
-        if (dash <= 0 || ((y - y0) / dash) % 2 == 0)
+        if (dash <= 0 || ((static_cast<long long>(v) - from) / dash) % 2 == 0)
         {
-            Blend(x, y, c, alpha);
+            Blend(vertical ? fixed : v, vertical ? v : fixed, c, alpha);
         }
     }
 }
 
+void Canvas::VLine(int x, int y0, int y1, Rgb c, double alpha, int dash)
+{
+    Run(x, y0, y1, true, c, alpha, dash);
+}
+
 void Canvas::HLine(int x0, int x1, int y, Rgb c, double alpha, int dash)
 {
-    if (x0 > x1)
-    {
-        std::swap(x0, x1);
-    }
-    for (int x = x0; x <= x1; ++x)
-    {
-        if (dash <= 0 || ((x - x0) / dash) % 2 == 0)
-        {
-            Blend(x, y, c, alpha);
-        }
-    }
+    Run(y, x0, x1, false, c, alpha, dash);
 }
 
 void Canvas::Text(int x, int y, const std::string& text, Rgb c, int scale)

@@ -41,6 +41,9 @@ public:
     bool WritePng(const std::string& path, std::string& error) const;
 
 private:
+    // A line along x (or along y when vertical) at the fixed other coordinate.
+    void Run(int fixed, int from, int to, bool vertical, Rgb c, double alpha, int dash);
+
     int mWidth;
     int mHeight;
     std::vector<uint8_t> mPixels; // RGB rows, top to bottom

@@ -2,9 +2,9 @@
 
 #include "framework/IPlugBase.h"
 #include "framework/vst/IPlugVST.h"
+#include "tools/render/TextNumbers.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -21,15 +21,6 @@ namespace
 thread_local EffectHost* tCreating = nullptr;
 
 constexpr std::size_t kTextBytes = 256; // far more than any text the effect writes
-
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-    {
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return s;
-}
 
 } // namespace
 
@@ -265,7 +256,7 @@ int EffectHost::FindParam(const std::string& name) const
 std::vector<std::string> EffectHost::SimilarNames(const std::string& name) const
 {
     std::vector<std::string> out;
-    const std::string lowered = Lower(name);
+    const std::string lowered = LowerCase(name);
     for (int i = 0; i < ParamCount() && out.size() < 8; ++i)
     {
         const std::string n = ParamName(i);
@@ -273,7 +264,7 @@ std::vector<std::string> EffectHost::SimilarNames(const std::string& name) const
         {
             continue;
         }
-        const std::string ln = Lower(n);
+        const std::string ln = LowerCase(n);
         if (ln == lowered || (lowered.size() >= 2 && ln.rfind(lowered, 0) == 0))
         {
             out.push_back(n);

@@ -2,22 +2,12 @@
 
 #include "tools/render/TextNumbers.h"
 
-#include <cctype>
 #include <cmath>
 
 namespace zelbor::render
 {
 namespace
 {
-
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-    {
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return s;
-}
 
 std::string Family(const std::string& name)
 {
@@ -84,10 +74,10 @@ ParamConversion ConvertParamText(const ParamDescription& p, const std::string& t
                 return out;
             }
         }
-        const std::string lowered = Lower(text);
+        const std::string lowered = LowerCase(text);
         for (const auto& [value, choice] : p.choices)
         {
-            if (Lower(choice) == lowered)
+            if (LowerCase(choice) == lowered)
             {
                 out.ok = true;
                 out.plain = value;
@@ -111,7 +101,7 @@ ParamConversion ConvertParamText(const ParamDescription& p, const std::string& t
     std::string number = text;
     const std::string unit = UnitOf(p.name);
     if (!unit.empty() && number.size() > unit.size() &&
-        Lower(number.substr(number.size() - unit.size())) == Lower(unit))
+        LowerCase(number.substr(number.size() - unit.size())) == LowerCase(unit))
     {
         number.erase(number.size() - unit.size());
     }

@@ -1,5 +1,6 @@
 #include "tools/render/TextNumbers.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -87,6 +88,15 @@ std::string FormatShort(double value)
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
     return ec == std::errc() ? std::string(buf, end) : std::string("?");
+}
+
+std::string LowerCase(std::string text)
+{
+    for (char& c : text)
+    {
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
 }
 
 } // namespace zelbor::render

@@ -16,5 +16,8 @@ bool ParseInteger(std::string_view text, long long& value);
 std::string FormatNumber(double value, int decimals);
 // Shortest text that reads back as the value (for ranges: "1", "0.25").
 std::string FormatShort(double value);
+// The text with ASCII letters in lower case (for matching names and choices
+// regardless of case).
+std::string LowerCase(std::string text);
 
 } // namespace zelbor::render
