@@ -175,13 +175,19 @@ TEST_F(PresetFileTest, BrokenHeaderChangesNoValueButStillRenames)
                                 " Delay V1.0\n"})
     {
         TestTarget fresh;
+        auto* editor = new CountingEditor;
+        fresh.plug.AttachEditor(editor);
+        editor->pushes = 0;
         WriteBytes(dir.Path() / "My.Echo.preset", content);
         ASSERT_TRUE(LoadPresetFile(fresh, presetName, dir.File("My.Echo.preset").c_str()));
+        EXPECT_EQ(editor->dirtyMarks, 1);
+        EXPECT_EQ(editor->pushes, fresh.plug.NParams());
         EXPECT_EQ(fresh.plug.Value("Wet"), 0.7);
         EXPECT_EQ(fresh.plug.Value("Time_A"), 500.0);
         EXPECT_EQ(fresh.plug.changed.size(), 218u);
         EXPECT_EQ(fresh.shownNames, std::vector<std::string>{"My.Echo"});
         EXPECT_EQ(fresh.readouts, std::vector<std::string>{""});
+        EXPECT_EQ(fresh.lockedFadeRestarts, 1);
     }
 }
 
