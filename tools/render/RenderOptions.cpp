@@ -88,7 +88,18 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
          [&](const std::string& v)
          {
              o.sampleRateGiven = true;
-             return ReadNumberIn("--rate", v, kMinSampleRate, kMaxSampleRate, o.sampleRate, error);
+             if (!ReadNumberIn("--rate", v, kMinSampleRate, kMaxSampleRate, o.sampleRate, error))
+             {
+                 return false;
+             }
+             if (o.sampleRate != std::floor(o.sampleRate))
+             {
+                 // A WAV file holds whole rates only; the effect would run at
+                 // another rate than the file says.
+                 error = "--rate: " + v + " is not a whole number of samples per second";
+                 return false;
+             }
+             return true;
          }},
         {"--block",
          [&](const std::string& v)
@@ -222,9 +233,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
     {
         o.outputPath = positional[0];
     }
-    if (!o.outputPath.empty() && o.outputPath == o.picturePath)
+    if (!o.picturePath.empty() && o.picturePath == o.outputPath)
     {
         error = "--png: the picture would overwrite the output file";
+        return result;
+    }
+    if (!o.picturePath.empty() && o.picturePath == o.inputPath)
+    {
+        error = "--png: the picture would overwrite the input file";
         return result;
     }
     result.ok = true;

@@ -55,10 +55,13 @@ bool ReadAudioFile(const std::string& path, AudioBuffer& audio, int& fileChannel
     fileChannels = info.channels;
     audio = AudioBuffer{};
     audio.sampleRate = info.samplerate;
+    // The header's length is a hint only: a damaged or streamed file may
+    // claim far more than it holds, so it never sizes more than a few minutes.
+    constexpr sf_count_t kMostReserved = sf_count_t(1) << 24;
     if (info.frames > 0)
     {
-        audio.left.reserve(std::size_t(info.frames));
-        audio.right.reserve(std::size_t(info.frames));
+        audio.left.reserve(std::size_t(std::min(info.frames, kMostReserved)));
+        audio.right.reserve(std::size_t(std::min(info.frames, kMostReserved)));
     }
     std::vector<float> chunk(std::size_t(kChunkFrames) * std::size_t(info.channels));
     for (;;)
