@@ -72,14 +72,19 @@ void Lfo::SetDepthScale(float scale)
     DeriveEffectiveDepth();
 }
 
-void Lfo::CopySettingsFrom(const Lfo& other)
+Lfo::Settings Lfo::CarriedSettings() const
 {
-    sampleRate = other.sampleRate;
-    SetRate(other.rate);
-    SetRateScale(other.rateScale);
-    depth = other.effectiveDepth;
-    depthScale = other.depthScale;
+    return Settings{sampleRate, rate, rateScale, effectiveDepth, depthScale, flag, spare};
+}
+
+void Lfo::TakeSettings(const Settings& s)
+{
+    sampleRate = s.sampleRate;
+    SetRate(s.rate);
+    SetRateScale(s.rateScale);
+    depth = s.depth;
+    depthScale = s.depthScale;
     DeriveEffectiveDepth();
-    flag = other.flag;
-    spare = other.spare;
+    flag = s.flag;
+    spare = s.spare;
 }

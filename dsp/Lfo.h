@@ -36,10 +36,19 @@ public:
     // Effective rate = rate x scale (the sample rate when that is not above 0),
     // period = trunc(sample rate / effective rate), at least 1; then RateChanged.
     void ApplyPeriodRule();
-    // Takes the settings of another oscillator (used when the shape is replaced):
-    // sample rate, rate, rate scale, depth (from its effective depth), depth
-    // scale, flag and spare. The position is not carried over.
-    void CopySettingsFrom(const Lfo& other);
+    // What a replacement oscillator takes over from the one it replaces.
+    struct Settings
+    {
+        float sampleRate, rate, rateScale, depth, depthScale;
+        int flag, spare;
+    };
+    // The settings to carry over; the depth is the effective depth.
+    Settings CarriedSettings() const;
+    // Takes carried settings in this order: sample rate, rate (period rule),
+    // rate scale (period rule), depth and depth scale (effective depth
+    // re-derived), flag and spare. The position is not carried over.
+    void TakeSettings(const Settings& s);
+    void CopySettingsFrom(const Lfo& other) { TakeSettings(other.CarriedSettings()); }
 
     float Value() const { return value; }
     int ShapeKind() const { return shapeKind; }

@@ -152,11 +152,17 @@ TEST(Lfo, ReplacingTheShapeCarriesSettingsAndRestarts)
     lfo->SetSampleRate(48000.0f);
     lfo->SetRate(2.0f);
     lfo->SetRateScale(0.5f);
+    lfo->SetDepth(3.0f);
+    lfo->SetDepthScale(2.0f);
     lfo->flag = 1;
     lfo->spare = 7;
     EXPECT_TRUE(lfo.Replace(Lfo::KindRampUp));
     EXPECT_EQ(lfo.Kind(), Lfo::KindRampUp);
     EXPECT_EQ(lfo->sampleRate, 48000.0f);
+    // The depth carried over is the old effective depth, limited to 4.
+    EXPECT_EQ(lfo->depth, 4.0f);
+    EXPECT_EQ(lfo->depthScale, 2.0f);
+    EXPECT_EQ(lfo->effectiveDepth, 4.0f);
     EXPECT_EQ(lfo->period, 48000);
     EXPECT_EQ(lfo->flag, 1);
     EXPECT_EQ(lfo->spare, 7);
