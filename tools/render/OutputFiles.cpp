@@ -57,7 +57,8 @@ bool CanCreateFile(const std::string& path, std::string& error)
     {
         const int code = errno;
         error = "cannot write " + path + ": " +
-                (code ? std::generic_category().message(code) : std::string("cannot create files there"));
+                (code ? std::generic_category().message(code)
+                      : std::string("cannot create files there"));
         return false;
     }
     std::fclose(file);

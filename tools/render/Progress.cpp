@@ -10,8 +10,8 @@ namespace zelbor::render
 
 Progress::Progress(std::ostream& out, bool enabled, double totalAudioSeconds, Style style,
                    std::chrono::milliseconds showAfter)
-    : mOut(out), mEnabled(enabled), mTotal(totalAudioSeconds), mStyle(style),
-      mShowAfter(showAfter), mStart(Clock::now()), mLastShown(mStart)
+    : mOut(out), mEnabled(enabled), mTotal(totalAudioSeconds), mStyle(style), mShowAfter(showAfter),
+      mStart(Clock::now()), mLastShown(mStart)
 {
 }
 

@@ -19,8 +19,7 @@ public:
         Lines,
     };
 
-    Progress(std::ostream& out, bool enabled, double totalAudioSeconds,
-             Style style = Style::Lines,
+    Progress(std::ostream& out, bool enabled, double totalAudioSeconds, Style style = Style::Lines,
              std::chrono::milliseconds showAfter = std::chrono::seconds(1));
     void Update(double audioSecondsDone);
     // Ends the progress line, if one was shown.
