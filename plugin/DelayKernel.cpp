@@ -9,7 +9,8 @@ constexpr double kAntiDenormal = 1e-20;
 constexpr double kFadeStep = 1.0 / 24.0;
 constexpr double kFeedbackLimit = 1e6;
 
-template <bool Wrap> inline void Advance(double*& p, double* base, double* end)
+template <bool Wrap>
+[[gnu::always_inline]] inline void StepOn(double*& p, double* base, double* end)
 {
     ++p;
     if (Wrap && p == end)
@@ -34,14 +35,41 @@ void WrapAll(LaneState& s)
     WrapAfter(s.readNew, s.base, s.end);
 }
 
+// A lane's four positions in its ring, held in locals for a stretch; all of
+// them move on by one slot per sample.
+struct Cursors
+{
+    double* const base;
+    double* const end;
+    double* write;
+    double* inject;
+    double* readOld;
+    double* readNew;
+
+    [[gnu::always_inline]] explicit Cursors(const LaneState& s)
+        : base(s.base), end(s.end), write(s.write), inject(s.inject), readOld(s.readOld),
+          readNew(s.readNew)
+    {
+    }
+    template <bool Wrap> [[gnu::always_inline]] void Advance()
+    {
+        StepOn<Wrap>(write, base, end);
+        StepOn<Wrap>(inject, base, end);
+        StepOn<Wrap>(readOld, base, end);
+        StepOn<Wrap>(readNew, base, end);
+    }
+    [[gnu::always_inline]] void Store(LaneState& s) const
+    {
+        s.write = write;
+        s.inject = inject;
+        s.readOld = readOld;
+        s.readNew = readNew;
+    }
+};
+
 template <bool Wrap> void RunLaneT(LaneState& s, int count, double* left, double* right)
 {
-    double* const base = s.base;
-    double* const end = s.end;
-    double* w = s.write;
-    double* inj = s.inject;
-    double* pOld = s.readOld;
-    double* pNew = s.readNew;
+    Cursors c(s);
     const double* const port = s.port;
     const double* const src = s.source;
     double* const out = s.out;
@@ -59,21 +87,18 @@ template <bool Wrap> void RunLaneT(LaneState& s, int count, double* left, double
     for (int n = 0; n < count; ++n)
     {
         // The line: last sample's feedback at the write position, the input
-        // added at the injection point.
+        // added at the injection point (which may be the same slot).
         const double x = port[n] + src[n] + kAntiDenormal;
-        *w = fb;
-        Advance<Wrap>(w, base, end);
-        *inj += x;
-        Advance<Wrap>(inj, base, end);
+        *c.write = fb;
+        *c.inject += x;
 
         // Both allpass read heads, crossfading from the previous to the current.
-        const double sOld = *pOld;
-        Advance<Wrap>(pOld, base, end);
+        const double sOld = *c.readOld;
+        const double sNew = *c.readNew;
+        c.Advance<Wrap>();
         const double yOld = (sOld - outOld) * cOld + inOld;
         inOld = sOld;
         outOld = yOld;
-        const double sNew = *pNew;
-        Advance<Wrap>(pNew, base, end);
         const double yNew = (sNew - outNew) * cNew + inNew;
         inNew = sNew;
         outNew = yNew;
@@ -107,10 +132,7 @@ template <bool Wrap> void RunLaneT(LaneState& s, int count, double* left, double
         fb = f > kFeedbackLimit ? kFeedbackLimit : f;
     }
 
-    s.write = w;
-    s.inject = inj;
-    s.readOld = pOld;
-    s.readNew = pNew;
+    c.Store(s);
     s.inOld = inOld;
     s.outOld = outOld;
     s.inNew = inNew;
@@ -127,159 +149,193 @@ template <bool Wrap> void RunLaneT(LaneState& s, int count, double* left, double
     s.feedback = fb;
 }
 
-inline __m128d Pair(double lo, double hi)
+// Two lanes side by side: lane a in the low half of each register, lane b in
+// the high half. Every operation is the scalar one, done on both halves.
+
+[[gnu::always_inline]] inline __m128d Pair(double lo, double hi)
 {
     return _mm_set_pd(hi, lo);
 }
 
-inline __m128d Gather(const double* lo, const double* hi)
+[[gnu::always_inline]] inline __m128d Gather(const double* lo, const double* hi)
 {
     return _mm_loadh_pd(_mm_load_sd(lo), hi);
 }
 
-template <bool Wrap>
-void RunLanePairT(LaneState& a, LaneState& b, int count, double* left, double* right)
+[[gnu::always_inline]] inline double High(__m128d v)
 {
-    double* const baseA = a.base;
-    double* const endA = a.end;
-    double* const baseB = b.base;
-    double* const endB = b.end;
-    double* wA = a.write;
-    double* wB = b.write;
-    double* injA = a.inject;
-    double* injB = b.inject;
-    double* oldA = a.readOld;
-    double* oldB = b.readOld;
-    double* newA = a.readNew;
-    double* newB = b.readNew;
+    return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
+}
 
-    const __m128d cOld = Pair(a.coefOld, b.coefOld);
-    const __m128d cNew = Pair(a.coefNew, b.coefNew);
-    __m128d inOld = Pair(a.inOld, b.inOld);
-    __m128d outOld = Pair(a.outOld, b.outOld);
-    __m128d inNew = Pair(a.inNew, b.inNew);
-    __m128d outNew = Pair(a.outNew, b.outNew);
-    __m128d fade = Pair(a.fade, b.fade);
-    const __m128d hb0 = Pair(a.hp[0], b.hp[0]), hb1 = Pair(a.hp[1], b.hp[1]),
-                  hb2 = Pair(a.hp[2], b.hp[2]), ha1 = Pair(a.hp[3], b.hp[3]),
-                  ha2 = Pair(a.hp[4], b.hp[4]);
-    __m128d hx1 = Pair(a.hpState[0], b.hpState[0]), hx2 = Pair(a.hpState[1], b.hpState[1]),
-            hy1 = Pair(a.hpState[2], b.hpState[2]), hy2 = Pair(a.hpState[3], b.hpState[3]);
-    const __m128d lb0 = Pair(a.lp[0], b.lp[0]), lb1 = Pair(a.lp[1], b.lp[1]),
-                  lb2 = Pair(a.lp[2], b.lp[2]), la1 = Pair(a.lp[3], b.lp[3]),
-                  la2 = Pair(a.lp[4], b.lp[4]);
-    __m128d lx1 = Pair(a.lpState[0], b.lpState[0]), lx2 = Pair(a.lpState[1], b.lpState[1]),
-            ly1 = Pair(a.lpState[2], b.lpState[2]), ly2 = Pair(a.lpState[3], b.lpState[3]);
-    const __m128d processed = Pair(a.processed, b.processed);
-    const __m128d bypassed = Pair(a.bypassed, b.bypassed);
-    const __m128d sign = Pair(a.sign, b.sign);
-    const __m128d gain = Pair(a.gain, b.gain);
-    const __m128d toLeft = Pair(a.toLeft, b.toLeft);
-    const __m128d toRight = Pair(a.toRight, b.toRight);
-    const __m128d loop = Pair(a.loop, b.loop);
-    __m128d fb = Pair(a.feedback, b.feedback);
-    const __m128d tiny = _mm_set1_pd(kAntiDenormal);
-    const __m128d step = _mm_set1_pd(kFadeStep);
-    const __m128d one = _mm_set1_pd(1.0);
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d hiLimit = _mm_set1_pd(kFeedbackLimit);
-    const __m128d loLimit = _mm_set1_pd(-kFeedbackLimit);
+[[gnu::always_inline]] inline void Split(__m128d v, double& lo, double& hi)
+{
+    _mm_storel_pd(&lo, v);
+    _mm_storeh_pd(&hi, v);
+}
 
-    for (int n = 0; n < count; ++n)
+// The line input of sample n: the port, the heard tap and the anti-denormal
+// constant.
+[[gnu::always_inline]] inline __m128d LineInputs(const double* portA, const double* portB,
+                                                 const double* srcA, const double* srcB)
+{
+    return _mm_add_pd(_mm_add_pd(Gather(portA, portB), Gather(srcA, srcB)),
+                      _mm_set1_pd(kAntiDenormal));
+}
+
+// Last sample's feedback at the write slots, then the inputs added at the
+// injection slots (a slot may be both).
+[[gnu::always_inline]] inline void WriteLines(double* writeA, double* writeB, double* injectA,
+                                              double* injectB, __m128d feedback, __m128d x)
+{
+    _mm_storel_pd(writeA, feedback);
+    _mm_storeh_pd(writeB, feedback);
+    *injectA += _mm_cvtsd_f64(x);
+    *injectB += High(x);
+}
+
+// Both allpass read heads of two lanes and the crossfade from the previous
+// head to the current one.
+struct PairedHeads
+{
+    const __m128d cOld, cNew;
+    __m128d inOld, outOld, inNew, outNew, fade;
+
+    [[gnu::always_inline]] PairedHeads(const LaneState& a, const LaneState& b)
+        : cOld(Pair(a.coefOld, b.coefOld)), cNew(Pair(a.coefNew, b.coefNew)),
+          inOld(Pair(a.inOld, b.inOld)), outOld(Pair(a.outOld, b.outOld)),
+          inNew(Pair(a.inNew, b.inNew)), outNew(Pair(a.outNew, b.outNew)),
+          fade(Pair(a.fade, b.fade))
     {
-        const __m128d x = _mm_add_pd(
-            _mm_add_pd(Gather(a.port + n, b.port + n), Gather(a.source + n, b.source + n)), tiny);
-        _mm_storel_pd(wA, fb);
-        _mm_storeh_pd(wB, fb);
-        Advance<Wrap>(wA, baseA, endA);
-        Advance<Wrap>(wB, baseB, endB);
-        *injA += _mm_cvtsd_f64(x);
-        *injB += _mm_cvtsd_f64(_mm_unpackhi_pd(x, x));
-        Advance<Wrap>(injA, baseA, endA);
-        Advance<Wrap>(injB, baseB, endB);
-
-        const __m128d sOld = Gather(oldA, oldB);
-        Advance<Wrap>(oldA, baseA, endA);
-        Advance<Wrap>(oldB, baseB, endB);
+    }
+    // One sample: the samples under the previous and the current heads in,
+    // the crossfaded output out.
+    [[gnu::always_inline]] __m128d Read(__m128d sOld, __m128d sNew)
+    {
+        const __m128d one = _mm_set1_pd(1.0);
         const __m128d yOld = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(sOld, outOld), cOld), inOld);
         inOld = sOld;
         outOld = yOld;
-        const __m128d sNew = Gather(newA, newB);
-        Advance<Wrap>(newA, baseA, endA);
-        Advance<Wrap>(newB, baseB, endB);
         const __m128d yNew = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(sNew, outNew), cNew), inNew);
         inNew = sNew;
         outNew = yNew;
-        fade = _mm_min_pd(_mm_add_pd(fade, step), one);
+        fade = _mm_min_pd(_mm_add_pd(fade, _mm_set1_pd(kFadeStep)), one);
         const __m128d blend =
             _mm_add_pd(_mm_mul_pd(yOld, _mm_sub_pd(one, fade)), _mm_mul_pd(yNew, fade));
-        const __m128d later = _mm_cmpgt_pd(fade, zero);
-        const __m128d y = _mm_or_pd(_mm_and_pd(later, blend), _mm_andnot_pd(later, yOld));
+        const __m128d later = _mm_cmpgt_pd(fade, _mm_setzero_pd());
+        return _mm_or_pd(_mm_and_pd(later, blend), _mm_andnot_pd(later, yOld));
+    }
+    [[gnu::always_inline]] void Store(LaneState& a, LaneState& b) const
+    {
+        Split(inOld, a.inOld, b.inOld);
+        Split(outOld, a.outOld, b.outOld);
+        Split(inNew, a.inNew, b.inNew);
+        Split(outNew, a.outNew, b.outNew);
+        Split(fade, a.fade, b.fade);
+    }
+};
 
-        const __m128d h =
-            _mm_sub_pd(_mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(hb0, y), _mm_mul_pd(hb1, hx1)),
-                                             _mm_mul_pd(hb2, hx2)),
-                                  _mm_mul_pd(ha1, hy1)),
-                       _mm_mul_pd(ha2, hy2));
-        hx2 = hx1;
-        hx1 = y;
-        hy2 = hy1;
-        hy1 = h;
-        const __m128d l =
-            _mm_sub_pd(_mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(lb0, h), _mm_mul_pd(lb1, lx1)),
-                                             _mm_mul_pd(lb2, lx2)),
-                                  _mm_mul_pd(la1, ly1)),
-                       _mm_mul_pd(la2, ly2));
-        lx2 = lx1;
-        lx1 = h;
-        ly2 = ly1;
-        ly1 = l;
+// One biquad section of two lanes (coefficients b0 b1 b2 a1 a2, state x1 x2
+// y1 y2).
+struct PairedBiquad
+{
+    const __m128d b0, b1, b2, a1, a2;
+    __m128d x1, x2, y1, y2;
 
+    [[gnu::always_inline]] PairedBiquad(const double* coefA, const double* stateA,
+                                        const double* coefB, const double* stateB)
+        : b0(Pair(coefA[0], coefB[0])), b1(Pair(coefA[1], coefB[1])), b2(Pair(coefA[2], coefB[2])),
+          a1(Pair(coefA[3], coefB[3])), a2(Pair(coefA[4], coefB[4])),
+          x1(Pair(stateA[0], stateB[0])), x2(Pair(stateA[1], stateB[1])),
+          y1(Pair(stateA[2], stateB[2])), y2(Pair(stateA[3], stateB[3]))
+    {
+    }
+    [[gnu::always_inline]] __m128d Run(__m128d x)
+    {
+        const __m128d y =
+            _mm_sub_pd(_mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1)),
+                                             _mm_mul_pd(b2, x2)),
+                                  _mm_mul_pd(a1, y1)),
+                       _mm_mul_pd(a2, y2));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+    [[gnu::always_inline]] void Store(double* stateA, double* stateB) const
+    {
+        Split(x1, stateA[0], stateB[0]);
+        Split(x2, stateA[1], stateB[1]);
+        Split(y1, stateA[2], stateB[2]);
+        Split(y2, stateA[3], stateB[3]);
+    }
+};
+
+// The output stage of two lanes: the tap outputs, their shares of the main
+// outputs and the feedback values for the next sample.
+struct PairedOutput
+{
+    const __m128d processed, bypassed, sign, gain, toLeft, toRight, loop;
+    __m128d feedback;
+
+    [[gnu::always_inline]] PairedOutput(const LaneState& a, const LaneState& b)
+        : processed(Pair(a.processed, b.processed)), bypassed(Pair(a.bypassed, b.bypassed)),
+          sign(Pair(a.sign, b.sign)), gain(Pair(a.gain, b.gain)), toLeft(Pair(a.toLeft, b.toLeft)),
+          toRight(Pair(a.toRight, b.toRight)), loop(Pair(a.loop, b.loop)),
+          feedback(Pair(a.feedback, b.feedback))
+    {
+    }
+    // One sample from the line inputs x and the filtered signal l.
+    // Processed: the filtered, scaled signal (which alone feeds back);
+    // bypassed: the line's input; muted: nothing.
+    [[gnu::always_inline]] void Run(__m128d x, __m128d l, double* outA, double* outB, double& left,
+                                    double& right)
+    {
         const __m128d sum = _mm_mul_pd(_mm_mul_pd(l, gain), processed);
         const __m128d o = _mm_add_pd(sum, _mm_mul_pd(x, bypassed));
         const __m128d mains = _mm_mul_pd(o, sign);
-        const __m128d o1 = _mm_add_pd(o, tiny);
-        _mm_storel_pd(a.out + n, o1);
-        _mm_storeh_pd(b.out + n, o1);
+        const __m128d o1 = _mm_add_pd(o, _mm_set1_pd(kAntiDenormal));
+        _mm_storel_pd(outA, o1);
+        _mm_storeh_pd(outB, o1);
         // Lane a's share first, then lane b's, as one lane after the other.
         const __m128d shareL = _mm_mul_pd(toLeft, mains);
         const __m128d shareR = _mm_mul_pd(toRight, mains);
-        left[n] =
-            (left[n] + _mm_cvtsd_f64(shareL)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareL, shareL));
-        right[n] =
-            (right[n] + _mm_cvtsd_f64(shareR)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareR, shareR));
-        fb = _mm_min_pd(_mm_max_pd(_mm_mul_pd(loop, sum), loLimit), hiLimit);
+        left = (left + _mm_cvtsd_f64(shareL)) + High(shareL);
+        right = (right + _mm_cvtsd_f64(shareR)) + High(shareR);
+        feedback = _mm_min_pd(_mm_max_pd(_mm_mul_pd(loop, sum), _mm_set1_pd(-kFeedbackLimit)),
+                              _mm_set1_pd(kFeedbackLimit));
     }
-
-    a.write = wA;
-    b.write = wB;
-    a.inject = injA;
-    b.inject = injB;
-    a.readOld = oldA;
-    b.readOld = oldB;
-    a.readNew = newA;
-    b.readNew = newB;
-    double lo[2];
-    auto split = [&lo](__m128d v, double& va, double& vb)
+    [[gnu::always_inline]] void Store(LaneState& a, LaneState& b) const
     {
-        _mm_storeu_pd(lo, v);
-        va = lo[0];
-        vb = lo[1];
-    };
-    split(inOld, a.inOld, b.inOld);
-    split(outOld, a.outOld, b.outOld);
-    split(inNew, a.inNew, b.inNew);
-    split(outNew, a.outNew, b.outNew);
-    split(fade, a.fade, b.fade);
-    split(hx1, a.hpState[0], b.hpState[0]);
-    split(hx2, a.hpState[1], b.hpState[1]);
-    split(hy1, a.hpState[2], b.hpState[2]);
-    split(hy2, a.hpState[3], b.hpState[3]);
-    split(lx1, a.lpState[0], b.lpState[0]);
-    split(lx2, a.lpState[1], b.lpState[1]);
-    split(ly1, a.lpState[2], b.lpState[2]);
-    split(ly2, a.lpState[3], b.lpState[3]);
-    split(fb, a.feedback, b.feedback);
+        Split(feedback, a.feedback, b.feedback);
+    }
+};
+
+template <bool Wrap>
+void RunLanePairT(LaneState& a, LaneState& b, int count, double* left, double* right)
+{
+    Cursors ca(a);
+    Cursors cb(b);
+    PairedHeads heads(a, b);
+    PairedBiquad highPass(a.hp, a.hpState, b.hp, b.hpState);
+    PairedBiquad lowPass(a.lp, a.lpState, b.lp, b.lpState);
+    PairedOutput stage(a, b);
+    for (int n = 0; n < count; ++n)
+    {
+        const __m128d x = LineInputs(a.port + n, b.port + n, a.source + n, b.source + n);
+        WriteLines(ca.write, cb.write, ca.inject, cb.inject, stage.feedback, x);
+        const __m128d y =
+            heads.Read(Gather(ca.readOld, cb.readOld), Gather(ca.readNew, cb.readNew));
+        ca.Advance<Wrap>();
+        cb.Advance<Wrap>();
+        stage.Run(x, lowPass.Run(highPass.Run(y)), a.out + n, b.out + n, left[n], right[n]);
+    }
+    ca.Store(a);
+    cb.Store(b);
+    heads.Store(a, b);
+    highPass.Store(a.hpState, b.hpState);
+    lowPass.Store(a.lpState, b.lpState);
+    stage.Store(a, b);
 }
 
 // The same work as RunLanePairT<false> in three passes over the stretch: read
@@ -292,153 +348,53 @@ void RunLanePairSplit(LaneState& a, LaneState& b, int count, double* left, doubl
 {
     alignas(16) __m128d ys[32];
     alignas(16) __m128d ls[32];
-    const __m128d one = _mm_set1_pd(1.0);
-    const __m128d tiny = _mm_set1_pd(kAntiDenormal);
 
     {
         const double* oldA = a.readOld;
         const double* oldB = b.readOld;
         const double* newA = a.readNew;
         const double* newB = b.readNew;
-        const __m128d cOld = Pair(a.coefOld, b.coefOld);
-        const __m128d cNew = Pair(a.coefNew, b.coefNew);
-        __m128d inOld = Pair(a.inOld, b.inOld);
-        __m128d outOld = Pair(a.outOld, b.outOld);
-        __m128d inNew = Pair(a.inNew, b.inNew);
-        __m128d outNew = Pair(a.outNew, b.outNew);
-        __m128d fade = Pair(a.fade, b.fade);
-        const __m128d step = _mm_set1_pd(kFadeStep);
-        const __m128d zero = _mm_setzero_pd();
+        PairedHeads heads(a, b);
         for (int n = 0; n < count; ++n)
         {
-            const __m128d sOld = Gather(oldA + n, oldB + n);
-            const __m128d yOld = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(sOld, outOld), cOld), inOld);
-            inOld = sOld;
-            outOld = yOld;
-            const __m128d sNew = Gather(newA + n, newB + n);
-            const __m128d yNew = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(sNew, outNew), cNew), inNew);
-            inNew = sNew;
-            outNew = yNew;
-            fade = _mm_min_pd(_mm_add_pd(fade, step), one);
-            const __m128d blend =
-                _mm_add_pd(_mm_mul_pd(yOld, _mm_sub_pd(one, fade)), _mm_mul_pd(yNew, fade));
-            const __m128d later = _mm_cmpgt_pd(fade, zero);
-            ys[n] = _mm_or_pd(_mm_and_pd(later, blend), _mm_andnot_pd(later, yOld));
+            ys[n] = heads.Read(Gather(oldA + n, oldB + n), Gather(newA + n, newB + n));
         }
+        heads.Store(a, b);
         a.readOld += count;
         b.readOld += count;
         a.readNew += count;
         b.readNew += count;
-        double v[2];
-        auto split = [&v](__m128d x, double& va, double& vb)
-        {
-            _mm_storeu_pd(v, x);
-            va = v[0];
-            vb = v[1];
-        };
-        split(inOld, a.inOld, b.inOld);
-        split(outOld, a.outOld, b.outOld);
-        split(inNew, a.inNew, b.inNew);
-        split(outNew, a.outNew, b.outNew);
-        split(fade, a.fade, b.fade);
     }
 
-    // Both biquads over the stretch, lane a in the low half, lane b in the
-    // high; the two recurrences overlap.
+    // Both biquads over the stretch; the two lanes' recurrences overlap.
     {
-        const __m128d hb0 = Pair(a.hp[0], b.hp[0]), hb1 = Pair(a.hp[1], b.hp[1]),
-                      hb2 = Pair(a.hp[2], b.hp[2]), ha1 = Pair(a.hp[3], b.hp[3]),
-                      ha2 = Pair(a.hp[4], b.hp[4]);
-        __m128d hx1 = Pair(a.hpState[0], b.hpState[0]), hx2 = Pair(a.hpState[1], b.hpState[1]),
-                hy1 = Pair(a.hpState[2], b.hpState[2]), hy2 = Pair(a.hpState[3], b.hpState[3]);
-        const __m128d lb0 = Pair(a.lp[0], b.lp[0]), lb1 = Pair(a.lp[1], b.lp[1]),
-                      lb2 = Pair(a.lp[2], b.lp[2]), la1 = Pair(a.lp[3], b.lp[3]),
-                      la2 = Pair(a.lp[4], b.lp[4]);
-        __m128d lx1 = Pair(a.lpState[0], b.lpState[0]), lx2 = Pair(a.lpState[1], b.lpState[1]),
-                ly1 = Pair(a.lpState[2], b.lpState[2]), ly2 = Pair(a.lpState[3], b.lpState[3]);
+        PairedBiquad highPass(a.hp, a.hpState, b.hp, b.hpState);
+        PairedBiquad lowPass(a.lp, a.lpState, b.lp, b.lpState);
         for (int n = 0; n < count; ++n)
         {
-            const __m128d y = ys[n];
-            const __m128d h = _mm_sub_pd(
-                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(hb0, y), _mm_mul_pd(hb1, hx1)),
-                                      _mm_mul_pd(hb2, hx2)),
-                           _mm_mul_pd(ha1, hy1)),
-                _mm_mul_pd(ha2, hy2));
-            hx2 = hx1;
-            hx1 = y;
-            hy2 = hy1;
-            hy1 = h;
-            const __m128d l = _mm_sub_pd(
-                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(lb0, h), _mm_mul_pd(lb1, lx1)),
-                                      _mm_mul_pd(lb2, lx2)),
-                           _mm_mul_pd(la1, ly1)),
-                _mm_mul_pd(la2, ly2));
-            lx2 = lx1;
-            lx1 = h;
-            ly2 = ly1;
-            ly1 = l;
-            ls[n] = l;
+            ls[n] = lowPass.Run(highPass.Run(ys[n]));
         }
-        double v[2];
-        const __m128d hst[4] = {hx1, hx2, hy1, hy2};
-        const __m128d lst[4] = {lx1, lx2, ly1, ly2};
-        for (int i = 0; i < 4; ++i)
-        {
-            _mm_storeu_pd(v, hst[i]);
-            a.hpState[i] = v[0];
-            b.hpState[i] = v[1];
-            _mm_storeu_pd(v, lst[i]);
-            a.lpState[i] = v[0];
-            b.lpState[i] = v[1];
-        }
+        highPass.Store(a.hpState, b.hpState);
+        lowPass.Store(a.lpState, b.lpState);
     }
 
     {
-        double* wA = a.write;
-        double* wB = b.write;
-        double* injA = a.inject;
-        double* injB = b.inject;
-        const __m128d processed = Pair(a.processed, b.processed);
-        const __m128d bypassed = Pair(a.bypassed, b.bypassed);
-        const __m128d sign = Pair(a.sign, b.sign);
-        const __m128d gain = Pair(a.gain, b.gain);
-        const __m128d toLeft = Pair(a.toLeft, b.toLeft);
-        const __m128d toRight = Pair(a.toRight, b.toRight);
-        const __m128d loop = Pair(a.loop, b.loop);
-        const __m128d hiLimit = _mm_set1_pd(kFeedbackLimit);
-        const __m128d loLimit = _mm_set1_pd(-kFeedbackLimit);
-        __m128d fb = Pair(a.feedback, b.feedback);
+        double* const wA = a.write;
+        double* const wB = b.write;
+        double* const injA = a.inject;
+        double* const injB = b.inject;
+        PairedOutput stage(a, b);
         for (int n = 0; n < count; ++n)
         {
-            const __m128d x = _mm_add_pd(
-                _mm_add_pd(Gather(a.port + n, b.port + n), Gather(a.source + n, b.source + n)),
-                tiny);
-            _mm_storel_pd(wA + n, fb);
-            _mm_storeh_pd(wB + n, fb);
-            injA[n] += _mm_cvtsd_f64(x);
-            injB[n] += _mm_cvtsd_f64(_mm_unpackhi_pd(x, x));
-            const __m128d sum = _mm_mul_pd(_mm_mul_pd(ls[n], gain), processed);
-            const __m128d o = _mm_add_pd(sum, _mm_mul_pd(x, bypassed));
-            const __m128d mains = _mm_mul_pd(o, sign);
-            const __m128d o1 = _mm_add_pd(o, tiny);
-            _mm_storel_pd(a.out + n, o1);
-            _mm_storeh_pd(b.out + n, o1);
-            const __m128d shareL = _mm_mul_pd(toLeft, mains);
-            const __m128d shareR = _mm_mul_pd(toRight, mains);
-            left[n] =
-                (left[n] + _mm_cvtsd_f64(shareL)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareL, shareL));
-            right[n] =
-                (right[n] + _mm_cvtsd_f64(shareR)) + _mm_cvtsd_f64(_mm_unpackhi_pd(shareR, shareR));
-            fb = _mm_min_pd(_mm_max_pd(_mm_mul_pd(loop, sum), loLimit), hiLimit);
+            const __m128d x = LineInputs(a.port + n, b.port + n, a.source + n, b.source + n);
+            WriteLines(wA + n, wB + n, injA + n, injB + n, stage.feedback, x);
+            stage.Run(x, ls[n], a.out + n, b.out + n, left[n], right[n]);
         }
+        stage.Store(a, b);
         a.write += count;
         b.write += count;
         a.inject += count;
         b.inject += count;
-        double v[2];
-        _mm_storeu_pd(v, fb);
-        a.feedback = v[0];
-        b.feedback = v[1];
     }
 }
 
