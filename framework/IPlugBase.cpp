@@ -3,7 +3,6 @@
 #include "framework/BoundedText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -438,9 +437,14 @@ int IPlugBase::HostCodeForName(const char* name)
 {
     if (!name)
         return 0;
+    // ASCII only: a host's locale must not change how "I" lowers (a Turkish
+    // locale would make "LIVE" miss "live").
     std::string lower(name);
     for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
     for (const HostName& host : kHostNames)
     {
         if (lower.find(host.substring) != std::string::npos)
