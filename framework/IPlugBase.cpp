@@ -594,7 +594,10 @@ void IPlugBase::EnsureStereoPair()
     ConnectOutputs(0, 2, true);
 }
 
-void IPlugBase::BindInputs(float** inputs, int offset, int nFrames)
+// Connected channels take the host's buffers in order. A 32-bit input is
+// widened into the channel's scratch buffer; a 64-bit one is used in place.
+template <typename Sample>
+void IPlugBase::BindInputs(Sample** inputs, int offset, int nFrames)
 {
     int k = 0;
     for (size_t i = 0; i < mInChannels.size(); ++i)
@@ -603,34 +606,21 @@ void IPlugBase::BindInputs(float** inputs, int offset, int nFrames)
         mInData[i] = ch.scratch.data();
         if (!ch.connected)
             continue;
-        const float* src = inputs ? inputs[k] : nullptr;
+        Sample* src = inputs ? inputs[k] : nullptr;
         ++k;
-        if (src)
+        if (!src)
+            std::fill(ch.scratch.begin(), ch.scratch.begin() + nFrames, 0.0);
+        else if constexpr (std::is_same_v<Sample, float>)
             FloatToDouble(src + offset, ch.scratch.data(), nFrames);
         else
-            std::fill(ch.scratch.begin(), ch.scratch.begin() + nFrames, 0.0);
-    }
-}
-
-void IPlugBase::BindInputs(double** inputs, int offset, int nFrames)
-{
-    int k = 0;
-    for (size_t i = 0; i < mInChannels.size(); ++i)
-    {
-        InputChannel& ch = mInChannels[i];
-        mInData[i] = ch.scratch.data();
-        if (!ch.connected)
-            continue;
-        double* src = inputs ? inputs[k] : nullptr;
-        ++k;
-        if (src)
             mInData[i] = src + offset;
-        else
-            std::fill(ch.scratch.begin(), ch.scratch.begin() + nFrames, 0.0);
     }
 }
 
-void IPlugBase::BindOutputs(float** outputs, int offset, int)
+// A 32-bit output is rendered into the scratch buffer and remembered as the
+// destination of the conversion; a 64-bit one is rendered into in place.
+template <typename Sample>
+void IPlugBase::BindOutputs(Sample** outputs, int offset)
 {
     int k = 0;
     for (size_t i = 0; i < mOutChannels.size(); ++i)
@@ -640,26 +630,13 @@ void IPlugBase::BindOutputs(float** outputs, int offset, int)
         ch.dest = nullptr;
         if (!ch.connected)
             continue;
-        float* dest = outputs ? outputs[k] : nullptr;
+        Sample* dest = outputs ? outputs[k] : nullptr;
         ++k;
-        if (dest)
+        if (!dest)
+            continue;
+        if constexpr (std::is_same_v<Sample, float>)
             ch.dest = dest + offset;
-    }
-}
-
-void IPlugBase::BindOutputs(double** outputs, int offset, int)
-{
-    int k = 0;
-    for (size_t i = 0; i < mOutChannels.size(); ++i)
-    {
-        OutputChannel& ch = mOutChannels[i];
-        mOutData[i] = ch.scratch.data();
-        ch.dest = nullptr;
-        if (!ch.connected)
-            continue;
-        double* dest = outputs ? outputs[k] : nullptr;
-        ++k;
-        if (dest)
+        else
             mOutData[i] = dest + offset;
     }
 }
@@ -703,14 +680,14 @@ void IPlugBase::BindInputBuffers(double** inputs, int nFrames)
     BindInputs(inputs, 0, std::clamp(nFrames, 0, mBlockLength));
 }
 
-void IPlugBase::BindOutputBuffers(float** outputs, int nFrames)
+void IPlugBase::BindOutputBuffers(float** outputs, int)
 {
-    BindOutputs(outputs, 0, std::clamp(nFrames, 0, mBlockLength));
+    BindOutputs(outputs, 0);
 }
 
-void IPlugBase::BindOutputBuffers(double** outputs, int nFrames)
+void IPlugBase::BindOutputBuffers(double** outputs, int)
 {
-    BindOutputs(outputs, 0, std::clamp(nFrames, 0, mBlockLength));
+    BindOutputs(outputs, 0);
 }
 
 // Runs the host block through ProcessBlock in sub-blocks of at most
@@ -733,7 +710,7 @@ void IPlugBase::RunHostBlock(Sample** inputs, Sample** outputs, int nFrames, boo
     {
         const int n = std::min(nFrames - done, mBlockLength);
         BindInputs(inputs, done, n);
-        BindOutputs(outputs, done, n);
+        BindOutputs(outputs, done);
         ProcessBlock(InputData(), OutputData(), n);
         if constexpr (std::is_same_v<Sample, float>)
             WriteOutputs32(n, accumulate);

@@ -250,10 +250,10 @@ private:
 
     void ParseChannelIO(const char* channelIOStr);
     void ResizeScratch(int frames);
-    void BindInputs(float** inputs, int offset, int nFrames);
-    void BindInputs(double** inputs, int offset, int nFrames);
-    void BindOutputs(float** outputs, int offset, int nFrames);
-    void BindOutputs(double** outputs, int offset, int nFrames);
+    template <typename Sample>
+    void BindInputs(Sample** inputs, int offset, int nFrames);
+    template <typename Sample>
+    void BindOutputs(Sample** outputs, int offset);
     void WriteOutputs32(int nFrames, bool accumulate);
     template <typename Sample>
     void RunHostBlock(Sample** inputs, Sample** outputs, int nFrames, bool accumulate);
