@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace
 {
@@ -341,49 +342,9 @@ void IPlugVST::SetLatencySamples(int frames)
 
 // --- Audio and parameter callbacks -----------------------------------------
 
-void IPlugVST::ProcessBlockFromHost(float** inputs, float** outputs, VstInt32 nFrames,
-                                    bool accumulate)
-{
-    PlugLockGuard guard(Lock());
-    if (mDoesMidi)
-        HostCall(audioMasterWantMidi);
-    if (accumulate)
-        RunBlockAccumulating(inputs, outputs, nFrames);
-    else
-        RunBlock(inputs, outputs, nFrames);
-}
-
-void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstInt32 nFrames)
-{
-    if (IPlugVST* plug = FromEffect(effect))
-    {
-        try
-        {
-            plug->ProcessBlockFromHost(inputs, outputs, nFrames, true);
-        }
-        catch (...)
-        {
-        }
-    }
-}
-
-void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs,
-                                   VstInt32 nFrames)
-{
-    if (IPlugVST* plug = FromEffect(effect))
-    {
-        try
-        {
-            plug->ProcessBlockFromHost(inputs, outputs, nFrames, false);
-        }
-        catch (...)
-        {
-        }
-    }
-}
-
-void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs,
-                                         VstInt32 nFrames)
+template <typename Sample>
+void IPlugVST::ProcessFromHost(AEffect* effect, Sample** inputs, Sample** outputs,
+                               VstInt32 nFrames, bool accumulate)
 {
     IPlugVST* plug = FromEffect(effect);
     if (!plug)
@@ -393,11 +354,37 @@ void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, doubl
         PlugLockGuard guard(plug->Lock());
         if (plug->mDoesMidi)
             plug->HostCall(audioMasterWantMidi);
+        if constexpr (std::is_same_v<Sample, float>)
+        {
+            if (accumulate)
+            {
+                plug->RunBlockAccumulating(inputs, outputs, nFrames);
+                return;
+            }
+        }
         plug->RunBlock(inputs, outputs, nFrames);
     }
     catch (...)
     {
+        // Nothing may unwind into the host.
     }
+}
+
+void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstInt32 nFrames)
+{
+    ProcessFromHost(effect, inputs, outputs, nFrames, true);
+}
+
+void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs,
+                                   VstInt32 nFrames)
+{
+    ProcessFromHost(effect, inputs, outputs, nFrames, false);
+}
+
+void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs,
+                                         VstInt32 nFrames)
+{
+    ProcessFromHost(effect, inputs, outputs, nFrames, false);
 }
 
 float IPlugVST::VSTGetParameter(AEffect* effect, VstInt32 idx)

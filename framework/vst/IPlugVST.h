@@ -102,6 +102,9 @@ private:
     VstIntPtr CanDo(const char* text) const;
     VstIntPtr PinProperties(VstInt32 idx, void* ptr, bool input) const;
     VstIntPtr SetSpeakerArrangement(VstIntPtr inputArr, void* outputArr);
-    // The two 32-bit process callbacks: adds into or replaces the host's outputs.
-    void ProcessBlockFromHost(float** inputs, float** outputs, VstInt32 nFrames, bool accumulate);
+    // The three process callbacks: one block under the lock, adding into
+    // (32-bit accumulating only) or replacing the host's outputs.
+    template <typename Sample>
+    static void ProcessFromHost(AEffect* effect, Sample** inputs, Sample** outputs,
+                                VstInt32 nFrames, bool accumulate);
 };
