@@ -257,6 +257,43 @@ TEST(VstDispatcher, ProgramChunkIsStoredIntoTheCurrentProgram)
     EXPECT_EQ(plug.GetParam(0)->Value(), 8.0);
 }
 
+// With the chunks flag set, selecting a program does not store the one being
+// left, so what the chunk calls stored into the current program shows.
+TEST(VstDispatcher, ChunkKindAndVersionDecideWhetherTheProgramIsStored)
+{
+    TestEffectOptions o;
+    o.chunks = true;
+    TestEffect plug(nullptr, o);
+    Dispatch(plug, effSetProgram, 0, 0); // program 0 holds the defaults
+    auto gainAfterReselect = [&plug]
+    {
+        Dispatch(plug, effSetProgram, 0, 0);
+        return plug.GetParam(0)->Value();
+    };
+
+    // Getting a program chunk leaves the program alone; getting the bank
+    // stores the current values first.
+    plug.GetParam(0)->SetValue(7.0);
+    GetChunk(plug, 1);
+    EXPECT_EQ(gainAfterReselect(), 5.0);
+    plug.GetParam(0)->SetValue(7.0);
+    GetChunk(plug, 0);
+    EXPECT_EQ(gainAfterReselect(), 7.0);
+
+    // A bank with a version header is not stored into the current program;
+    // a bank without one, and any program chunk, is.
+    std::vector<unsigned char> withHeader = GetChunk(plug, 1);
+    const double eight = 8.0;
+    std::memcpy(withHeader.data() + 8, &eight, 8);
+    EXPECT_EQ(SetChunk(plug, 0, withHeader), 1);
+    EXPECT_EQ(plug.GetParam(0)->Value(), 8.0);
+    EXPECT_EQ(gainAfterReselect(), 7.0);
+    EXPECT_EQ(SetChunk(plug, 0, RawValues({9.0, 0.0, 0.0, 100.0})), 1);
+    EXPECT_EQ(gainAfterReselect(), 9.0);
+    EXPECT_EQ(SetChunk(plug, 1, withHeader), 1);
+    EXPECT_EQ(gainAfterReselect(), 8.0);
+}
+
 TEST(VstDispatcher, EventsReachTheEffectOrTheHost)
 {
     ScriptedHost host;
