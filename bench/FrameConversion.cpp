@@ -44,32 +44,29 @@ struct StereoBlock
     }
 };
 
-void BM_RunBlock32(benchmark::State& state)
+// One stereo block of state.range(0) frames per iteration through run.
+void RunHostBlocks(benchmark::State& state, void (IPlugBase::*run)(float**, float**, int))
 {
     const int frames = static_cast<int>(state.range(0));
     PassThroughPlug plug;
     StereoBlock block(frames);
     for (auto _ : state)
     {
-        plug.RunBlock(block.in, block.out, frames);
+        (plug.*run)(block.in, block.out, frames);
         benchmark::DoNotOptimize(block.outL.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * frames * 2);
 }
 
+void BM_RunBlock32(benchmark::State& state)
+{
+    RunHostBlocks(state, &IPlugBase::RunBlock);
+}
+
 void BM_RunBlockAccumulating32(benchmark::State& state)
 {
-    const int frames = static_cast<int>(state.range(0));
-    PassThroughPlug plug;
-    StereoBlock block(frames);
-    for (auto _ : state)
-    {
-        plug.RunBlockAccumulating(block.in, block.out, frames);
-        benchmark::DoNotOptimize(block.outL.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * frames * 2);
+    RunHostBlocks(state, &IPlugBase::RunBlockAccumulating);
 }
 
 void BM_MemcpyBaseline(benchmark::State& state)
