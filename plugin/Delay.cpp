@@ -223,6 +223,9 @@ void Delay::SetEngineSampleRate(double rate)
 
 void Delay::RestartFadeIn()
 {
+    // Preset loading and saving call this outside any block; the audio
+    // thread steps the same smoother.
+    PlugLockGuard guard(Lock());
     mLevelSmoother.Restart();
 }
 
@@ -311,6 +314,9 @@ void Delay::RebuildRouting()
 
 void Delay::SetReadout(const char* text)
 {
+    // Handlers and the first block write it under the lock already; preset
+    // loading does not.
+    PlugLockGuard guard(Lock());
     std::snprintf(mReadout, sizeof mReadout, "%s", text != nullptr ? text : "");
     if (mEditorLink != nullptr)
     {

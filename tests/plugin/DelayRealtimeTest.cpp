@@ -1,9 +1,13 @@
 #include "DelayTestUtil.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <new>
+#include <string>
+#include <thread>
 
 // Counts every allocation of the test program while counting is switched on.
 namespace
@@ -119,4 +123,39 @@ TEST(DelayRealtime, MidiFilter)
     EXPECT_EQ(d.GetParam(kParamLevel)->Value(), 1.0);
     d.HandleMidiMessage(MidiMessage(0, 0xC0, 5, 0)); // program change: through
     EXPECT_EQ(gProcessEvents, 1);
+}
+
+TEST(DelayRealtime, PresetLoadWhileProcessing)
+{
+    // The audio thread keeps processing while another thread loads a preset
+    // (whose readout, fade-in and values all touch what processing uses).
+    Delay d(nullptr);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "zelbor-realtime-test.preset").string();
+    d.SavePresetFile(path.c_str());
+    std::atomic<bool> done{false};
+    std::thread loader(
+        [&]
+        {
+            for (int k = 0; k < 20; ++k)
+            {
+                d.LoadPresetFile(path.c_str());
+            }
+            done = true;
+        });
+    Stereo in(256);
+    in.l = Tone(in.size(), 300.0);
+    Stereo out(in.size());
+    double* ins[2] = {in.l.data(), in.r.data()};
+    double* outs[2] = {out.l.data(), out.r.data()};
+    bool finite = true;
+    while (!done)
+    {
+        PlugLockGuard guard(d.Lock()); // as the host's process callback holds it
+        d.ProcessBlock(ins, outs, static_cast<int>(in.size()));
+        finite = finite && std::isfinite(out.l[255]) && std::isfinite(out.r[255]);
+    }
+    loader.join();
+    std::filesystem::remove(path);
+    EXPECT_TRUE(finite);
 }
