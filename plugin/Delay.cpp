@@ -6,6 +6,7 @@
 #include "plugin/DelayRouting.h"
 #include "presets/PresetLibrary.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -211,7 +212,8 @@ void Delay::SetEngineSampleRate(double rate)
     mLevelSmoother.Restart();
     mLevelSmoother.SetCoefficient(0.95);
     mLevelSmoother.z = 0.0;
-    mMeterPeriod = static_cast<int>(rate * 200.0 / 1000.0);
+    // At least one sample, and within int range whatever rate the host names.
+    mMeterPeriod = static_cast<int>(std::clamp(rate * 200.0 / 1000.0, 1.0, 1.0e9));
     mMeterCountdown = mMeterPeriod;
     // The buffers start silent; nothing of the old signal may leak into them.
     for (int i = 0; i <= kNumTaps; ++i)

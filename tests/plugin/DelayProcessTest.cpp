@@ -383,6 +383,26 @@ TEST(DelayProcess, SampleRateChange)
     EXPECT_EQ(d.Tap(A).Distance(), d.Line(A).Length() - 1.0);
 }
 
+// Rates no host uses still leave a working, finite engine: the meter period
+// and the line lengths stay within their integer ranges.
+TEST(DelayProcess, AbsurdSampleRatesStayFinite)
+{
+    for (const double rate : {1.0e30, 3.0e6, 0.001, 1.0})
+    {
+        Delay d(nullptr);
+        d.SetSampleRate(rate);
+        d.ResetEngine();
+        Stereo in(300);
+        in.l[0] = 1.0;
+        in.r[7] = -1.0;
+        const Stereo out = Process(d, in);
+        for (size_t n = 0; n < out.l.size(); ++n)
+        {
+            ASSERT_TRUE(std::isfinite(out.l[n]) && std::isfinite(out.r[n])) << rate;
+        }
+    }
+}
+
 TEST(DelayProcess, BlockSizeDoesNotChangeTheResult)
 {
     Delay one(nullptr);
