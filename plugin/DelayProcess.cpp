@@ -85,19 +85,11 @@ namespace
 // Delay-line memory as one flat ring, when the line's blocks lie end to end.
 bool FlatRing(const DelayBuffer& buffer, double*& base, double*& end)
 {
-    if (buffer.blockCount <= 0 || buffer.blocks.size() != static_cast<size_t>(buffer.blockCount))
+    if (!buffer.Contiguous())
     {
         return false;
     }
-    base = buffer.blocks[0].data;
-    for (int i = 0; i < buffer.blockCount; ++i)
-    {
-        if (buffer.blocks[static_cast<size_t>(i)].data !=
-            base + static_cast<size_t>(i) * DelayBuffer::kBlockSize)
-        {
-            return false;
-        }
-    }
+    base = const_cast<double*>(buffer.Base());
     end = base + buffer.length;
     return true;
 }
@@ -452,7 +444,7 @@ void Delay::LoadLane(const Lane& lane, LaneState& s)
     const DelayLine& line = *lane.line;
     const Biquad& hp = lane.tap->highPass;
     const Biquad& lp = lane.tap->lowPass;
-    s.base = line.buffer.blocks[0].data;
+    s.base = const_cast<double*>(line.buffer.Base());
     s.end = s.base + line.buffer.length;
     s.write = line.writeCursor.slot;
     s.inject = line.injectCursor.slot;
