@@ -10,8 +10,9 @@ if(WIN32)
 endif()
 
 if(ZELBOR_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-fsanitize=address,undefined,float-cast-overflow -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined,float-cast-overflow)
+  add_link_options(-fsanitize=address,undefined,float-cast-overflow)
 endif()
 if(ZELBOR_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
