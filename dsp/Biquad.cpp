@@ -1,5 +1,6 @@
 #include "dsp/Biquad.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 
@@ -35,7 +36,10 @@ void Biquad::Design()
     const double w0 = 2.0 * kPi * fc / sampleRate;
     const double sn = std::sin(w0);
     const double cs = std::cos(w0);
-    const double alpha = sn * std::sinh(std::log(2.0) / 2.0 * bw * w0 / sn);
+    // The bandwidth warp w0 / sin(w0) grows without bound towards Nyquist;
+    // filters that may sit there limit it (see maxBandwidthWarp).
+    const double warp = std::min(w0 / sn, maxBandwidthWarp);
+    const double alpha = sn * std::sinh(std::log(2.0) / 2.0 * bw * warp);
 
     // The shelves have their own denominator and the peak its own d0 and d2;
     // every other type shares this one.

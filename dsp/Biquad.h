@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 // Second-order filter section (direct form I) designed from the audio
 // equaliser cookbook formulas with the bandwidth given in octaves.
 class Biquad
@@ -57,6 +59,14 @@ public:
     double cutoff = 1000.0;
     double sampleRate = 44100.0;
     double bandwidth = 1.0;
+    // Upper limit of the bandwidth warp w0 / sin(w0), which grows without
+    // bound towards Nyquist: a low-pass designed just below it got an alpha
+    // near 1e60 and muted its signal. Unlimited by default; the taps' filters
+    // use kTapBandwidthWarp.
+    double maxBandwidthWarp = HUGE_VAL;
+    // Reached near 0.79 x Nyquist, so every tap filter design at 32 kHz and
+    // above is the plain cookbook one; below that a high cutoff still passes.
+    static constexpr double kTapBandwidthWarp = 4.0;
 
 private:
     double designedCutoff = 1000.0;

@@ -6,6 +6,10 @@
 DelayTap::DelayTap()
     : lowPass(Biquad::LowPass, 10000.0, 1.9), highPass(Biquad::HighPass, 200.0, 1.9)
 {
+    lowPass.maxBandwidthWarp = Biquad::kTapBandwidthWarp;
+    highPass.maxBandwidthWarp = Biquad::kTapBandwidthWarp;
+    lowPass.Design();
+    highPass.Design();
 }
 
 void DelayTap::ControlStep(double depthScale, double samplesPerMs)

@@ -1,4 +1,5 @@
 #include "dsp/Biquad.h"
+#include "dsp/DelayTap.h"
 #include "dsp/TempoInfo.h"
 
 #include <cmath>
@@ -69,6 +70,30 @@ TEST(Biquad, CutoffAtOrAboveNyquistIsPulledBelowIt)
     // The requested cutoff comes back when the rate allows it.
     high.SetSampleRate(96000.0);
     EXPECT_DOUBLE_EQ(high.DesignedCutoff(), 30000.0);
+}
+
+// Just below Nyquist the cookbook's bandwidth warp explodes; a low-pass
+// placed there must still pass the low frequencies instead of muting them.
+TEST(Biquad, LowPassNearNyquistStillPasses)
+{
+    for (double rate : {8000.0, 22050.0, 24000.0})
+    {
+        Biquad lp(Biquad::LowPass, 12000.0, 1.9, rate);
+        lp.maxBandwidthWarp = Biquad::kTapBandwidthWarp;
+        lp.Design();
+        EXPECT_NEAR(MeasuredGain(lp, 200.0), 1.0, 0.01) << rate;
+        EXPECT_GT(MeasuredGain(lp, rate / 8.0), 0.9) << rate;
+    }
+    // The taps' own filters carry the limit through rate changes.
+    DelayTap tap;
+    tap.SetSampleRate(22050.0);
+    tap.SetLowPassCutoff(12000.0);
+    EXPECT_NEAR(MeasuredGain(tap.lowPass, 200.0), 1.0, 0.01);
+    // Far from Nyquist nothing changes: the plain cookbook Q at the cutoff.
+    Biquad lp(Biquad::LowPass, 12000.0, 1.9, 32000.0);
+    lp.maxBandwidthWarp = Biquad::kTapBandwidthWarp;
+    lp.Design();
+    EXPECT_NEAR(lp.MagnitudeAt(12000.0), QFor(1.9, 2 * kPi * 12000.0 / 32000.0), 1e-9);
 }
 
 TEST(Biquad, DegenerateSettingsStayFinite)
