@@ -5,7 +5,6 @@
 #include "tests/framework/NoHostPlug.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstring>
 #include <vector>
 

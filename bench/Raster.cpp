@@ -1,10 +1,10 @@
 // Raster throughput on an editor-sized surface (720 x 650), in pixels per
 // second, against a plain memcpy of the same surface.
-#include "raster/LICE_MemBitmap.h"
 #include "raster/Raster.h"
 
-#include <benchmark/benchmark.h>
+#include "raster/LICE_MemBitmap.h"
 
+#include <benchmark/benchmark.h>
 #include <cstring>
 #include <random>
 

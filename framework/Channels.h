@@ -23,6 +23,6 @@ struct InputChannel
 struct OutputChannel
 {
     bool connected = false;
-    float* dest = nullptr; // host buffer of the current 32-bit block
+    float* dest = nullptr;       // host buffer of the current 32-bit block
     std::vector<double> scratch; // block length samples
 };

@@ -25,15 +25,12 @@ ChannelPair ReadChannelPair(const char* s)
     ChannelPair pair;
     char* end = nullptr;
     long long in = std::strtoll(s, &end, 10);
-    if (end == s)
-        return pair;
+    if (end == s) return pair;
     pair.inputs = ClampToInt(in);
-    if (*end != '-')
-        return pair;
+    if (*end != '-') return pair;
     const char* second = end + 1;
     long long out = std::strtoll(second, &end, 10);
-    if (end != second)
-        pair.outputs = ClampToInt(out);
+    if (end != second) pair.outputs = ClampToInt(out);
     return pair;
 }
 
@@ -46,10 +43,10 @@ struct HostName
 // Searched in order; the first substring found in the lower-cased product
 // name decides.
 constexpr HostName kHostNames[] = {
-    {"cubase", 3},    {"reaper", 1},     {"nuendo", 4},     {"cakewalk", 5},  {"samplitude", 8},
-    {"fruity", 7},    {"live", 9},       {"melodyne", 12},  {"vstmanlib", 13}, {"aulab", 14},
-    {"forte", 15},    {"chainer", 16},   {"audition", 17},  {"orion", 18},    {"sawstudio", 20},
-    {"logic", 21},    {"digital", 22},
+    {"cubase", 3}, {"reaper", 1},   {"nuendo", 4},    {"cakewalk", 5},   {"samplitude", 8},
+    {"fruity", 7}, {"live", 9},     {"melodyne", 12}, {"vstmanlib", 13}, {"aulab", 14},
+    {"forte", 15}, {"chainer", 16}, {"audition", 17}, {"orion", 18},     {"sawstudio", 20},
+    {"logic", 21}, {"digital", 22},
 };
 
 void FloatToDouble(const float* src, double* dest, int n)
@@ -117,20 +114,17 @@ void IPlugBase::ParamChanged(int)
 
 void IPlugBase::ProcessBlock(double** inputs, double** outputs, int nFrames)
 {
-    if (!outputs || nFrames <= 0)
-        return;
+    if (!outputs || nFrames <= 0) return;
     const int nIn = inputs ? NInChannels() : 0;
     const size_t bytes = static_cast<size_t>(nFrames) * sizeof(double);
     for (int i = 0; i < NOutChannels(); ++i)
     {
         double* out = outputs[i];
-        if (!out)
-            continue;
+        if (!out) continue;
         const double* in = i < nIn ? inputs[i] : nullptr;
         if (in)
         {
-            if (in != out)
-                std::memmove(out, in, bytes);
+            if (in != out) std::memmove(out, in, bytes);
         }
         else
         {
@@ -151,8 +145,7 @@ void IPlugBase::HandleMidiMessage(const MidiMessage& msg)
 
 bool IPlugBase::GetMidiKeyName(int, char* name)
 {
-    if (name)
-        name[0] = 0;
+    if (name) name[0] = 0;
     return false;
 }
 
@@ -201,22 +194,18 @@ int IPlugBase::IdentifyHost()
 
 void IPlugBase::AttachEditor(IEditor* editor)
 {
-    if (!editor)
-        return;
+    if (!editor) return;
     PlugLockGuard guard(mLock);
     for (int i = 0; i < NParams(); ++i)
         editor->PushParamToControls(i, mParams[static_cast<size_t>(i)]->ToNormalized(), true);
     editor->CreateBackBuffer();
-    if (editor != mEditor.get())
-        mEditor.reset(editor);
+    if (editor != mEditor.get()) mEditor.reset(editor);
 }
 
 void IPlugBase::SetBlockLength(int frames)
 {
-    if (frames < 0)
-        frames = 0;
-    if (frames == mBlockLength)
-        return;
+    if (frames < 0) frames = 0;
+    if (frames == mBlockLength) return;
     ResizeScratch(frames);
     mBlockLength = frames;
 }
@@ -230,15 +219,13 @@ void IPlugBase::SetLatencySamples(int frames)
 
 IPlugParam* IPlugBase::GetParam(int idx)
 {
-    if (idx < 0 || idx >= NParams())
-        return nullptr;
+    if (idx < 0 || idx >= NParams()) return nullptr;
     return mParams[static_cast<size_t>(idx)].get();
 }
 
 const IPlugParam* IPlugBase::GetParam(int idx) const
 {
-    if (idx < 0 || idx >= NParams())
-        return nullptr;
+    if (idx < 0 || idx >= NParams()) return nullptr;
     return mParams[static_cast<size_t>(idx)].get();
 }
 
@@ -250,13 +237,11 @@ IPlugParam* IPlugBase::AddParam()
 
 void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
 {
-    if (std::isnan(normalizedValue))
-        return;
+    if (std::isnan(normalizedValue)) return;
     normalizedValue = std::clamp(normalizedValue, 0.0, 1.0);
     PlugLockGuard guard(mLock);
     IPlugParam* param = GetParam(paramIdx);
-    if (!param)
-        return;
+    if (!param) return;
     param->SetFromNormalized(normalizedValue);
     AutomateParameter(paramIdx, normalizedValue);
     ParamChanged(paramIdx);
@@ -271,8 +256,7 @@ void IPlugBase::NotifyAllParamsChanged()
 
 void IPlugBase::PushParamsToEditor()
 {
-    if (!mEditor)
-        return;
+    if (!mEditor) return;
     for (int i = 0; i < NParams(); ++i)
         mEditor->PushParamToControls(i, mParams[static_cast<size_t>(i)]->Value(), false);
 }
@@ -285,8 +269,7 @@ bool IPlugBase::WriteParamsToChunk(StateChunk& chunk, bool all)
     const int count = all ? NParams() : std::min(mDeclaredParams, NParams());
     for (int i = 0; i < count; ++i)
     {
-        if (!chunk.PutDouble(mParams[static_cast<size_t>(i)]->Value()))
-            return false;
+        if (!chunk.PutDouble(mParams[static_cast<size_t>(i)]->Value())) return false;
     }
     return true;
 }
@@ -302,8 +285,7 @@ int IPlugBase::UnserializeParams(const StateChunk& chunk, int startPos, bool all
         pos = chunk.GetDouble(&v, pos);
         // A stored value that is not a finite number is skipped: the
         // parameter keeps its value and reading goes on.
-        if (std::isfinite(v))
-            mParams[static_cast<size_t>(i)]->SetValueClamped(v);
+        if (std::isfinite(v)) mParams[static_cast<size_t>(i)]->SetValueClamped(v);
     }
     NotifyAllParamsChanged();
     return pos;
@@ -318,12 +300,10 @@ void IPlugBase::StartStateChunk(StateChunk& chunk)
 
 int IPlugBase::ReadStateChunkVersion(const StateChunk& chunk, int& pos)
 {
-    if (pos < 0)
-        return 0;
+    if (pos < 0) return 0;
     int32_t magic = 0;
     const int afterMagic = chunk.GetInt32(&magic, pos);
-    if (afterMagic < 0 || magic != kProgramChunkMagic)
-        return 0;
+    if (afterMagic < 0 || magic != kProgramChunkMagic) return 0;
     int32_t version = 0;
     pos = chunk.GetInt32(&version, afterMagic);
     return version;
@@ -333,22 +313,19 @@ int IPlugBase::ReadStateChunkVersion(const StateChunk& chunk, int& pos)
 
 IPlugProgram* IPlugBase::GetProgram(int idx)
 {
-    if (idx < 0 || idx >= NPrograms())
-        return nullptr;
+    if (idx < 0 || idx >= NPrograms()) return nullptr;
     return mPrograms[static_cast<size_t>(idx)].get();
 }
 
 const char* IPlugBase::GetProgramName(int idx) const
 {
-    if (idx < 0 || idx >= NPrograms())
-        return "";
+    if (idx < 0 || idx >= NPrograms()) return "";
     return mPrograms[static_cast<size_t>(idx)]->Name();
 }
 
 void IPlugBase::EnsureDefaultProgram()
 {
-    if (!mPrograms.empty())
-        return;
+    if (!mPrograms.empty()) return;
     auto program = std::make_unique<IPlugProgram>();
     program->SetName("- 1 -");
     mPrograms.push_back(std::move(program));
@@ -368,8 +345,7 @@ bool IPlugBase::RestoreProgram(int idx)
 {
     PlugLockGuard guard(mLock);
     IPlugProgram* program = GetProgram(idx);
-    if (!program)
-        return false;
+    if (!program) return false;
     bool ok;
     if (program->Initialized())
     {
@@ -396,26 +372,22 @@ void IPlugBase::StoreCurrentProgram(const char* name)
 {
     PlugLockGuard guard(mLock);
     IPlugProgram* program = GetProgram(mCurrentProgram);
-    if (!program)
-        return;
+    if (!program) return;
     program->State().Clear();
     WriteParamsToChunk(program->State(), false);
     // The program now holds a state: selecting it again must read it back
     // rather than overwrite it with whatever is current then.
     program->SetInitialized(true);
-    if (name && name[0])
-        program->SetName(name);
+    if (name && name[0]) program->SetName(name);
 }
 
 void IPlugBase::NextUserProgramName(char* name, int size) const
 {
-    if (!name || size <= 0)
-        return;
+    if (!name || size <= 0) return;
     int count = 0;
     for (const auto& p : mPrograms)
     {
-        if (std::strstr(p->Name(), "user preset"))
-            ++count;
+        if (std::strstr(p->Name(), "user preset")) ++count;
     }
     std::snprintf(name, static_cast<size_t>(size), "%s %d", "user preset", count + 1);
 }
@@ -424,8 +396,7 @@ void IPlugBase::NextUserProgramName(char* name, int size) const
 
 int IPlugBase::EffectVersion(bool decimal) const
 {
-    if (!decimal)
-        return mVendorVersion;
+    if (!decimal) return mVendorVersion;
     const unsigned v = static_cast<unsigned>(mVendorVersion);
     const int major = static_cast<int>((v >> 16) & 0xFFFF);
     const int minor = static_cast<int>((v >> 8) & 0xFF);
@@ -435,20 +406,17 @@ int IPlugBase::EffectVersion(bool decimal) const
 
 int IPlugBase::HostCodeForName(const char* name)
 {
-    if (!name)
-        return 0;
+    if (!name) return 0;
     // ASCII only: a host's locale must not change how "I" lowers (a Turkish
     // locale would make "LIVE" miss "live").
     std::string lower(name);
     for (char& c : lower)
     {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     for (const HostName& host : kHostNames)
     {
-        if (lower.find(host.substring) != std::string::npos)
-            return host.code;
+        if (lower.find(host.substring) != std::string::npos) return host.code;
     }
     return 0;
 }
@@ -463,8 +431,7 @@ void IPlugBase::SetHost(const char* name, int version)
 
 void IPlugBase::SetSampleRate(double rate)
 {
-    if (std::isfinite(rate) && rate > 0.0)
-        mSampleRate = rate;
+    if (std::isfinite(rate) && rate > 0.0) mSampleRate = rate;
 }
 
 bool IPlugBase::IsInChannelConnected(int idx) const
@@ -479,8 +446,7 @@ bool IPlugBase::IsOutChannelConnected(int idx) const
 
 const ChannelPair* IPlugBase::GetChannelPair(int idx) const
 {
-    if (idx < 0 || idx >= NChannelPairs())
-        return nullptr;
+    if (idx < 0 || idx >= NChannelPairs()) return nullptr;
     return &mChannelPairs[static_cast<size_t>(idx)];
 }
 
@@ -488,16 +454,14 @@ bool IPlugBase::LegalIO(int nIn, int nOut) const
 {
     for (const ChannelPair& pair : mChannelPairs)
     {
-        if ((nIn < 0 || nIn == pair.inputs) && (nOut < 0 || nOut == pair.outputs))
-            return true;
+        if ((nIn < 0 || nIn == pair.inputs) && (nOut < 0 || nOut == pair.outputs)) return true;
     }
     return false;
 }
 
 void IPlugBase::ParseChannelIO(const char* channelIOStr)
 {
-    if (!channelIOStr)
-        channelIOStr = "";
+    if (!channelIOStr) channelIOStr = "";
     int maxIn = 0;
     int maxOut = 0;
     // A token starts at the beginning and right after every space.
@@ -552,8 +516,7 @@ void IPlugBase::ConnectInputs(int first, int count, bool connected)
         if (!connected)
         {
             // A disconnected input reads silence, not what was last converted.
-            if (ch.connected)
-                std::fill(ch.scratch.begin(), ch.scratch.end(), 0.0);
+            if (ch.connected) std::fill(ch.scratch.begin(), ch.scratch.end(), 0.0);
             mInData[static_cast<size_t>(i)] = ch.scratch.data();
         }
         ch.connected = connected;
@@ -563,7 +526,8 @@ void IPlugBase::ConnectInputs(int first, int count, bool connected)
 void IPlugBase::ConnectOutputs(int first, int count, bool connected)
 {
     const long long begin = std::max(first, 0);
-    const long long end = std::min<long long>(static_cast<long long>(first) + count, NOutChannels());
+    const long long end =
+        std::min<long long>(static_cast<long long>(first) + count, NOutChannels());
     for (long long i = begin; i < end; ++i)
     {
         OutputChannel& ch = mOutChannels[static_cast<size_t>(i)];
@@ -578,16 +542,13 @@ void IPlugBase::ConnectOutputs(int first, int count, bool connected)
 
 void IPlugBase::KeepFirstChannelPair()
 {
-    if (NInChannels() > 2)
-        ConnectInputs(2, NInChannels() - 2, false);
-    if (NOutChannels() > 2)
-        ConnectOutputs(2, NOutChannels() - 2, true);
+    if (NInChannels() > 2) ConnectInputs(2, NInChannels() - 2, false);
+    if (NOutChannels() > 2) ConnectOutputs(2, NOutChannels() - 2, true);
 }
 
 void IPlugBase::EnsureStereoPair()
 {
-    if (NInChannels() != 0 || NOutChannels() != 0)
-        return;
+    if (NInChannels() != 0 || NOutChannels() != 0) return;
     mChannelPairs.push_back(ChannelPair{2, 2});
     CreateChannels(2, 2);
     ConnectInputs(0, 2, true);
@@ -596,16 +557,14 @@ void IPlugBase::EnsureStereoPair()
 
 // Connected channels take the host's buffers in order. A 32-bit input is
 // widened into the channel's scratch buffer; a 64-bit one is used in place.
-template <typename Sample>
-void IPlugBase::BindInputs(Sample** inputs, int offset, int nFrames)
+template <typename Sample> void IPlugBase::BindInputs(Sample** inputs, int offset, int nFrames)
 {
     int k = 0;
     for (size_t i = 0; i < mInChannels.size(); ++i)
     {
         InputChannel& ch = mInChannels[i];
         mInData[i] = ch.scratch.data();
-        if (!ch.connected)
-            continue;
+        if (!ch.connected) continue;
         Sample* src = inputs ? inputs[k] : nullptr;
         ++k;
         if (!src)
@@ -619,8 +578,7 @@ void IPlugBase::BindInputs(Sample** inputs, int offset, int nFrames)
 
 // A 32-bit output is rendered into the scratch buffer and remembered as the
 // destination of the conversion; a 64-bit one is rendered into in place.
-template <typename Sample>
-void IPlugBase::BindOutputs(Sample** outputs, int offset)
+template <typename Sample> void IPlugBase::BindOutputs(Sample** outputs, int offset)
 {
     int k = 0;
     for (size_t i = 0; i < mOutChannels.size(); ++i)
@@ -628,12 +586,10 @@ void IPlugBase::BindOutputs(Sample** outputs, int offset)
         OutputChannel& ch = mOutChannels[i];
         mOutData[i] = ch.scratch.data();
         ch.dest = nullptr;
-        if (!ch.connected)
-            continue;
+        if (!ch.connected) continue;
         Sample* dest = outputs ? outputs[k] : nullptr;
         ++k;
-        if (!dest)
-            continue;
+        if (!dest) continue;
         if constexpr (std::is_same_v<Sample, float>)
             ch.dest = dest + offset;
         else
@@ -645,8 +601,7 @@ void IPlugBase::WriteOutputs32(int nFrames, bool accumulate)
 {
     for (OutputChannel& ch : mOutChannels)
     {
-        if (!ch.connected || !ch.dest)
-            continue;
+        if (!ch.connected || !ch.dest) continue;
         if (accumulate)
             DoubleAddToFloat(ch.scratch.data(), ch.dest, nFrames);
         else
@@ -654,19 +609,15 @@ void IPlugBase::WriteOutputs32(int nFrames, bool accumulate)
     }
 }
 
-template <typename Sample>
-void IPlugBase::SilenceOutputs(Sample** outputs, int nFrames)
+template <typename Sample> void IPlugBase::SilenceOutputs(Sample** outputs, int nFrames)
 {
-    if (!outputs)
-        return;
+    if (!outputs) return;
     int k = 0;
     for (const OutputChannel& ch : mOutChannels)
     {
-        if (!ch.connected)
-            continue;
+        if (!ch.connected) continue;
         Sample* dest = outputs[k++];
-        if (dest)
-            std::fill(dest, dest + nFrames, Sample(0));
+        if (dest) std::fill(dest, dest + nFrames, Sample(0));
     }
 }
 
@@ -698,12 +649,10 @@ template <typename Sample>
 void IPlugBase::RunHostBlock(Sample** inputs, Sample** outputs, int nFrames, bool accumulate)
 {
     PlugLockGuard guard(mLock);
-    if (nFrames <= 0)
-        return;
+    if (nFrames <= 0) return;
     if (mBlockLength <= 0)
     {
-        if (!accumulate)
-            SilenceOutputs(outputs, nFrames);
+        if (!accumulate) SilenceOutputs(outputs, nFrames);
         return;
     }
     for (int done = 0; done < nFrames;)
@@ -712,8 +661,7 @@ void IPlugBase::RunHostBlock(Sample** inputs, Sample** outputs, int nFrames, boo
         BindInputs(inputs, done, n);
         BindOutputs(outputs, done);
         ProcessBlock(InputData(), OutputData(), n);
-        if constexpr (std::is_same_v<Sample, float>)
-            WriteOutputs32(n, accumulate);
+        if constexpr (std::is_same_v<Sample, float>) WriteOutputs32(n, accumulate);
         done += n;
     }
 }

@@ -250,14 +250,11 @@ private:
 
     void ParseChannelIO(const char* channelIOStr);
     void ResizeScratch(int frames);
-    template <typename Sample>
-    void BindInputs(Sample** inputs, int offset, int nFrames);
-    template <typename Sample>
-    void BindOutputs(Sample** outputs, int offset);
+    template <typename Sample> void BindInputs(Sample** inputs, int offset, int nFrames);
+    template <typename Sample> void BindOutputs(Sample** outputs, int offset);
     void WriteOutputs32(int nFrames, bool accumulate);
     template <typename Sample>
     void RunHostBlock(Sample** inputs, Sample** outputs, int nFrames, bool accumulate);
     // Zeroes the connected host outputs (float or double) when no block can run
-    template <typename Sample>
-    void SilenceOutputs(Sample** outputs, int nFrames);
+    template <typename Sample> void SilenceOutputs(Sample** outputs, int nFrames);
 };

@@ -30,8 +30,7 @@ IPlugParam::IPlugParam()
 void IPlugParam::DefineContinuous(const char* name, double defaultValue, double minValue,
                                   double maxValue, double step, const char* label)
 {
-    if (mKind == KindUnset)
-        mKind = KindContinuous;
+    if (mKind == KindUnset) mKind = KindContinuous;
     CopyBoundedText(mName, name, kParamNameSize);
     CopyBoundedText(mLabel, label, kParamNameSize);
     mValue = defaultValue;
@@ -49,15 +48,13 @@ void IPlugParam::DefineContinuous(const char* name, double defaultValue, double 
 
 void IPlugParam::DefineEnum(const char* name, int defaultValue, int count)
 {
-    if (mKind == KindUnset)
-        mKind = KindEnum;
+    if (mKind == KindUnset) mKind = KindEnum;
     DefineContinuous(name, defaultValue, 0.0, static_cast<double>(count) - 1.0, 1.0, "");
 }
 
 void IPlugParam::DefineSwitch(const char* name, bool defaultValue)
 {
-    if (mKind == KindUnset)
-        mKind = KindSwitch;
+    if (mKind == KindUnset) mKind = KindSwitch;
     DefineContinuous(name, defaultValue ? 1.0 : 0.0, 0.0, 1.0, 1.0, "");
     AddDisplayText(0, "off");
     AddDisplayText(1, "on");
@@ -66,8 +63,7 @@ void IPlugParam::DefineSwitch(const char* name, bool defaultValue)
 void IPlugParam::DefineInteger(const char* name, int defaultValue, int minValue, int maxValue,
                                const char* label)
 {
-    if (mKind == KindUnset)
-        mKind = KindInteger;
+    if (mKind == KindUnset) mKind = KindInteger;
     DefineContinuous(name, defaultValue, minValue, maxValue, 1.0, label);
 }
 
@@ -75,8 +71,7 @@ void IPlugParam::SetShapeExponent(double shape)
 {
     // A zero, negative or non-finite exponent would make the mapping
     // undefined at the ends of the range.
-    if (std::isfinite(shape) && shape > 0.0)
-        mShape = shape;
+    if (std::isfinite(shape) && shape > 0.0) mShape = shape;
 }
 
 void IPlugParam::AddDisplayText(int value, const char* text)
@@ -90,39 +85,33 @@ void IPlugParam::AddDisplayText(int value, const char* text)
 double IPlugParam::FromNormalized(double normalized) const
 {
     double x = normalized;
-    if (std::isnan(x))
-        return mValue;
+    if (std::isnan(x)) return mValue;
     if (x < 0.0)
         x = 0.0;
     else if (x > 1.0)
         x = 1.0;
     double v = mMin + std::pow(x, mShape) * (mMax - mMin);
-    if (mKind != KindContinuous && mStep > 0.0)
-        v = std::floor(v / mStep + 0.5) * mStep;
-    if (v > mMax)
-        v = mMax;
+    if (mKind != KindContinuous && mStep > 0.0) v = std::floor(v / mStep + 0.5) * mStep;
+    if (v > mMax) v = mMax;
     return v;
 }
 
 void IPlugParam::SetFromNormalized(double normalized)
 {
-    if (std::isnan(normalized))
-        return;
+    if (std::isnan(normalized)) return;
     mValue = FromNormalized(normalized);
 }
 
 double IPlugParam::ToNormalized() const
 {
-    if (mValue < mMin)
-        return ToNormalized(mMin);
+    if (mValue < mMin) return ToNormalized(mMin);
     return ToNormalized(mValue);
 }
 
 double IPlugParam::ToNormalized(double plainValue) const
 {
     double range = mMax - mMin;
-    if (!(range > 0.0) || std::isnan(plainValue))
-        return 0.0;
+    if (!(range > 0.0) || std::isnan(plainValue)) return 0.0;
     double v = plainValue;
     if (v < mMin)
         v = mMin;
@@ -138,8 +127,7 @@ void IPlugParam::FormatValue(double value, bool normalized, char* buf) const
 
 void IPlugParam::FormatValue(double value, bool normalized, char* buf, size_t size) const
 {
-    if (!buf || size == 0)
-        return;
+    if (!buf || size == 0) return;
     double v = normalized ? mMin + std::pow(value, mShape) * (mMax - mMin) : value;
 
     int key = 0;
@@ -153,8 +141,7 @@ void IPlugParam::FormatValue(double value, bool normalized, char* buf, size_t si
         }
     }
 
-    if (mNegateDisplay)
-        v = -v;
+    if (mNegateDisplay) v = -v;
     if (v == 0.0)
         std::snprintf(buf, size, "0");
     else if (mPrecision == 0)
@@ -165,8 +152,7 @@ void IPlugParam::FormatValue(double value, bool normalized, char* buf, size_t si
 
 const DisplayText* IPlugParam::GetDisplayText(int i) const
 {
-    if (i < 0 || i >= DisplayTextCount())
-        return nullptr;
+    if (i < 0 || i >= DisplayTextCount()) return nullptr;
     return &mDisplayTexts[static_cast<size_t>(i)];
 }
 
@@ -174,22 +160,19 @@ const char* IPlugParam::DisplayTextFor(int value) const
 {
     for (const DisplayText& dt : mDisplayTexts)
     {
-        if (dt.value == value)
-            return dt.text;
+        if (dt.value == value) return dt.text;
     }
     return "";
 }
 
 bool IPlugParam::ValueForDisplayText(const char* text, int* value) const
 {
-    if (!text)
-        return false;
+    if (!text) return false;
     for (const DisplayText& dt : mDisplayTexts)
     {
         if (std::strcmp(dt.text, text) == 0)
         {
-            if (value)
-                *value = dt.value;
+            if (value) *value = dt.value;
             return true;
         }
     }
@@ -198,19 +181,15 @@ bool IPlugParam::ValueForDisplayText(const char* text, int* value) const
 
 void IPlugParam::SetValueClamped(double value)
 {
-    if (std::isnan(value))
-        return;
-    if (value < mMin)
-        value = mMin;
-    if (value > mMax)
-        value = mMax;
+    if (std::isnan(value)) return;
+    if (value < mMin) value = mMin;
+    if (value > mMax) value = mMax;
     mValue = value;
 }
 
 int IPlugParam::IntValue() const
 {
     int v = 0;
-    if (TruncToInt(mValue, &v))
-        return v;
+    if (TruncToInt(mValue, &v)) return v;
     return mValue > 0.0 ? INT_MAX : (mValue < 0.0 ? INT_MIN : 0);
 }

@@ -12,7 +12,8 @@ struct IBitmapRef
     int frames = 1;
 
     IBitmapRef() = default;
-    IBitmapRef(LICE_IBitmap* bmp, int w, int h, int n = 1) : bitmap(bmp), width(w), height(h), frames(n)
+    IBitmapRef(LICE_IBitmap* bmp, int w, int h, int n = 1)
+        : bitmap(bmp), width(w), height(h), frames(n)
     {
     }
 

@@ -10,7 +10,10 @@ struct IMouseKeys
     bool alt = false;
 
     IMouseKeys() = default;
-    IMouseKeys(bool l, bool r, bool s, bool c, bool a) : left(l), right(r), shift(s), control(c), alt(a) {}
+    IMouseKeys(bool l, bool r, bool s, bool c, bool a)
+        : left(l), right(r), shift(s), control(c), alt(a)
+    {
+    }
 
     // From a mouse message's key-state word (bit 0 left button, bit 1 right
     // button, bit 2 shift, bit 3 control) and the state of the Alt key.

@@ -25,11 +25,11 @@ struct ITextStyle
     };
 
     char face[FaceLength] = {};
-    int size = 0;      // font height
-    IColorRGBA color;  // text colour
+    int size = 0;     // font height
+    IColorRGBA color; // text colour
     int style = Normal;
     int align = Left;
-    int orientation = 0; // degrees
+    int orientation = 0;  // degrees
     void* font = nullptr; // platform font handle, owned by this style
 
     ITextStyle() = default;

@@ -31,7 +31,6 @@ std::string ModuleFolder()
 {
     const std::string path = ModuleFilePath();
     const std::size_t slash = path.find_last_of(kSeparators);
-    if (slash == std::string::npos)
-        return {};
+    if (slash == std::string::npos) return {};
     return path.substr(0, slash + 1);
 }

@@ -3,10 +3,9 @@
 #include "platform/Resources.h"
 #include "raster/LICE_MemBitmap.h"
 
-#include <png.h>
-
 #include <csetjmp>
 #include <cstring>
+#include <png.h>
 
 namespace
 {
@@ -37,9 +36,7 @@ void SilentError(png_structp png, png_const_charp)
     png_longjmp(png, 1);
 }
 
-void SilentWarning(png_structp, png_const_charp)
-{
-}
+void SilentWarning(png_structp, png_const_charp) {}
 
 // Bytes A, R, G, B in memory become the native word 0xAARRGGBB.
 void ConvertRow(uint32_t* row, int width)

@@ -29,10 +29,10 @@ private:
 
     int width = 0;
     int height = 0;
-    void* dc = nullptr;         // memory device context (Windows)
+    void* dc = nullptr; // memory device context (Windows)
     uint32_t* bits = nullptr;
-    int allocSpan = 0;          // pixels per row of the allocation
+    int allocSpan = 0; // pixels per row of the allocation
     int allocHeight = 0;
-    void* section = nullptr;    // section handle (Windows) or heap block
-    void* displaced = nullptr;  // object the section displaced in the context
+    void* section = nullptr;   // section handle (Windows) or heap block
+    void* displaced = nullptr; // object the section displaced in the context
 };

@@ -54,8 +54,8 @@ void RasterScaledBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, 
 // about the centre of the destination rectangle, the source centre moved by
 // (centreOffsetX, centreOffsetY). clipToSource limits sampling to the source
 // rectangle instead of the whole source bitmap.
-void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, int dstw,
-                       int dsth, float srcx, float srcy, float srcw, float srch, float angle,
+void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
+                       float srcx, float srcy, float srcw, float srch, float angle,
                        bool clipToSource, float weight, unsigned mode, float centreOffsetX,
                        float centreOffsetY);
 

@@ -54,9 +54,9 @@ template <class Op>
 void BlitRows(const Surface& d, const Surface& s, int dx, int dy, int sx, int sy, int w, int h,
               int weight)
 {
-    ForEachPixelPair(d, s, dx, dy, sx, sy, w, h, [weight](uint32_t& q, uint32_t p) {
-        Op::Apply(q, ChR(p), ChG(p), ChB(p), ChA(p), weight);
-    });
+    ForEachPixelPair(d, s, dx, dy, sx, sy, w, h,
+                     [weight](uint32_t& q, uint32_t p)
+                     { Op::Apply(q, ChR(p), ChG(p), ChB(p), ChA(p), weight); });
 }
 
 void BlitChannel(const Surface& d, const Surface& s, int dx, int dy, int sx, int sy, int w, int h,
@@ -65,9 +65,9 @@ void BlitChannel(const Surface& d, const Surface& s, int dx, int dy, int sx, int
     const int srcShift = static_cast<int>(mode & 3u) * 8;
     const int dstShift = static_cast<int>((mode >> 2) & 3u) * 8;
     const uint32_t keep = ~(0xFFu << dstShift);
-    ForEachPixelPair(d, s, dx, dy, sx, sy, w, h, [=](uint32_t& q, uint32_t p) {
-        q = (q & keep) | (((p >> srcShift) & 0xFFu) << dstShift);
-    });
+    ForEachPixelPair(d, s, dx, dy, sx, sy, w, h,
+                     [=](uint32_t& q, uint32_t p)
+                     { q = (q & keep) | (((p >> srcShift) & 0xFFu) << dstShift); });
 }
 } // namespace
 
@@ -129,10 +129,12 @@ void RasterBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, int sr
     }
 
     const int ia = WeightToInt(weight);
-    WithCombiner(mode, ia, [&](auto combiner) {
-        using Op = decltype(combiner);
-        BlitRows<Op>(d, s, x0, y0, u0, v0, w, h, ia);
-    });
+    WithCombiner(mode, ia,
+                 [&](auto combiner)
+                 {
+                     using Op = decltype(combiner);
+                     BlitRows<Op>(d, s, x0, y0, u0, v0, w, h, ia);
+                 });
 }
 
 void RasterCopy(LICE_IBitmap* dst, LICE_IBitmap* src)

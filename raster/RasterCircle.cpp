@@ -72,8 +72,7 @@ struct AngleRange
     }
 };
 
-template <class Solid, class Op>
-struct CircleDrawer
+template <class Solid, class Op> struct CircleDrawer
 {
     const Surface& s;
     uint32_t colour;
@@ -107,8 +106,8 @@ struct CircleDrawer
         {
             return;
         }
-        Op::Apply(s.Row(static_cast<int>(y))[x], ChR(colour), ChG(colour), ChB(colour),
-                  ChA(colour), weight);
+        Op::Apply(s.Row(static_cast<int>(y))[x], ChR(colour), ChG(colour), ChB(colour), ChA(colour),
+                  weight);
     }
 
     // Midpoint circle in floating point; each symmetric point is drawn once.
@@ -192,8 +191,7 @@ struct CircleDrawer
     }
 };
 
-template <class F>
-void WithCircleWriters(unsigned mode, int w, F&& f)
+template <class F> void WithCircleWriters(unsigned mode, int w, F&& f)
 {
     if ((mode & RasterModeMask) == RasterModeCopy)
     {
@@ -215,24 +213,25 @@ void WithCircleWriters(unsigned mode, int w, F&& f)
         }
         return;
     }
-    WithColourCombiner(mode, w, [&](auto combiner) {
-        using Op = decltype(combiner);
-        f(CombineWriter<Op>{}, combiner);
-    });
+    WithColourCombiner(mode, w,
+                       [&](auto combiner)
+                       {
+                           using Op = decltype(combiner);
+                           f(CombineWriter<Op>{}, combiner);
+                       });
 }
 
 bool ValidCircle(float cx, float cy, float r)
 {
-    return std::isfinite(cx) && std::isfinite(cy) && std::isfinite(r) && r >= 0 &&
-           r <= MaxRadius && std::fabs(cx) <= MaxCentre && std::fabs(cy) <= MaxCentre;
+    return std::isfinite(cx) && std::isfinite(cy) && std::isfinite(r) && r >= 0 && r <= MaxRadius &&
+           std::fabs(cx) <= MaxCentre && std::fabs(cy) <= MaxCentre;
 }
 
 void DrawRing(LICE_IBitmap* dst, float cx, float cy, float r, uint32_t colour, float weight,
               unsigned mode, bool antialias, const AngleRange& range)
 {
     Surface s;
-    if (!MakeSurface(dst, s) || !std::isfinite(weight) || weight == 0.0f ||
-        !ValidCircle(cx, cy, r))
+    if (!MakeSurface(dst, s) || !std::isfinite(weight) || weight == 0.0f || !ValidCircle(cx, cy, r))
     {
         return;
     }
@@ -242,19 +241,21 @@ void DrawRing(LICE_IBitmap* dst, float cx, float cy, float r, uint32_t colour, f
         return;
     }
     const int ia = WeightToInt(weight);
-    WithCircleWriters(mode, ia, [&](auto solid, auto combiner) {
-        using Solid = decltype(solid);
-        using Op = decltype(combiner);
-        CircleDrawer<Solid, Op> drawer{s, colour, ia, range};
-        if (antialias)
-        {
-            drawer.DrawSmooth(cx, cy, r);
-        }
-        else
-        {
-            drawer.DrawSolid(cx, cy, r);
-        }
-    });
+    WithCircleWriters(mode, ia,
+                      [&](auto solid, auto combiner)
+                      {
+                          using Solid = decltype(solid);
+                          using Op = decltype(combiner);
+                          CircleDrawer<Solid, Op> drawer{s, colour, ia, range};
+                          if (antialias)
+                          {
+                              drawer.DrawSmooth(cx, cy, r);
+                          }
+                          else
+                          {
+                              drawer.DrawSolid(cx, cy, r);
+                          }
+                      });
 }
 } // namespace
 

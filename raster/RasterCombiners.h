@@ -80,10 +80,22 @@ inline int WeightToInt(float weight)
     return static_cast<int>(f);
 }
 
-inline int ChB(uint32_t p) { return static_cast<int>(p & 0xFF); }
-inline int ChG(uint32_t p) { return static_cast<int>((p >> 8) & 0xFF); }
-inline int ChR(uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); }
-inline int ChA(uint32_t p) { return static_cast<int>(p >> 24); }
+inline int ChB(uint32_t p)
+{
+    return static_cast<int>(p & 0xFF);
+}
+inline int ChG(uint32_t p)
+{
+    return static_cast<int>((p >> 8) & 0xFF);
+}
+inline int ChR(uint32_t p)
+{
+    return static_cast<int>((p >> 16) & 0xFF);
+}
+inline int ChA(uint32_t p)
+{
+    return static_cast<int>(p >> 24);
+}
 
 // Low byte of each channel.
 inline uint32_t PackLow(int r, int g, int b, int a)
@@ -122,10 +134,7 @@ inline uint32_t Mix192(uint32_t d, uint32_t c)
 // Plain store (copy at full weight without source alpha).
 struct StoreOp
 {
-    static void Apply(uint32_t& d, int r, int g, int b, int a, int)
-    {
-        d = PackLow(r, g, b, a);
-    }
+    static void Apply(uint32_t& d, int r, int g, int b, int a, int) { d = PackLow(r, g, b, a); }
 };
 
 struct CopyOp
@@ -193,7 +202,8 @@ struct OverlayOp
 // t[0] = 0, t[i] = 65536 / i - 1: reciprocals for the hue and saturation.
 inline const std::array<int, 256>& HsvTable()
 {
-    static const std::array<int, 256> table = [] {
+    static const std::array<int, 256> table = []
+    {
         std::array<int, 256> t{};
         t[0] = 0;
         for (int i = 1; i < 256; ++i)
@@ -252,12 +262,36 @@ inline void HsvToRgb(int h, int s, int v, int& r, int& g, int& b)
     const int t = v * (16384 - sat * (16384 - f) / 16384) / 16384;
     switch (sector)
     {
-    case 0: r = v; g = t; b = p; break;
-    case 1: r = q; g = v; b = p; break;
-    case 2: r = p; g = v; b = t; break;
-    case 3: r = p; g = q; b = v; break;
-    case 4: r = t; g = p; b = v; break;
-    default: r = v; g = p; b = q; break;
+    case 0:
+        r = v;
+        g = t;
+        b = p;
+        break;
+    case 1:
+        r = q;
+        g = v;
+        b = p;
+        break;
+    case 2:
+        r = p;
+        g = v;
+        b = t;
+        break;
+    case 3:
+        r = p;
+        g = q;
+        b = v;
+        break;
+    case 4:
+        r = t;
+        g = p;
+        b = v;
+        break;
+    default:
+        r = v;
+        g = p;
+        b = q;
+        break;
     }
 }
 
@@ -298,8 +332,7 @@ inline int AlphaWeight(int w, int a)
 // The operation at the weight scaled by the source alpha. Copy, add and
 // multiply leave the destination alone where the source is transparent;
 // dodge, overlay and HSV adjust apply even there.
-template <class Op, bool SkipTransparent>
-struct SourceAlphaOp
+template <class Op, bool SkipTransparent> struct SourceAlphaOp
 {
     static void Apply(uint32_t& d, int r, int g, int b, int a, int w)
     {
@@ -351,8 +384,7 @@ inline bool IsBilinear(unsigned mode)
 // alpha, at the integer weight w. Returns false (calling nothing) when the
 // operation draws nothing: weight 0, a copy with a weight of 0 or less, or
 // an unknown operation.
-template <class F>
-bool WithCombiner(unsigned mode, int w, F&& f)
+template <class F> bool WithCombiner(unsigned mode, int w, F&& f)
 {
     const unsigned op = mode & RasterModeMask;
     const bool sourceAlpha = (mode & RasterUseSourceAlpha) != 0;
@@ -405,8 +437,7 @@ bool WithCombiner(unsigned mode, int w, F&& f)
 
 // As WithCombiner, for drawing a solid colour: the source-alpha bit plays no
 // part, and a copy is always the weighted combiner.
-template <class F>
-bool WithColourCombiner(unsigned mode, int w, F&& f)
+template <class F> bool WithColourCombiner(unsigned mode, int w, F&& f)
 {
     const unsigned op = mode & RasterModeMask;
     if (w == 0 || (op == RasterModeCopy && w < 0))
@@ -415,13 +446,26 @@ bool WithColourCombiner(unsigned mode, int w, F&& f)
     }
     switch (op)
     {
-    case RasterModeCopy: f(CopyOp{}); return true;
-    case RasterModeAdd: f(AddOp{}); return true;
-    case RasterModeDodge: f(DodgeOp{}); return true;
-    case RasterModeMultiply: f(MultiplyOp{}); return true;
-    case RasterModeOverlay: f(OverlayOp{}); return true;
-    case RasterModeHSVAdjust: f(HsvAdjustOp{}); return true;
-    default: return false;
+    case RasterModeCopy:
+        f(CopyOp{});
+        return true;
+    case RasterModeAdd:
+        f(AddOp{});
+        return true;
+    case RasterModeDodge:
+        f(DodgeOp{});
+        return true;
+    case RasterModeMultiply:
+        f(MultiplyOp{});
+        return true;
+    case RasterModeOverlay:
+        f(OverlayOp{});
+        return true;
+    case RasterModeHSVAdjust:
+        f(HsvAdjustOp{});
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -448,9 +492,11 @@ struct Mix192Writer
 {
     static void Put(uint32_t& p, uint32_t c, int) { p = Mix192(p, c); }
 };
-template <class Op>
-struct CombineWriter
+template <class Op> struct CombineWriter
 {
-    static void Put(uint32_t& p, uint32_t c, int w) { Op::Apply(p, ChR(c), ChG(c), ChB(c), ChA(c), w); }
+    static void Put(uint32_t& p, uint32_t c, int w)
+    {
+        Op::Apply(p, ChR(c), ChG(c), ChB(c), ChA(c), w);
+    }
 };
 } // namespace raster_detail

@@ -39,8 +39,7 @@ bool ClipRect(const Surface& s, int& x, int& y, int& w, int& h)
     return true;
 }
 
-template <class F>
-void ForEachPixel(const Surface& s, int x, int y, int w, int h, F&& f)
+template <class F> void ForEachPixel(const Surface& s, int x, int y, int w, int h, F&& f)
 {
     for (int j = 0; j < h; ++j)
     {
@@ -66,11 +65,20 @@ bool FixedWeightCopy(uint32_t& p, uint32_t colour, int w)
 {
     switch (w)
     {
-    case 256: p = colour; return true;
-    case 192: p = Mix192(p, colour); return true;
-    case 128: p = Mix128(p, colour); return true;
-    case 64: p = Mix64(p, colour); return true;
-    default: return false;
+    case 256:
+        p = colour;
+        return true;
+    case 192:
+        p = Mix192(p, colour);
+        return true;
+    case 128:
+        p = Mix128(p, colour);
+        return true;
+    case 64:
+        p = Mix64(p, colour);
+        return true;
+    default:
+        return false;
     }
 }
 } // namespace
@@ -96,17 +104,28 @@ void RasterFillRect(LICE_IBitmap* dst, int x, int y, int w, int h, uint32_t colo
     {
         switch (ia)
         {
-        case 256: ForEachPixel(s, x, y, w, h, [&](uint32_t& p) { p = colour; }); return;
-        case 192: ForEachPixel(s, x, y, w, h, [&](uint32_t& p) { p = Mix192(p, colour); }); return;
-        case 128: ForEachPixel(s, x, y, w, h, [&](uint32_t& p) { p = Mix128(p, colour); }); return;
-        case 64: ForEachPixel(s, x, y, w, h, [&](uint32_t& p) { p = Mix64(p, colour); }); return;
-        default: break;
+        case 256:
+            ForEachPixel(s, x, y, w, h, [&](uint32_t& p) { p = colour; });
+            return;
+        case 192:
+            ForEachPixel(s, x, y, w, h, [&](uint32_t& p) { p = Mix192(p, colour); });
+            return;
+        case 128:
+            ForEachPixel(s, x, y, w, h, [&](uint32_t& p) { p = Mix128(p, colour); });
+            return;
+        case 64:
+            ForEachPixel(s, x, y, w, h, [&](uint32_t& p) { p = Mix64(p, colour); });
+            return;
+        default:
+            break;
         }
     }
-    WithColourCombiner(mode, ia, [&](auto combiner) {
-        using Op = decltype(combiner);
-        FillRows<Op>(s, x, y, w, h, colour, ia);
-    });
+    WithColourCombiner(mode, ia,
+                       [&](auto combiner)
+                       {
+                           using Op = decltype(combiner);
+                           FillRows<Op>(s, x, y, w, h, colour, ia);
+                       });
 }
 
 void RasterClearRect(LICE_IBitmap* dst, int x, int y, int w, int h, uint32_t andMask,
@@ -133,10 +152,12 @@ void RasterPutPixel(LICE_IBitmap* dst, int x, int y, uint32_t colour, float weig
     {
         return;
     }
-    WithColourCombiner(mode, ia, [&](auto combiner) {
-        using Op = decltype(combiner);
-        Op::Apply(p, ChR(colour), ChG(colour), ChB(colour), ChA(colour), ia);
-    });
+    WithColourCombiner(mode, ia,
+                       [&](auto combiner)
+                       {
+                           using Op = decltype(combiner);
+                           Op::Apply(p, ChR(colour), ChG(colour), ChB(colour), ChA(colour), ia);
+                       });
 }
 
 uint32_t RasterGetPixel(LICE_IBitmap* src, int x, int y)
@@ -170,27 +191,30 @@ void RasterDrawMask(LICE_IBitmap* dst, int x, int y, uint32_t colour, const unsi
     const int g = ChG(colour);
     const int b = ChB(colour);
     const int a = ChA(colour);
-    WithColourCombiner(mode, ia, [&](auto combiner) {
-        using Op = decltype(combiner);
-        for (int j = 0; j < ch; ++j)
-        {
-            const long long my = static_cast<long long>(cy + j) - y;
-            const unsigned char* m = mask + my * maskw + (static_cast<long long>(cx) - x);
-            uint32_t* row = s.Row(cy + j) + cx;
-            for (int i = 0; i < cw; ++i)
-            {
-                if (m[i] == 0)
-                {
-                    continue;
-                }
-                // Never negative for a copy: its weight is positive here.
-                const int mw = ia * m[i] / 256;
-                if (mw == 0)
-                {
-                    continue;
-                }
-                Op::Apply(row[i], r, g, b, a, mw);
-            }
-        }
-    });
+    WithColourCombiner(mode, ia,
+                       [&](auto combiner)
+                       {
+                           using Op = decltype(combiner);
+                           for (int j = 0; j < ch; ++j)
+                           {
+                               const long long my = static_cast<long long>(cy + j) - y;
+                               const unsigned char* m =
+                                   mask + my * maskw + (static_cast<long long>(cx) - x);
+                               uint32_t* row = s.Row(cy + j) + cx;
+                               for (int i = 0; i < cw; ++i)
+                               {
+                                   if (m[i] == 0)
+                                   {
+                                       continue;
+                                   }
+                                   // Never negative for a copy: its weight is positive here.
+                                   const int mw = ia * m[i] / 256;
+                                   if (mw == 0)
+                                   {
+                                       continue;
+                                   }
+                                   Op::Apply(row[i], r, g, b, a, mw);
+                               }
+                           }
+                       });
 }

@@ -97,8 +97,7 @@ bool ClipLine(long long& x1, long long& y1, long long& x2, long long& y2, long l
     return false;
 }
 
-template <class Solid, class Op>
-struct LineDrawer
+template <class Solid, class Op> struct LineDrawer
 {
     const Surface& s;
     uint32_t colour;
@@ -202,7 +201,8 @@ struct LineDrawer
         const int count = major + 1;
         const int half = count / 2;
 
-        auto at = [&](int fromStart, int i, int off, int& x, int& y) {
+        auto at = [&](int fromStart, int i, int off, int& x, int& y)
+        {
             const int dir = fromStart ? 1 : -1;
             const int bx = fromStart ? x1 : x2;
             const int by = fromStart ? y1 : y2;
@@ -217,7 +217,8 @@ struct LineDrawer
                 x = bx + dir * off * sMinor;
             }
         };
-        auto plot = [&](int fromStart, int i) {
+        auto plot = [&](int fromStart, int i)
+        {
             const long long acc = err * i;
             int x;
             int y;
@@ -338,8 +339,11 @@ void RasterLine(LICE_IBitmap* dst, int x1, int y1, int x2, int y2, uint32_t colo
         }
         return;
     }
-    WithColourCombiner(mode, ia, [&](auto combiner) {
-        using Op = decltype(combiner);
-        DrawLine<CombineWriter<Op>, Op>(s, cx1, cy1, cx2, cy2, colour, ia, antialias, false);
-    });
+    WithColourCombiner(mode, ia,
+                       [&](auto combiner)
+                       {
+                           using Op = decltype(combiner);
+                           DrawLine<CombineWriter<Op>, Op>(s, cx1, cy1, cx2, cy2, colour, ia,
+                                                           antialias, false);
+                       });
 }

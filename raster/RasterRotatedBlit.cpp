@@ -74,8 +74,8 @@ struct BilinearRotSampler
 };
 
 template <class Op, class Sampler>
-void RotatedRows(const Surface& d, const Surface& s, const Area& area, int dx, int dy, int w,
-                 int h, long long x0, long long y0, long long colX, long long colY, long long rowX,
+void RotatedRows(const Surface& d, const Surface& s, const Area& area, int dx, int dy, int w, int h,
+                 long long x0, long long y0, long long colX, long long colY, long long rowX,
                  long long rowY, int weight)
 {
     for (int y = 0; y < h; ++y, x0 += rowX, y0 += rowY)
@@ -121,15 +121,15 @@ int TruncClamp(double v, int lo, int hi)
 }
 } // namespace
 
-void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, int dstw,
-                       int dsth, float srcx, float srcy, float srcw, float srch, float angle,
+void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
+                       float srcx, float srcy, float srcw, float srch, float angle,
                        bool clipToSource, float weight, unsigned mode, float centreOffsetX,
                        float centreOffsetY)
 {
     Surface d;
     Surface s;
-    if (!MakeSurface(dst, d) || !MakeSurface(src, s) || dstw == 0 || dsth == 0 ||
-        !Finite(weight) || !Finite(angle))
+    if (!MakeSurface(dst, d) || !MakeSurface(src, s) || dstw == 0 || dsth == 0 || !Finite(weight) ||
+        !Finite(angle))
     {
         return;
     }
@@ -236,17 +236,19 @@ void RasterRotatedBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty,
     const int w = static_cast<int>(dw);
     const int h = static_cast<int>(dh);
     const bool bilinear = IsBilinear(mode);
-    WithCombiner(mode, ia, [&](auto combiner) {
-        using Op = decltype(combiner);
-        if (bilinear)
-        {
-            RotatedRows<Op, BilinearRotSampler>(d, s, area, ox, oy, w, h, fx0, fy0, fcolX, fcolY,
-                                                frowX, frowY, ia);
-        }
-        else
-        {
-            RotatedRows<Op, NearestRotSampler>(d, s, area, ox, oy, w, h, fx0, fy0, fcolX, fcolY,
-                                               frowX, frowY, ia);
-        }
-    });
+    WithCombiner(mode, ia,
+                 [&](auto combiner)
+                 {
+                     using Op = decltype(combiner);
+                     if (bilinear)
+                     {
+                         RotatedRows<Op, BilinearRotSampler>(d, s, area, ox, oy, w, h, fx0, fy0,
+                                                             fcolX, fcolY, frowX, frowY, ia);
+                     }
+                     else
+                     {
+                         RotatedRows<Op, NearestRotSampler>(d, s, area, ox, oy, w, h, fx0, fy0,
+                                                            fcolX, fcolY, frowX, frowY, ia);
+                     }
+                 });
 }

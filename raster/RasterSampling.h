@@ -43,13 +43,11 @@ inline uint32_t Lerp4(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, in
     const long long w10 = fx - c;
     const long long w01 = fy - c;
     const long long w00 = 65536 - fx - fy + c;
-    auto mix = [&](int a, int b, int e, int f) {
-        return static_cast<int>((a * w00 + b * w10 + e * w01 + f * w11) / 65536);
-    };
-    return PackLow(mix(ChR(p00), ChR(p10), ChR(p01), ChR(p11)),
-                   mix(ChG(p00), ChG(p10), ChG(p01), ChG(p11)),
-                   mix(ChB(p00), ChB(p10), ChB(p01), ChB(p11)),
-                   mix(ChA(p00), ChA(p10), ChA(p01), ChA(p11)));
+    auto mix = [&](int a, int b, int e, int f)
+    { return static_cast<int>((a * w00 + b * w10 + e * w01 + f * w11) / 65536); };
+    return PackLow(
+        mix(ChR(p00), ChR(p10), ChR(p01), ChR(p11)), mix(ChG(p00), ChG(p10), ChG(p01), ChG(p11)),
+        mix(ChB(p00), ChB(p10), ChB(p01), ChB(p11)), mix(ChA(p00), ChA(p10), ChA(p01), ChA(p11)));
 }
 
 // A negative destination size mirrors along that axis: the size is made

@@ -12,9 +12,9 @@ namespace
 // [0, limitX) x [0, limitY).
 struct Sampling
 {
-    long long x0;  // first sample
+    long long x0; // first sample
     long long y0;
-    long long dx;  // step per destination pixel
+    long long dx; // step per destination pixel
     long long dy;
     int limitX;
     int limitY;
@@ -54,8 +54,7 @@ struct BilinearSampler
 
 // Downscaling: the equal-weight average of a square of (2 * Half + 1)^2
 // source pixels centred on the sample; cells outside the source are left out.
-template <int Half>
-struct BoxSampler
+template <int Half> struct BoxSampler
 {
     static uint32_t Sample(const Surface& s, const Sampling& g, long long px, long long py)
     {
@@ -117,7 +116,8 @@ bool NearWhole(float v)
 // [0, limit); samples move monotonically, so the valid ones are contiguous.
 void TrimToSource(long long& pos, long long step, long long& dst, long long& count, int limit)
 {
-    auto valid = [&](long long p) {
+    auto valid = [&](long long p)
+    {
         const long long i = p >> 16;
         return i >= 0 && i < limit;
     };
@@ -139,8 +139,8 @@ void RasterScaledBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, 
 {
     Surface d;
     Surface s;
-    if (!MakeSurface(dst, d) || !MakeSurface(src, s) || dstw == 0 || dsth == 0 ||
-        weight == 0.0f || !Finite(weight))
+    if (!MakeSurface(dst, d) || !MakeSurface(src, s) || dstw == 0 || dsth == 0 || weight == 0.0f ||
+        !Finite(weight))
     {
         return;
     }
@@ -158,8 +158,8 @@ void RasterScaledBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, 
         std::fabs(srch - static_cast<float>(dsth)) < 0.001f &&
         (!bilinear || (NearWhole(srcx) && NearWhole(srcy))))
     {
-        RasterBlit(dst, src, dstx, dsty, static_cast<int>(srcx + 0.5f), static_cast<int>(srcy + 0.5f),
-                   dstw, dsth, weight, mode);
+        RasterBlit(dst, src, dstx, dsty, static_cast<int>(srcx + 0.5f),
+                   static_cast<int>(srcy + 0.5f), dstw, dsth, weight, mode);
         return;
     }
 
@@ -267,26 +267,28 @@ void RasterScaledBlit(LICE_IBitmap* dst, LICE_IBitmap* src, int dstx, int dsty, 
 
     const bool downscale = bilinear && xstep >= 1.7 && ystep >= 1.7;
     const bool wide = (g.dx > g.dy ? g.dx : g.dy) > 0x30000;
-    WithCombiner(mode, ia, [&](auto combiner) {
-        using Op = decltype(combiner);
-        if (downscale)
-        {
-            if (wide)
-            {
-                ScaledRows<Op, BoxSampler<2>>(d, s, g, x0, y0, w, h, ia);
-            }
-            else
-            {
-                ScaledRows<Op, BoxSampler<1>>(d, s, g, x0, y0, w, h, ia);
-            }
-        }
-        else if (bilinear)
-        {
-            ScaledRows<Op, BilinearSampler>(d, s, g, x0, y0, w, h, ia);
-        }
-        else
-        {
-            ScaledRows<Op, NearestSampler>(d, s, g, x0, y0, w, h, ia);
-        }
-    });
+    WithCombiner(mode, ia,
+                 [&](auto combiner)
+                 {
+                     using Op = decltype(combiner);
+                     if (downscale)
+                     {
+                         if (wide)
+                         {
+                             ScaledRows<Op, BoxSampler<2>>(d, s, g, x0, y0, w, h, ia);
+                         }
+                         else
+                         {
+                             ScaledRows<Op, BoxSampler<1>>(d, s, g, x0, y0, w, h, ia);
+                         }
+                     }
+                     else if (bilinear)
+                     {
+                         ScaledRows<Op, BilinearSampler>(d, s, g, x0, y0, w, h, ia);
+                     }
+                     else
+                     {
+                         ScaledRows<Op, NearestSampler>(d, s, g, x0, y0, w, h, ia);
+                     }
+                 });
 }

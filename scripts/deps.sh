@@ -13,7 +13,8 @@ zelbor_missing_packages() {
 zelbor_install_deps() {
   local want=(cmake g++ make pkg-config libpng-dev zlib1g-dev googletest libgtest-dev
               libbenchmark-dev libsndfile1-dev g++-mingw-w64-i686 libz-mingw-w64-dev
-              wine wine32:i386 xvfb xauth dpkg-dev locales)
+              wine wine32:i386 xvfb xauth dpkg-dev locales
+              libfreetype-dev fonts-liberation clang-format)
   local missing
   missing=$(zelbor_missing_packages "${want[@]}")
   [ -z "$missing" ] && { zelbor_comma_locale; return 0; }

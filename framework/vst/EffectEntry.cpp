@@ -18,20 +18,17 @@ PlugLock& InstanceLock()
 
 AEffect* CreateEffectInstance(audioMasterCallback hostCallback, PluginFactoryProc factory)
 {
-    if (!factory)
-        return nullptr;
+    if (!factory) return nullptr;
     PlugLockGuard guard(InstanceLock());
     IPlugVST* plug = nullptr;
     try
     {
         plug = factory(hostCallback);
-        if (!plug)
-            return nullptr;
+        if (!plug) return nullptr;
         PlugLockGuard plugGuard(plug->Lock());
         plug->EnsureDefaultProgram();
         AEffect* effect = plug->GetAEffect();
-        if (effect->numPrograms < 1)
-            effect->numPrograms = 1;
+        if (effect->numPrograms < 1) effect->numPrograms = 1;
         return effect;
     }
     catch (...)

@@ -49,8 +49,7 @@ IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* ch
                    const char* vendorName, int vendorVersion, int uniqueID, int mfrID, int latency,
                    bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst)
     : IPlugBase(nParams, channelIOStr, nPrograms, effectName, productName, vendorName,
-                vendorVersion, uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks,
-                plugIsInst),
+                vendorVersion, uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst),
       mHostCallback(hostCallback), mDoesMidi(plugDoesMidi)
 {
     std::memset(&mAEffect, 0, sizeof(mAEffect));
@@ -65,12 +64,9 @@ IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* ch
     mAEffect.numOutputs = NOutChannels();
 
     VstInt32 flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
-    if (plugDoesChunks)
-        flags |= effFlagsProgramChunks;
-    if (LegalIO(1, -1))
-        flags |= effFlagsCanMono;
-    if (plugIsInst)
-        flags |= effFlagsIsSynth;
+    if (plugDoesChunks) flags |= effFlagsProgramChunks;
+    if (LegalIO(1, -1)) flags |= effFlagsCanMono;
+    if (plugIsInst) flags |= effFlagsIsSynth;
     mAEffect.flags = flags;
 
     mAEffect.initialDelay = latency;
@@ -103,8 +99,7 @@ IPlugVST::~IPlugVST()
 
 IPlugVST* IPlugVST::FromEffect(AEffect* effect)
 {
-    if (!effect)
-        return nullptr;
+    if (!effect) return nullptr;
     return static_cast<IPlugVST*>(effect->object);
 }
 
@@ -112,8 +107,7 @@ IPlugVST* IPlugVST::FromEffect(AEffect* effect)
 
 VstIntPtr IPlugVST::HostCall(VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr, float opt)
 {
-    if (!mHostCallback)
-        return 0;
+    if (!mHostCallback) return 0;
     return mHostCallback(&mAEffect, opCode, idx, value, ptr, opt);
 }
 
@@ -157,10 +151,8 @@ bool IPlugVST::SendMidiMessage(const MidiMessage& msg)
 
 bool IPlugVST::SendMidiMessages(const MidiMessage* msgs, int count)
 {
-    if (count <= 0)
-        return true;
-    if (!msgs)
-        return false;
+    if (count <= 0) return true;
+    if (!msgs) return false;
     bool all = true;
     for (int i = 0; i < count; ++i)
         all = SendMidiMessage(msgs[i]) && all;
@@ -181,12 +173,10 @@ bool IPlugVST::ForwardEventToHost(VstEvent* event)
 int IPlugVST::HostSamplePosition()
 {
     const VstTimeInfo* info = HostTime(0);
-    if (!info || !(info->samplePos >= 0.0))
-        return 0;
+    if (!info || !(info->samplePos >= 0.0)) return 0;
     // Rounded to the nearest sample; positions past the 32-bit range saturate.
     const double rounded = info->samplePos + 0.5;
-    if (rounded >= static_cast<double>(INT_MAX))
-        return INT_MAX;
+    if (rounded >= static_cast<double>(INT_MAX)) return INT_MAX;
     return static_cast<int>(rounded);
 }
 
@@ -212,8 +202,8 @@ void IPlugVST::HostTimeSignature(int& numerator, int& denominator)
 }
 
 void IPlugVST::HostTransport(double& samplePos, double& tempo, double& ppqPos, double& barStart,
-                             int& numerator, int& denominator, double& cycleStart,
-                             double& cycleEnd, bool& playing, bool& cycling)
+                             int& numerator, int& denominator, double& cycleStart, double& cycleEnd,
+                             bool& playing, bool& cycling)
 {
     samplePos = -1.0;
     tempo = 120.0;
@@ -225,16 +215,13 @@ void IPlugVST::HostTransport(double& samplePos, double& tempo, double& ppqPos, d
     cycleEnd = -1.0;
 
     const VstTimeInfo* info = HostTime(kTransportMask);
-    if (!info || !(info->flags & kTransportMask))
-        return;
+    if (!info || !(info->flags & kTransportMask)) return;
     const VstInt32 flags = info->flags;
     samplePos = info->samplePos;
-    if ((flags & kVstPpqPosValid) && info->ppqPos >= 0.0)
-        ppqPos = info->ppqPos;
+    if ((flags & kVstPpqPosValid) && info->ppqPos >= 0.0) ppqPos = info->ppqPos;
     if ((flags & kVstTempoValid) && info->tempo > 0.0 && std::isfinite(info->tempo))
         tempo = info->tempo;
-    if ((flags & kVstBarsValid) && info->barStartPos >= 0.0)
-        barStart = info->barStartPos;
+    if ((flags & kVstBarsValid) && info->barStartPos >= 0.0) barStart = info->barStartPos;
     if ((flags & kVstCyclePosValid) && info->cycleStartPos >= 0.0 && info->cycleEndPos >= 0.0)
     {
         cycleStart = info->cycleStartPos;
@@ -262,8 +249,7 @@ bool IPlugVST::HostTransportPlaying()
 int IPlugVST::IdentifyHost()
 {
     PlugLockGuard guard(Lock());
-    if (HostCode() != -1)
-        return HostCode();
+    if (HostCode() != -1) return HostCode();
 
     char product[kVstHostProductBytes];
     std::memset(product, 0, sizeof(product));
@@ -286,15 +272,12 @@ int IPlugVST::IdentifyHost()
 void IPlugVST::PrepareForHost()
 {
     PlugLockGuard guard(Lock());
-    if (mHostSpecificInitDone)
-        return;
+    if (mHostSpecificInitDone) return;
     mHostSpecificInitDone = true;
 
     const int code = IdentifyHost();
-    if (KeepsFirstChannelPair(code))
-        KeepFirstChannelPair();
-    if (NeedsStereoPair(code))
-        EnsureStereoPair();
+    if (KeepsFirstChannelPair(code)) KeepFirstChannelPair();
+    if (NeedsStereoPair(code)) EnsureStereoPair();
     SyncChannelCounts();
 }
 
@@ -311,8 +294,7 @@ void IPlugVST::SyncChannelCounts()
 void IPlugVST::SetEditRectFromEditor()
 {
     const IEditor* editor = GetEditor();
-    if (!editor)
-        return;
+    if (!editor) return;
     mEditRect.top = 0;
     mEditRect.left = 0;
     mEditRect.bottom = ToRectCoordinate(editor->Height());
@@ -321,8 +303,7 @@ void IPlugVST::SetEditRectFromEditor()
 
 void IPlugVST::AttachEditor(IEditor* editor)
 {
-    if (!editor)
-        return;
+    if (!editor) return;
     PlugLockGuard guard(Lock());
     IPlugBase::AttachEditor(editor);
     mAEffect.flags |= effFlagsHasEditor;
@@ -343,17 +324,15 @@ void IPlugVST::SetLatencySamples(int frames)
 // --- Audio and parameter callbacks -----------------------------------------
 
 template <typename Sample>
-void IPlugVST::ProcessFromHost(AEffect* effect, Sample** inputs, Sample** outputs,
-                               VstInt32 nFrames, bool accumulate)
+void IPlugVST::ProcessFromHost(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames,
+                               bool accumulate)
 {
     IPlugVST* plug = FromEffect(effect);
-    if (!plug)
-        return;
+    if (!plug) return;
     try
     {
         PlugLockGuard guard(plug->Lock());
-        if (plug->mDoesMidi)
-            plug->HostCall(audioMasterWantMidi);
+        if (plug->mDoesMidi) plug->HostCall(audioMasterWantMidi);
         if constexpr (std::is_same_v<Sample, float>)
         {
             if (accumulate)
@@ -390,32 +369,26 @@ void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, doubl
 float IPlugVST::VSTGetParameter(AEffect* effect, VstInt32 idx)
 {
     IPlugVST* plug = FromEffect(effect);
-    if (!plug)
-        return 0.0f;
+    if (!plug) return 0.0f;
     PlugLockGuard guard(plug->Lock());
     const IPlugParam* param = plug->GetParam(idx);
-    if (!param)
-        return 0.0f;
+    if (!param) return 0.0f;
     return static_cast<float>(param->ToNormalized());
 }
 
 void IPlugVST::VSTSetParameter(AEffect* effect, VstInt32 idx, float value)
 {
     IPlugVST* plug = FromEffect(effect);
-    if (!plug)
-        return;
+    if (!plug) return;
     // Host values outside 0..1 are clamped; NaN changes nothing.
-    if (std::isnan(value))
-        return;
+    if (std::isnan(value)) return;
     const double normalized = std::clamp(static_cast<double>(value), 0.0, 1.0);
     try
     {
         PlugLockGuard guard(plug->Lock());
         IPlugParam* param = plug->GetParam(idx);
-        if (!param)
-            return;
-        if (IEditor* editor = plug->GetEditor())
-            editor->PushParamToControls(idx, normalized, true);
+        if (!param) return;
+        if (IEditor* editor = plug->GetEditor()) editor->PushParamToControls(idx, normalized, true);
         param->SetFromNormalized(normalized);
         plug->ParamChanged(idx);
     }

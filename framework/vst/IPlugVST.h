@@ -11,10 +11,10 @@ class IPlugVST : public IPlugBase
 public:
     // hostCallback may be null (tools and tests); every host call then
     // answers 0 and the transport queries give their defaults.
-    IPlugVST(audioMasterCallback hostCallback, int nParams, const char* channelIOStr,
-             int nPrograms, const char* effectName, const char* productName,
-             const char* vendorName, int vendorVersion, int uniqueID, int mfrID, int latency,
-             bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst);
+    IPlugVST(audioMasterCallback hostCallback, int nParams, const char* channelIOStr, int nPrograms,
+             const char* effectName, const char* productName, const char* vendorName,
+             int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
+             bool plugDoesChunks, bool plugIsInst);
     ~IPlugVST() override;
 
     // The record handed to the host; its object field points back here.
@@ -86,16 +86,15 @@ private:
     StateChunk mBankState;    // ... and for the bank
     AEffect mAEffect{};
 
-    VstIntPtr HostCall(VstInt32 opCode, VstInt32 idx = 0, VstIntPtr value = 0,
-                       void* ptr = nullptr, float opt = 0.0f);
+    VstIntPtr HostCall(VstInt32 opCode, VstInt32 idx = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                       float opt = 0.0f);
     // The host's time record for the wanted fields, or null.
     const VstTimeInfo* HostTime(VstInt32 mask);
     void SetEditRectFromEditor();
     void SyncChannelCounts();
 
     // Opcode handlers that need more than a line.
-    VstIntPtr DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr,
-                             float opt);
+    VstIntPtr DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr, float opt);
     VstIntPtr GetChunk(VstInt32 idx, void* ptr);
     VstIntPtr SetChunk(VstInt32 idx, VstIntPtr size, void* ptr);
     VstIntPtr ProcessEvents(const VstEvents* events);

@@ -1,9 +1,8 @@
 // The dispatcher callback of the effect record: every host request other
 // than audio and single parameter access, translated into base operations.
 
-#include "framework/vst/IPlugVST.h"
-
 #include "framework/BoundedText.h"
+#include "framework/vst/IPlugVST.h"
 
 #include <algorithm>
 #include <climits>
@@ -19,8 +18,7 @@ constexpr VstIntPtr kMaxBlockLength = 1 << 20;
 // Copies text into a host buffer of at most bytes bytes, always terminated.
 void CopyToHost(void* dest, const char* text, std::size_t bytes)
 {
-    if (!dest || bytes == 0)
-        return;
+    if (!dest || bytes == 0) return;
     CopyBoundedText(static_cast<char*>(dest), text, bytes);
 }
 
@@ -33,8 +31,7 @@ void CopyFromHost(char* dest, const void* src, std::size_t maxChars)
 // An index operand passed in a pointer-sized value; -1 when out of range.
 int IndexFromValue(VstIntPtr value)
 {
-    if (value < 0 || value > INT_MAX)
-        return -1;
+    if (value < 0 || value > INT_MAX) return -1;
     return static_cast<int>(value);
 }
 } // namespace
@@ -43,8 +40,7 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
                                   void* ptr, float opt)
 {
     IPlugVST* plug = FromEffect(effect);
-    if (!plug)
-        return 0;
+    if (!plug) return 0;
 
     if (opCode == effClose)
     {
@@ -57,8 +53,7 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
     }
 
     PlugLockGuard guard(plug->Lock());
-    if (opCode == effEditIdle || opCode == effIdle)
-        return 0;
+    if (opCode == effEditIdle || opCode == effIdle) return 0;
     try
     {
         return plug->DispatchOpcode(opCode, idx, value, ptr, opt);
@@ -81,8 +76,7 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
         return 0;
 
     case effSetProgram:
-        if (!ChunksFlag())
-            StoreCurrentProgram();
+        if (!ChunksFlag()) StoreCurrentProgram();
         RestoreProgram(IndexFromValue(value));
         return 0;
 
@@ -99,8 +93,7 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
         return 0;
 
     case effGetProgramName:
-        if (ptr)
-            CopyToHost(ptr, GetProgramName(CurrentProgram()), kVstProgramNameBytes);
+        if (ptr) CopyToHost(ptr, GetProgramName(CurrentProgram()), kVstProgramNameBytes);
         return 0;
 
     case effGetParamLabel:
@@ -189,8 +182,7 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
 
     case effGetProgramNameIndexed:
     {
-        if (!ptr)
-            return 0;
+        if (!ptr) return 0;
         const char* name = GetProgramName(idx);
         CopyToHost(ptr, name, kVstProgramNameBytes);
         return name[0] ? 1 : 0;
@@ -212,27 +204,23 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
         return SetSpeakerArrangement(value, ptr);
 
     case effGetEffectName:
-        if (!ptr)
-            return 0;
+        if (!ptr) return 0;
         CopyToHost(ptr, EffectName(), kVstEffectNameBytes);
         return 1;
 
     case effGetVendorString:
-        if (!ptr)
-            return 0;
+        if (!ptr) return 0;
         CopyToHost(ptr, VendorName(), kVstVendorTextBytes);
         return 1;
 
     case effGetProductString:
-        if (!ptr)
-            return 0;
+        if (!ptr) return 0;
         CopyToHost(ptr, ProductName(), kVstVendorTextBytes);
         return 1;
 
     case effVendorSpecific:
         // Display text of parameter value for the normalised value opt.
-        if (idx != kVstVendorSpecificDisplayIndex || !ptr)
-            return 0;
+        if (idx != kVstVendorSpecificDisplayIndex || !ptr) return 0;
         if (const IPlugParam* param = GetParam(IndexFromValue(value)))
         {
             char text[kParamTextSize];
@@ -249,8 +237,7 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
 
     case effGetMidiKeyName:
     {
-        if (!ptr)
-            return 0;
+        if (!ptr) return 0;
         MidiKeyName* key = static_cast<MidiKeyName*>(ptr);
         key->keyName[0] = 0;
         char name[kParamTextSize] = {};
@@ -260,10 +247,8 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
     }
 
     case effGetSpeakerArrangement:
-        if (value)
-            *reinterpret_cast<VstSpeakerArrangement**>(value) = &mInputArrangement;
-        if (ptr)
-            *static_cast<VstSpeakerArrangement**>(ptr) = &mOutputArrangement;
+        if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = &mInputArrangement;
+        if (ptr) *static_cast<VstSpeakerArrangement**>(ptr) = &mOutputArrangement;
         return 1;
 
     default:
@@ -273,15 +258,12 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
 
 VstIntPtr IPlugVST::GetChunk(VstInt32 idx, void* ptr)
 {
-    if (!ptr)
-        return 0;
+    if (!ptr) return 0;
     const bool bank = idx == 0;
     StateChunk& chunk = bank ? mBankState : mProgramState;
     StartStateChunk(chunk);
-    if (bank)
-        StoreCurrentProgram();
-    if (!WriteState(chunk) || chunk.Size() == 0)
-        return 0;
+    if (bank) StoreCurrentProgram();
+    if (!WriteState(chunk) || chunk.Size() == 0) return 0;
     *static_cast<void**>(ptr) = chunk.Data();
     return chunk.Size();
 }
@@ -289,45 +271,38 @@ VstIntPtr IPlugVST::GetChunk(VstInt32 idx, void* ptr)
 VstIntPtr IPlugVST::SetChunk(VstInt32 idx, VstIntPtr size, void* ptr)
 {
     // A negative or oversized byte count is refused before anything changes.
-    if (!ptr || size < 0 || size > INT_MAX)
-        return 0;
+    if (!ptr || size < 0 || size > INT_MAX) return 0;
     const bool bank = idx == 0;
     StateChunk& chunk = bank ? mBankState : mProgramState;
 
     // The host may hand back the very buffer an earlier effGetChunk gave it,
     // so the data is copied aside before the chunk is refilled.
     StateChunk incoming;
-    if (!incoming.PutBytes(ptr, static_cast<int>(size)))
-        return 0;
+    if (!incoming.PutBytes(ptr, static_cast<int>(size))) return 0;
     chunk = std::move(incoming);
 
     int pos = 0;
     const int version = ReadStateChunkVersion(chunk, pos);
     const int end = ReadState(chunk, pos);
-    if (!(bank && version >= kProgramChunkVersion))
-        StoreCurrentProgram();
-    if (end < 0)
-        return 0;
+    if (!(bank && version >= kProgramChunkVersion)) StoreCurrentProgram();
+    if (end < 0) return 0;
     PushParamsToEditor();
     return 1;
 }
 
 VstIntPtr IPlugVST::ProcessEvents(const VstEvents* events)
 {
-    if (!events)
-        return 0;
+    if (!events) return 0;
     for (VstInt32 i = 0; i < events->numEvents; ++i)
     {
         VstEvent* event = events->events[i];
-        if (!event)
-            continue;
+        if (!event) continue;
         if (event->type == kVstMidiType)
         {
             const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
-            HandleMidiMessage(MidiMessage(midi->deltaFrames,
-                                          static_cast<uint8_t>(midi->midiData[0]),
-                                          static_cast<uint8_t>(midi->midiData[1]),
-                                          static_cast<uint8_t>(midi->midiData[2])));
+            HandleMidiMessage(MidiMessage(
+                midi->deltaFrames, static_cast<uint8_t>(midi->midiData[0]),
+                static_cast<uint8_t>(midi->midiData[1]), static_cast<uint8_t>(midi->midiData[2])));
         }
         else
         {
@@ -339,10 +314,8 @@ VstIntPtr IPlugVST::ProcessEvents(const VstEvents* events)
 
 VstIntPtr IPlugVST::CanDo(const char* text) const
 {
-    if (!text)
-        return 0;
-    if (std::strcmp(text, "receiveVstTimeInfo") == 0)
-        return 1;
+    if (!text) return 0;
+    if (std::strcmp(text, "receiveVstTimeInfo") == 0) return 1;
     if (mDoesMidi &&
         (std::strcmp(text, "sendVstEvents") == 0 || std::strcmp(text, "sendVstMidiEvent") == 0 ||
          std::strcmp(text, "receiveVstEvents") == 0 ||
@@ -357,12 +330,10 @@ VstIntPtr IPlugVST::CanDo(const char* text) const
 VstIntPtr IPlugVST::PinProperties(VstInt32 idx, void* ptr, bool input) const
 {
     const int count = input ? NInChannels() : NOutChannels();
-    if (!ptr || idx < 0 || idx >= count)
-        return 0;
+    if (!ptr || idx < 0 || idx >= count) return 0;
     VstPinProperties* pin = static_cast<VstPinProperties*>(ptr);
     pin->flags = kVstPinIsActive;
-    if (idx % 2 == 0 && idx < count - 1)
-        pin->flags |= kVstPinIsStereo;
+    if (idx % 2 == 0 && idx < count - 1) pin->flags |= kVstPinIsStereo;
     std::snprintf(pin->label, sizeof(pin->label), input ? "Input %d" : "Output %d", idx + 1);
     return 1;
 }

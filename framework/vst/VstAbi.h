@@ -161,7 +161,7 @@ struct MidiKeyName
 
 #pragma pack(pop)
 
-constexpr VstInt32 kEffectMagic = 0x56737450; // 'VstP'
+constexpr VstInt32 kEffectMagic = 0x56737450;           // 'VstP'
 constexpr VstIntPtr kEffectIdentifyAnswer = 0x4E764566; // 'NvEf'
 
 // AEffect::flags
@@ -288,7 +288,7 @@ constexpr VstIntPtr kVstExtensionsAnswer = 0xBEEF0000;
 constexpr std::size_t kVstParamTextBytes = 32;   // what a parameter's text fields hold
 constexpr std::size_t kVstProgramNameBytes = 64; // program names
 constexpr std::size_t kVstEffectNameBytes = 32;
-constexpr std::size_t kVstVendorTextBytes = 64; // vendor and product strings
+constexpr std::size_t kVstVendorTextBytes = 64;   // vendor and product strings
 constexpr std::size_t kVstHostProductBytes = 256; // buffer handed to the host
 
 // Layout checks for the two targets hosts load this module on.

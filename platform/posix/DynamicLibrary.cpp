@@ -18,14 +18,12 @@ bool DynamicLibrary::Open(const std::string& path)
 
 void DynamicLibrary::Close()
 {
-    if (mHandle)
-        dlclose(mHandle);
+    if (mHandle) dlclose(mHandle);
     mHandle = nullptr;
 }
 
 void* DynamicLibrary::Symbol(const char* name) const
 {
-    if (!mHandle || !name)
-        return nullptr;
+    if (!mHandle || !name) return nullptr;
     return dlsym(mHandle, name);
 }

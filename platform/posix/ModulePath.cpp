@@ -18,7 +18,6 @@ std::string ModuleFilePath()
         return {};
     // dli_fname is the name the loader was given, possibly relative.
     char resolved[PATH_MAX];
-    if (realpath(info.dli_fname, resolved))
-        return resolved;
+    if (realpath(info.dli_fname, resolved)) return resolved;
     return info.dli_fname;
 }

@@ -6,8 +6,7 @@
 
 void* CodeModule()
 {
-    if (void* instance = ModuleInstance())
-        return instance;
+    if (void* instance = ModuleInstance()) return instance;
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,

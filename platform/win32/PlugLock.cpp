@@ -1,8 +1,7 @@
 #include "platform/PlugLock.h"
 
-#include <windows.h>
-
 #include <new>
+#include <windows.h>
 
 namespace
 {
@@ -14,7 +13,8 @@ CRITICAL_SECTION* Section(unsigned char* storage)
 
 PlugLock::PlugLock()
 {
-    static_assert(sizeof(CRITICAL_SECTION) <= sizeof(mStorage), "critical section storage too small");
+    static_assert(sizeof(CRITICAL_SECTION) <= sizeof(mStorage),
+                  "critical section storage too small");
     static_assert(alignof(CRITICAL_SECTION) <= 8, "critical section storage misaligned");
     CRITICAL_SECTION* cs = new (mStorage) CRITICAL_SECTION;
     InitializeCriticalSection(cs);

@@ -2,9 +2,8 @@
 
 #include "platform/win32/CodeModule.h"
 
-#include <windows.h>
-
 #include <atomic>
+#include <windows.h>
 
 namespace
 {

@@ -50,7 +50,8 @@ bool LICE_SysBitmap::Allocate()
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
-    HBITMAP bmp = CreateDIBSection(static_cast<HDC>(dc), &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    HBITMAP bmp =
+        CreateDIBSection(static_cast<HDC>(dc), &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
     if (!bmp || !pixels)
     {
         if (bmp)

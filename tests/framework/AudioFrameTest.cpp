@@ -1,7 +1,6 @@
 #include "TestPlug.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace

@@ -1,7 +1,6 @@
 #include "TestPlug.h"
 
 #include <gtest/gtest.h>
-
 #include <limits>
 #include <string>
 #include <vector>
@@ -65,8 +64,9 @@ TEST(Base, HostNames)
     {
         const char* name;
         int code;
-    } cases[] = {{"REAPER", 1},          {"Cubase Live", 3}, {"Adobe Audition CS", 17},
-                 {"Digital Workstation", 22}, {"", 0},           {"Unknown Host", 0}};
+    } cases[] = {
+        {"REAPER", 1}, {"Cubase Live", 3}, {"Adobe Audition CS", 17}, {"Digital Workstation", 22},
+        {"", 0},       {"Unknown Host", 0}};
     for (const auto& c : cases)
     {
         TestPlug plug;

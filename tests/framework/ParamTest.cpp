@@ -1,8 +1,7 @@
 #include "framework/IPlugParam.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <string>
 
@@ -32,8 +31,8 @@ TEST(Param, PrecisionFollowsStep)
     {
         double step;
         int precision;
-    } cases[] = {{1, 0}, {0.5, 1}, {0.1, 1}, {0.01, 2}, {0.25, 2}, {0.001, 3}, {9.5, 1},
-                 {110, 0}, {1.0 / 3.0, 6}, {0.0, 0}};
+    } cases[] = {{1, 0},     {0.5, 1}, {0.1, 1}, {0.01, 2},      {0.25, 2},
+                 {0.001, 3}, {9.5, 1}, {110, 0}, {1.0 / 3.0, 6}, {0.0, 0}};
     for (const auto& c : cases)
     {
         IPlugParam p;

@@ -1,9 +1,8 @@
 #include "TestPlug.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace

@@ -5,9 +5,8 @@
 #include "graphics/IMouseKeys.h"
 #include "graphics/ITextStyle.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
 TEST(IBox, EmptinessAndContainment)
@@ -62,7 +61,8 @@ TEST(IColorRGBA, PacksAsArgbWord)
 
 TEST(ITextStyle, CopiesFieldsButNeverTheFont)
 {
-    ITextStyle s("Arial", 14, IColorRGBA(255, 255, 255, 255), ITextStyle::Bold, ITextStyle::Centre, 90);
+    ITextStyle s("Arial", 14, IColorRGBA(255, 255, 255, 255), ITextStyle::Bold, ITextStyle::Centre,
+                 90);
     int dummy = 0;
     s.font = &dummy;
     ITextStyle c(s);

@@ -1,8 +1,7 @@
 #include "platform/PlugLock.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 
@@ -17,11 +16,23 @@ TEST(PlugLock, SameThreadMayTakeItAgain)
     }
     // Still held once: another thread is shut out.
     bool otherGot = true;
-    std::thread([&] { otherGot = lock.TryEnter(); if (otherGot) lock.Leave(); }).join();
+    std::thread(
+        [&]
+        {
+            otherGot = lock.TryEnter();
+            if (otherGot) lock.Leave();
+        })
+        .join();
     EXPECT_FALSE(otherGot);
 
     lock.Leave();
-    std::thread([&] { otherGot = lock.TryEnter(); if (otherGot) lock.Leave(); }).join();
+    std::thread(
+        [&]
+        {
+            otherGot = lock.TryEnter();
+            if (otherGot) lock.Leave();
+        })
+        .join();
     EXPECT_TRUE(otherGot);
 }
 
@@ -31,13 +42,13 @@ TEST(PlugLock, SerialisesThreads)
     long long counter = 0;
     std::atomic<int> inside{0};
     std::atomic<bool> overlap{false};
-    auto work = [&] {
+    auto work = [&]
+    {
         for (int i = 0; i < 20000; ++i)
         {
             std::lock_guard<PlugLock> outer(lock);
             PlugLockGuard nested(lock);
-            if (inside.fetch_add(1) != 0)
-                overlap = true;
+            if (inside.fetch_add(1) != 0) overlap = true;
             ++counter;
             inside.fetch_sub(1);
         }

@@ -2,7 +2,6 @@
 // and a rescan that picks up a preset saved after the first scan.
 
 #include "PresetTestSupport.h"
-
 #include "plugin/Delay.h"
 #include "presets/PresetFile.h"
 #include "presets/PresetLibrary.h"

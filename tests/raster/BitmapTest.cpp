@@ -1,9 +1,8 @@
 #include "raster/LICE_MemBitmap.h"
 #include "raster/LICE_SysBitmap.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 
 TEST(MemBitmap, SpanAlignmentAndGrowth)
 {

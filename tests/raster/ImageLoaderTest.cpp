@@ -1,14 +1,14 @@
-#include "raster/BitmapCache.h"
 #include "raster/ImageLoader.h"
-#include "raster/LICE_MemBitmap.h"
 
-#include <gtest/gtest.h>
-#include <png.h>
-#include <zlib.h>
+#include "raster/BitmapCache.h"
+#include "raster/LICE_MemBitmap.h"
 
 #include <cstdint>
 #include <cstring>
+#include <gtest/gtest.h>
+#include <png.h>
 #include <vector>
+#include <zlib.h>
 
 namespace
 {
@@ -17,9 +17,7 @@ void Append(png_structp png, png_bytep data, png_size_t n)
     auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
     out->insert(out->end(), data, data + n);
 }
-void NoFlush(png_structp)
-{
-}
+void NoFlush(png_structp) {}
 
 struct PngSpec
 {
@@ -29,8 +27,8 @@ struct PngSpec
     int type = PNG_COLOR_TYPE_RGBA;
     bool interlace = false;
     std::vector<png_color> palette;
-    std::vector<png_byte> trnsAlpha;   // palette transparency
-    bool trnsColour = false;            // grey or RGB transparency
+    std::vector<png_byte> trnsAlpha; // palette transparency
+    bool trnsColour = false;         // grey or RGB transparency
     png_color_16 trns{};
 };
 
@@ -48,8 +46,8 @@ std::vector<unsigned char> Encode(const PngSpec& s, const std::vector<std::vecto
     }
     png_set_write_fn(png, &out, Append, NoFlush);
     png_set_IHDR(png, info, s.width, s.height, s.depth, s.type,
-                 s.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+                 s.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!s.palette.empty())
     {
         png_set_PLTE(png, info, s.palette.data(), static_cast<int>(s.palette.size()));
@@ -130,7 +128,8 @@ TEST(PngDecode, EveryColourTypeArrivesAsArgb)
     {
         PngSpec s;
         s.type = PNG_COLOR_TYPE_RGB;
-        auto px = Decode(Encode(s, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}}), w, h);
+        auto px = Decode(
+            Encode(s, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}}), w, h);
         ASSERT_EQ(6u, px.size());
         EXPECT_EQ(0xFF010203u, px[0]);
         EXPECT_EQ(0xFF101112u, px[5]);
@@ -271,12 +270,14 @@ TEST(PngDecode, RejectsBadInput)
 TEST(PngDecode, HugeHeadersAreRefusedBeforeAllocating)
 {
     // A valid header that claims an enormous image, followed by nothing.
-    auto withSize = [](uint32_t w, uint32_t h) {
+    auto withSize = [](uint32_t w, uint32_t h)
+    {
         PngSpec s;
         s.width = 1;
         s.height = 1;
         std::vector<unsigned char> png = Encode(s, {{1, 2, 3, 4}});
-        auto put = [&](size_t at, uint32_t v) {
+        auto put = [&](size_t at, uint32_t v)
+        {
             png[at] = static_cast<unsigned char>(v >> 24);
             png[at + 1] = static_cast<unsigned char>(v >> 16);
             png[at + 2] = static_cast<unsigned char>(v >> 8);
@@ -288,7 +289,9 @@ TEST(PngDecode, HugeHeadersAreRefusedBeforeAllocating)
         put(29, crc);
         return png;
     };
-    for (auto [w, h] : {std::pair<uint32_t, uint32_t>{1000000, 1000000}, {16384, 16384}, {65536, 1},
+    for (auto [w, h] : {std::pair<uint32_t, uint32_t>{1000000, 1000000},
+                        {16384, 16384},
+                        {65536, 1},
                         {8000, 8000}})
     {
         std::vector<unsigned char> png = withSize(w, h);
@@ -345,9 +348,9 @@ TEST(ImageResources, EmbeddedImagesDecode)
         int id;
         int w;
         int h;
-    } sizes[] = {{101, 24, 2424}, {102, 40, 4040}, {103, 35, 42},  {104, 12, 24},  {105, 24, 80},
-                 {106, 8, 216},   {107, 14, 42},   {108, 14, 28},  {109, 14, 28},  {110, 50, 1414},
-                 {111, 32, 3232}, {112, 14, 28},   {113, 4, 400},  {114, 32, 3232}, {115, 12, 24},
+    } sizes[] = {{101, 24, 2424}, {102, 40, 4040}, {103, 35, 42}, {104, 12, 24},   {105, 24, 80},
+                 {106, 8, 216},   {107, 14, 42},   {108, 14, 28}, {109, 14, 28},   {110, 50, 1414},
+                 {111, 32, 3232}, {112, 14, 28},   {113, 4, 400}, {114, 32, 3232}, {115, 12, 24},
                  {116, 16, 32},   {117, 24, 96}};
     for (const auto& s : sizes)
     {
@@ -407,7 +410,8 @@ TEST(BitmapCache, DecodesOnceAndFreesOnDrop)
     {
         for (int x = 0; x < 24; ++x)
         {
-            ASSERT_EQ(a->Bits()[(y + 24) * a->RowSpan() + x], crop->Bits()[y * crop->RowSpan() + x]);
+            ASSERT_EQ(a->Bits()[(y + 24) * a->RowSpan() + x],
+                      crop->Bits()[y * crop->RowSpan() + x]);
         }
     }
     LICE_IBitmap* scaled = BitmapCache::ScaledCopy(a, 12, 1212);

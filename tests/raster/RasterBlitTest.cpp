@@ -2,9 +2,8 @@
 #include "raster/Raster.h"
 #include "raster/TestBitmaps.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <random>
 
 namespace
@@ -216,13 +215,15 @@ TEST(RasterBlit, HsvAdjust)
 {
     LICE_MemBitmap dst(1, 1);
     LICE_MemBitmap src(1, 1);
-    auto run = [&](uint32_t d, uint32_t s, float weight) {
+    auto run = [&](uint32_t d, uint32_t s, float weight)
+    {
         dst.Bits()[0] = d;
         src.Bits()[0] = s;
         RasterBlit(&dst, &src, 0, 0, 0, 0, 1, 1, weight, RasterModeHSVAdjust);
         return dst.Bits()[0];
     };
-    auto near = [](uint32_t a, uint32_t b, int tol) {
+    auto near = [](uint32_t a, uint32_t b, int tol)
+    {
         for (int i = 0; i < 32; i += 8)
         {
             const int d = static_cast<int>((a >> i) & 0xFF) - static_cast<int>((b >> i) & 0xFF);
@@ -234,8 +235,8 @@ TEST(RasterBlit, HsvAdjust)
         return true;
     };
     // A neutral source (128, 128, 128) keeps the colour and passes its alpha on.
-    const uint32_t colours[] = {0xFFC86432u, 0x80FF0000u, 0x0000FF00u, 0xFF2050A0u, 0xFF777777u,
-                                0xFFE0E0F0u};
+    const uint32_t colours[] = {0xFFC86432u, 0x80FF0000u, 0x0000FF00u,
+                                0xFF2050A0u, 0xFF777777u, 0xFFE0E0F0u};
     for (uint32_t c : colours)
     {
         EXPECT_TRUE(near((c & 0x00FFFFFFu) | 0x40000000u, run(c, 0x40808080u, 1.0f), 2))
@@ -306,7 +307,8 @@ TEST(RasterBlit, ClipsAtEveryEdge)
                             const bool inRect = u >= sx && u < sx + 6 && v >= sy && v < sy + 5;
                             const bool inSrc = u >= 0 && u < 7 && v >= 0 && v < 6;
                             const uint32_t want = inRect && inSrc ? src.At(u, v) : 0u;
-                            ASSERT_EQ(want, dst.At(x, y)) << dx << "," << dy << " " << sx << "," << sy;
+                            ASSERT_EQ(want, dst.At(x, y))
+                                << dx << "," << dy << " " << sx << "," << sy;
                         }
                     }
                 }

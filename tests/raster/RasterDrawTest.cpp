@@ -2,9 +2,8 @@
 #include "raster/Raster.h"
 #include "raster/TestBitmaps.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <random>
 #include <set>
 #include <utility>
@@ -113,7 +112,8 @@ TEST(RasterLine, ClippedSpansIncludeBothEnds)
 
 TEST(RasterLine, SlopedLinesAreContinuousAndSymmetric)
 {
-    const int ends[][4] = {{1, 1, 17, 6}, {3, 18, 9, 0}, {0, 0, 19, 19}, {19, 2, 0, 15}, {5, 5, 6, 18}};
+    const int ends[][4] = {
+        {1, 1, 17, 6}, {3, 18, 9, 0}, {0, 0, 19, 19}, {19, 2, 0, 15}, {5, 5, 6, 18}};
     for (const auto& e : ends)
     {
         GuardedBitmap fwd(20, 20);
@@ -236,8 +236,8 @@ TEST(RasterCircle, ArcsDrawOnlyTheirAngles)
         GuardedBitmap full(40, 40);
         GuardedBitmap quarter(40, 40);
         RasterCircle(&full, 20.0f, 20.0f, 10.0f, 0xFFFFFFFFu, 1.0f, RasterModeCopy, aa);
-        RasterArc(&quarter, 20.0f, 20.0f, 10.0f, 0.0f, static_cast<float>(Pi / 2), 0xFFFFFFFFu, 1.0f,
-                  RasterModeCopy, aa);
+        RasterArc(&quarter, 20.0f, 20.0f, 10.0f, 0.0f, static_cast<float>(Pi / 2), 0xFFFFFFFFu,
+                  1.0f, RasterModeCopy, aa);
         int lit = 0;
         for (int y = 0; y < 40; ++y)
         {
@@ -299,8 +299,8 @@ TEST(RasterOperations, NeverDrawOutsideTheSurface)
                            coord(rng), w, mode);
                 break;
             case 1:
-                RasterScaledBlit(&dst, &src, coord(rng), coord(rng), coord(rng), coord(rng), fcoord(rng),
-                                 fcoord(rng), fcoord(rng), fcoord(rng), w, mode);
+                RasterScaledBlit(&dst, &src, coord(rng), coord(rng), coord(rng), coord(rng),
+                                 fcoord(rng), fcoord(rng), fcoord(rng), fcoord(rng), w, mode);
                 break;
             case 2:
                 RasterRotatedBlit(&dst, &src, coord(rng), coord(rng), coord(rng), coord(rng),
@@ -308,10 +308,12 @@ TEST(RasterOperations, NeverDrawOutsideTheSurface)
                                   aa, w, mode, fcoord(rng), fcoord(rng));
                 break;
             case 3:
-                RasterFillRect(&dst, coord(rng), coord(rng), coord(rng), coord(rng), rng(), w, mode);
+                RasterFillRect(&dst, coord(rng), coord(rng), coord(rng), coord(rng), rng(), w,
+                               mode);
                 break;
             case 4:
-                RasterLine(&dst, coord(rng), coord(rng), coord(rng), coord(rng), rng(), w, mode, aa);
+                RasterLine(&dst, coord(rng), coord(rng), coord(rng), coord(rng), rng(), w, mode,
+                           aa);
                 break;
             case 5:
                 RasterCircle(&dst, fcoord(rng), fcoord(rng), fcoord(rng) / 2, rng(), w, mode, aa);
@@ -338,7 +340,8 @@ TEST(RasterOperations, NeverDrawOutsideTheSurface)
     }
     // Extreme coordinates and null bitmaps are harmless too.
     GuardedBitmap dst(8, 8);
-    RasterBlit(&dst, &src, 2147483000, -2147483000, -2147483000, 5, 2147483647, 2147483647, 1.0f, 0);
+    RasterBlit(&dst, &src, 2147483000, -2147483000, -2147483000, 5, 2147483647, 2147483647, 1.0f,
+               0);
     RasterLine(&dst, -2147483647, 3, 2147483647, 4, 0xFFFFFFFFu, 1.0f, 0, true);
     RasterFillRect(&dst, -2147483647, -2147483647, 2147483647, 2147483647, 1u, 1.0f, 0);
     RasterScaledBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 1e20f, NAN, 1.0f, 0);

@@ -2,9 +2,8 @@
 #include "raster/Raster.h"
 #include "raster/TestBitmaps.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <random>
 
 static const double Pi = 3.14159265358979323846;
@@ -77,7 +76,8 @@ TEST(RasterScaledBlit, NearestSamplingClipsAtEveryEdge)
                         }
                         GuardedBitmap one(1, 1);
                         GuardedBitmap px(1, 1);
-                        px.At(0, 0) = src.At(static_cast<int>(x / scale), static_cast<int>(y / scale));
+                        px.At(0, 0) =
+                            src.At(static_cast<int>(x / scale), static_cast<int>(y / scale));
                         RasterBlit(&want, &px, x + dx, y + dy, 0, 0, 1, 1, 1.0f,
                                    RasterModeCopy | RasterUseSourceAlpha);
                     }
@@ -109,7 +109,8 @@ TEST(RasterScaledBlit, BilinearAndDownscaleFilters)
         ramp.At(x, 0) = 0xFF000000u | static_cast<uint32_t>(x * 80);
     }
     GuardedBitmap wide(32, 1);
-    RasterScaledBlit(&wide, &ramp, 0, 0, 32, 1, 0, 0, 4, 1, 1.0f, RasterModeCopy | RasterFilterBilinear);
+    RasterScaledBlit(&wide, &ramp, 0, 0, 32, 1, 0, 0, 4, 1, 1.0f,
+                     RasterModeCopy | RasterFilterBilinear);
     for (int x = 1; x < 32; ++x)
     {
         EXPECT_GE(wide.At(x, 0) & 0xFF, wide.At(x - 1, 0) & 0xFF);
@@ -144,12 +145,14 @@ TEST(RasterRotatedBlit, NoRotationIsACopy)
     for (bool clip : {false, true})
     {
         GuardedBitmap dst(6, 6);
-        RasterRotatedBlit(&dst, &src, 0, 0, 6, 6, 0, 0, 6, 6, 0.0f, clip, 1.0f, RasterModeCopy, 0, 0);
+        RasterRotatedBlit(&dst, &src, 0, 0, 6, 6, 0, 0, 6, 6, 0.0f, clip, 1.0f, RasterModeCopy, 0,
+                          0);
         EXPECT_EQ(src.Pixels(), dst.Pixels());
     }
     // Clipped at the top left, the rest of the picture stays in place.
     GuardedBitmap dst(6, 6);
-    RasterRotatedBlit(&dst, &src, -2, -3, 6, 6, 0, 0, 6, 6, 0.0f, false, 1.0f, RasterModeCopy, 0, 0);
+    RasterRotatedBlit(&dst, &src, -2, -3, 6, 6, 0, 0, 6, 6, 0.0f, false, 1.0f, RasterModeCopy, 0,
+                      0);
     EXPECT_EQ(src.At(2, 3), dst.At(0, 0));
     EXPECT_EQ(src.At(5, 5), dst.At(3, 2));
     EXPECT_EQ(0u, dst.At(4, 0));
@@ -200,8 +203,8 @@ TEST(RasterRotatedBlit, QuarterTurn)
             {
                 GuardedBitmap turned(n, n);
                 RasterRotatedBlit(&turned, &pic, 0, 0, n, n, 0, 0, static_cast<float>(n),
-                                  static_cast<float>(n), static_cast<float>(quarter * Pi / 2), false,
-                                  1.0f, RasterModeCopy | filter, 0, 0);
+                                  static_cast<float>(n), static_cast<float>(quarter * Pi / 2),
+                                  false, 1.0f, RasterModeCopy | filter, 0, 0);
                 for (int y = 0; y < n; ++y)
                 {
                     for (int x = 0; x < n; ++x)
@@ -233,8 +236,7 @@ TEST(RasterRotatedBlit, UnturnedScalingSamplesLikeTheScaledBlit)
         unsigned filter;
     };
     for (const Case& c : {Case{0, 0, 8, 8, 4, 4, 0}, Case{0.5f, 0.25f, 7, 7, 4, 4, 0},
-                          Case{0, 0, 6, 6, 4, 4, RasterFilterBilinear},
-                          Case{0, 0, 8, 8, 2, 3, 0}})
+                          Case{0, 0, 6, 6, 4, 4, RasterFilterBilinear}, Case{0, 0, 8, 8, 2, 3, 0}})
     {
         GuardedBitmap a(4, 4);
         GuardedBitmap b(4, 4);
@@ -247,9 +249,10 @@ TEST(RasterRotatedBlit, UnturnedScalingSamplesLikeTheScaledBlit)
     // Mirrored with scaling, the samples are those of the plain copy reversed.
     GuardedBitmap plain(4, 1);
     GuardedBitmap mirrored(4, 1);
-    RasterRotatedBlit(&plain, &src, 0, 0, 4, 1, 0, 2, 8, 1, 0.0f, false, 1.0f, RasterModeCopy, 0, 0);
-    RasterRotatedBlit(&mirrored, &src, 4, 0, -4, 1, 0, 2, 8, 1, 0.0f, false, 1.0f, RasterModeCopy, 0,
+    RasterRotatedBlit(&plain, &src, 0, 0, 4, 1, 0, 2, 8, 1, 0.0f, false, 1.0f, RasterModeCopy, 0,
                       0);
+    RasterRotatedBlit(&mirrored, &src, 4, 0, -4, 1, 0, 2, 8, 1, 0.0f, false, 1.0f, RasterModeCopy,
+                      0, 0);
     for (int x = 0; x < 4; ++x)
     {
         EXPECT_EQ(plain.At(3 - x, 0), mirrored.At(x, 0)) << x;

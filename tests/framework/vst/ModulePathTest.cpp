@@ -1,8 +1,8 @@
-#include "platform/DynamicLibrary.h"
 #include "platform/ModulePath.h"
 
-#include <gtest/gtest.h>
+#include "platform/DynamicLibrary.h"
 
+#include <gtest/gtest.h>
 #include <string>
 
 namespace

@@ -1,11 +1,9 @@
 #include "VstTestSupport.h"
-
 #include "framework/vst/EffectEntry.h"
-
-#include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <thread>
 
 namespace
@@ -233,7 +231,8 @@ TEST(VstTransport, QueriesReadTheHostTimeRecord)
     host.time.samplePos = 1e12;
     EXPECT_EQ(plug.HostSamplePosition(), INT_MAX);
 
-    host.time.flags = kVstTempoValid | kVstTimeSigValid | kVstPpqPosValid | kVstTransportCycleActive;
+    host.time.flags =
+        kVstTempoValid | kVstTimeSigValid | kVstPpqPosValid | kVstTransportCycleActive;
     host.time.samplePos = 480.0;
     host.time.ppqPos = 2.5;
     host.time.timeSigNumerator = 0;

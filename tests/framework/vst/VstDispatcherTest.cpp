@@ -1,8 +1,7 @@
 #include "VstTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,7 @@ std::vector<unsigned char> GetChunk(IPlugVST& plug, int index)
 {
     void* data = nullptr;
     const VstIntPtr size = Dispatch(plug, effGetChunk, index, 0, &data);
-    if (size <= 0 || !data)
-        return {};
+    if (size <= 0 || !data) return {};
     const auto* bytes = static_cast<const unsigned char*>(data);
     return std::vector<unsigned char>(bytes, bytes + size);
 }
@@ -52,9 +50,10 @@ TEST(VstDispatcher, NullObjectAndIdleAnswerZero)
     EXPECT_EQ(Dispatch(plug, effGetVstVersion), 2400);
     EXPECT_EQ(Dispatch(plug, effCanBeAutomated, 99), 1);
     EXPECT_EQ(Dispatch(plug, effGetPlugCategory), kPlugCategEffect);
-    for (VstInt32 op : std::initializer_list<VstInt32>{effGetVu, effString2Parameter, effSetBypass, effGetVendorVersion,
-                        effGetTailSize, effStartProcess, effStopProcess, effSetProcessPrecision,
-                        effProcessVarIo, 70, 1000, -5})
+    for (VstInt32 op : std::initializer_list<VstInt32>{
+             effGetVu, effString2Parameter, effSetBypass, effGetVendorVersion, effGetTailSize,
+             effStartProcess, effStopProcess, effSetProcessPrecision, effProcessVarIo, 70, 1000,
+             -5})
         EXPECT_EQ(Dispatch(plug, op, 1, 1), 0) << op;
 }
 
@@ -70,7 +69,8 @@ TEST(VstDispatcher, OpenNotifiesEveryParameter)
 {
     TestEffect plug(nullptr);
     Dispatch(plug, effOpen);
-    EXPECT_EQ(plug.log, (EventLog{"changed 0", "changed 1", "changed 2", "changed 3", "changed 4"}));
+    EXPECT_EQ(plug.log,
+              (EventLog{"changed 0", "changed 1", "changed 2", "changed 3", "changed 4"}));
 }
 
 TEST(VstDispatcher, EngineSettings)
@@ -106,7 +106,8 @@ TEST(VstDispatcher, ParameterTexts)
     EXPECT_STREQ(text, "medium");
 
     std::strcpy(text, "untouched");
-    for (VstInt32 op : std::initializer_list<VstInt32>{effGetParamName, effGetParamLabel, effGetParamDisplay})
+    for (VstInt32 op :
+         std::initializer_list<VstInt32>{effGetParamName, effGetParamLabel, effGetParamDisplay})
     {
         EXPECT_EQ(Dispatch(plug, op, 5, 0, text), 0);
         EXPECT_EQ(Dispatch(plug, op, -1, 0, text), 0);
@@ -135,7 +136,8 @@ TEST(VstDispatcher, IdentityStrings)
     std::strcpy(text, "x");
     EXPECT_EQ(Dispatch(plug, effGetProductString, 0, 0, text), 1);
     EXPECT_STREQ(text, "");
-    for (VstInt32 op : std::initializer_list<VstInt32>{effGetEffectName, effGetVendorString, effGetProductString})
+    for (VstInt32 op :
+         std::initializer_list<VstInt32>{effGetEffectName, effGetVendorString, effGetProductString})
         EXPECT_EQ(Dispatch(plug, op, 0, 0, nullptr), 0);
 }
 

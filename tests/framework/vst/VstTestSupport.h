@@ -30,8 +30,8 @@ public:
     std::string product;
     VstIntPtr vendorVersion = 0;
     VstIntPtr processEventsAnswer = 1;
-    std::vector<VstEvent*> forwarded;         // event pointers handed to the host
-    std::vector<VstMidiEvent> midiSent;       // copies of MIDI events sent
+    std::vector<VstEvent*> forwarded;   // event pointers handed to the host
+    std::vector<VstMidiEvent> midiSent; // copies of MIDI events sent
 
     ScriptedHost() { sCurrent = this; }
     ~ScriptedHost() { sCurrent = nullptr; }
@@ -52,8 +52,7 @@ private:
                                           VstIntPtr value, void* ptr, float opt)
     {
         ScriptedHost* host = sCurrent;
-        if (!host)
-            return 0;
+        if (!host) return 0;
         host->calls.push_back({opcode, index, value, opt});
         switch (opcode)
         {
@@ -148,16 +147,12 @@ public:
     }
     ~TestEffect() override
     {
-        if (mDestroyed)
-            *mDestroyed = true;
+        if (mDestroyed) *mDestroyed = true;
     }
 
     void ResetEngine() override { log.push_back("reset"); }
     void ParamChanged(int idx) override { log.push_back("changed " + std::to_string(idx)); }
-    void OnMainsChanged(bool active) override
-    {
-        log.push_back(active ? "mains on" : "mains off");
-    }
+    void OnMainsChanged(bool active) override { log.push_back(active ? "mains on" : "mains off"); }
     void HandleMidiMessage(const MidiMessage& msg) override { midi.push_back(msg); }
     void ProcessBlock(double** inputs, double** outputs, int nFrames) override
     {
@@ -173,8 +168,8 @@ private:
     bool* mDestroyed;
 };
 
-inline VstIntPtr Dispatch(IPlugVST& plug, VstInt32 opcode, VstInt32 index = 0,
-                          VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f)
+inline VstIntPtr Dispatch(IPlugVST& plug, VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
+                          void* ptr = nullptr, float opt = 0.0f)
 {
     AEffect* effect = plug.GetAEffect();
     return effect->dispatcher(effect, opcode, index, value, ptr, opt);

@@ -7,11 +7,10 @@
 #include "framework/vst/VstAbi.h"
 #include "platform/DynamicLibrary.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
 #ifndef ZELBOR_MODULE_FILE
@@ -75,10 +74,10 @@ class ModuleFixture : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        if (sModule.IsOpen())
-            return;
+        if (sModule.IsOpen()) return;
         const char* overridePath = std::getenv("ZELBOR_MODULE");
-        const std::string path = overridePath && overridePath[0] ? overridePath : ZELBOR_MODULE_FILE;
+        const std::string path =
+            overridePath && overridePath[0] ? overridePath : ZELBOR_MODULE_FILE;
         sModule.Open(path);
     }
 
@@ -93,8 +92,7 @@ protected:
     AEffect* Create(TestHost& host, VstPluginMainProc entry = nullptr)
     {
         AEffect* effect = (entry ? entry : mMain)(&TestHost::Callback);
-        if (effect)
-            effect->user = &host;
+        if (effect) effect->user = &host;
         return effect;
     }
 

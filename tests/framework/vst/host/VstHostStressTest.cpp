@@ -74,8 +74,7 @@ TEST_F(ModuleStress, AudioAutomationAndDispatcherConcurrently)
                     const bool finite = (k % 3 == 0)
                                             ? std::isfinite(dOutL[s]) && std::isfinite(dOutR[s])
                                             : std::isfinite(outL[s]) && std::isfinite(outR[s]);
-                    if (!finite)
-                        ++badSamples;
+                    if (!finite) ++badSamples;
                 }
             }
         });

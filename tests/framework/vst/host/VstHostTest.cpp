@@ -86,12 +86,24 @@ TEST_F(ModuleHost, ParameterNamesLabelsAndDisplays)
     ASSERT_NE(e, nullptr);
     Call(e, effOpen);
     const ParamText cases[] = {
-        {0, "Wet", "0.70"},       {2, "Level", "1.00"},      {4, "In_A", "L"},
-        {5, "In_B", "R"},         {6, "In_C", "-"},          {13, "Rx_A", "-"},
-        {22, "Mode_A", "msec"},   {31, "Time_A", "500.0"},   {40, "Bpm_A", "1/4"},
-        {49, "Fb_A", "-3.00"},    {67, "Hpf_A", "150.0"},    {121, "Shape_A", "Sine"},
-        {148, "Phase_A", "Normal"}, {166, "Mains_A", "on"}, {168, "Mains_C", "off"},
-        {175, "Oper_A", "oper"},  {186, "Scl_Fbk", "1.00"},  {215, "Panic", "off"},
+        {0, "Wet", "0.70"},
+        {2, "Level", "1.00"},
+        {4, "In_A", "L"},
+        {5, "In_B", "R"},
+        {6, "In_C", "-"},
+        {13, "Rx_A", "-"},
+        {22, "Mode_A", "msec"},
+        {31, "Time_A", "500.0"},
+        {40, "Bpm_A", "1/4"},
+        {49, "Fb_A", "-3.00"},
+        {67, "Hpf_A", "150.0"},
+        {121, "Shape_A", "Sine"},
+        {148, "Phase_A", "Normal"},
+        {166, "Mains_A", "on"},
+        {168, "Mains_C", "off"},
+        {175, "Oper_A", "oper"},
+        {186, "Scl_Fbk", "1.00"},
+        {215, "Panic", "off"},
         {12, "", "0"},
     };
     for (const ParamText& c : cases)
@@ -283,10 +295,14 @@ struct HostCase
 // stereo layout.
 TEST_F(ModuleHost, HostIsIdentifiedOnce)
 {
-    const HostCase cases[] = {{"REAPER", 60020},          {"Cubase Live", 90500},
-                              {"Adobe Audition", 4020},   {"Cakewalk SONAR", 80000},
-                              {"Orion Platinum", 80100},  {"Some Digital Studio", 100},
-                              {"", 12345},                {"UnknownHost", -1}};
+    const HostCase cases[] = {{"REAPER", 60020},
+                              {"Cubase Live", 90500},
+                              {"Adobe Audition", 4020},
+                              {"Cakewalk SONAR", 80000},
+                              {"Orion Platinum", 80100},
+                              {"Some Digital Studio", 100},
+                              {"", 12345},
+                              {"UnknownHost", -1}};
     for (const HostCase& hc : cases)
     {
         TestHost host;
