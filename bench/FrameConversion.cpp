@@ -2,7 +2,7 @@
 // double scratch, the base pass-through ProcessBlock, double narrowed back to
 // float. A plain memcpy of the same stereo block runs as the baseline.
 
-#include "tests/framework/NoHostPlug.h"
+#include "tests/support/NoHostPlug.h"
 
 #include <benchmark/benchmark.h>
 #include <cstring>

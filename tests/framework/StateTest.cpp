@@ -1,4 +1,4 @@
-#include "TestPlug.h"
+#include "tests/support/TestPlug.h"
 
 #include <climits>
 #include <cstring>

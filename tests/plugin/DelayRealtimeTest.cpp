@@ -1,9 +1,10 @@
 #include "DelayTestUtil.h"
+#include "tests/support/ScratchDir.h"
+#include "tests/support/ScriptedHost.h"
 
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <new>
 #include <string>
@@ -54,23 +55,6 @@ void operator delete[](void* p, std::size_t) noexcept
     std::free(p);
 }
 
-namespace
-{
-
-int gProcessEvents = 0;
-
-VstIntPtr VSTCALLBACK CountingHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    if (opcode == 8) // audioMasterProcessEvents
-    {
-        ++gProcessEvents;
-        return 1;
-    }
-    return 0;
-}
-
-} // namespace
-
 TEST(DelayRealtime, ProcessingAllocatesNothing)
 {
     Delay d(nullptr);
@@ -114,15 +98,18 @@ TEST(DelayRealtime, ProcessingAllocatesNothing)
 
 TEST(DelayRealtime, MidiFilter)
 {
-    Delay d(CountingHost);
-    gProcessEvents = 0;
+    ScriptedHost host;
+    Delay d(host.Callback());
     d.HandleMidiMessage(MidiMessage(0, 0x90, 60, 100)); // note on: swallowed
     d.HandleMidiMessage(MidiMessage(0, 0x80, 60, 0));   // note off: swallowed
     d.HandleMidiMessage(MidiMessage(0, 0xB0, 7, 100));  // unassigned controller
-    EXPECT_EQ(gProcessEvents, 0);
+    EXPECT_EQ(host.Count(audioMasterProcessEvents), 0);
     EXPECT_EQ(d.GetParam(kParamLevel)->Value(), 1.0);
     d.HandleMidiMessage(MidiMessage(0, 0xC0, 5, 0)); // program change: through
-    EXPECT_EQ(gProcessEvents, 1);
+    EXPECT_EQ(host.Count(audioMasterProcessEvents), 1);
+    ASSERT_EQ(host.midiSent.size(), 1u);
+    EXPECT_EQ(static_cast<unsigned char>(host.midiSent[0].midiData[0]), 0xC0);
+    EXPECT_EQ(host.midiSent[0].midiData[1], 5);
 }
 
 TEST(DelayRealtime, PresetLoadWhileProcessing)
@@ -130,8 +117,8 @@ TEST(DelayRealtime, PresetLoadWhileProcessing)
     // The audio thread keeps processing while another thread loads a preset
     // (whose readout, fade-in and values all touch what processing uses).
     Delay d(nullptr);
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "zelbor-realtime-test.preset").string();
+    ScratchDir dir;
+    const std::string path = dir.File("realtime.preset");
     d.SavePresetFile(path.c_str());
     std::atomic<bool> done{false};
     std::thread loader(
@@ -156,6 +143,5 @@ TEST(DelayRealtime, PresetLoadWhileProcessing)
         finite = finite && std::isfinite(out.l[255]) && std::isfinite(out.r[255]);
     }
     loader.join();
-    std::filesystem::remove(path);
     EXPECT_TRUE(finite);
 }

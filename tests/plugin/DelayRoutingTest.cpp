@@ -2,8 +2,9 @@
 
 #include "DelayTestUtil.h"
 #include "framework/StateChunk.h"
+#include "tests/support/ScratchDir.h"
+#include "tests/support/ScriptedHost.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -179,12 +180,6 @@ TEST(DelayRouting, StoppedLineFallsSilentForItsListeners)
 namespace
 {
 
-VstIntPtr Dispatch(Delay& d, VstInt32 opcode, VstInt32 idx = 0, VstIntPtr value = 0,
-                   void* ptr = nullptr)
-{
-    return IPlugVST::VSTDispatcher(d.GetAEffect(), opcode, idx, value, ptr, 0.0f);
-}
-
 // head -> mid -> tail through the Rx parameters, one change at a time; only
 // head hears an input port and all three are on the mains.
 void BuildChain(Delay& d, int head, int mid, int tail)
@@ -259,13 +254,12 @@ TEST(DelayRouting, EveryBulkLoadPutsTheLoadedRoutingInForce)
         ExpectChain(d, C, B, A, "open");
     }
     {
-        const std::string path =
-            (std::filesystem::temp_directory_path() / "zelbor-routing-test.preset").string();
+        ScratchDir dir;
+        const std::string path = dir.File("routing.preset");
         y.SavePresetFile(path.c_str());
         Delay d(nullptr);
         BuildChain(d, A, B, C);
         d.LoadPresetFile(path.c_str());
         ExpectChain(d, C, B, A, "preset file");
-        std::filesystem::remove(path);
     }
 }

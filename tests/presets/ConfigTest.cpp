@@ -1,8 +1,8 @@
-#include "PresetTestSupport.h"
 #include "platform/FileOpen.h"
 #include "platform/PathSeparator.h"
 #include "presets/ConfigItems.h"
 #include "presets/ConfigurationFileReader.h"
+#include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
 

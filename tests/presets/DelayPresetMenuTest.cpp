@@ -1,10 +1,10 @@
 // The effect's own preset entry points: numbered loads from the scanned tree
 // and a rescan that picks up a preset saved after the first scan.
 
-#include "PresetTestSupport.h"
 #include "plugin/Delay.h"
 #include "presets/PresetFile.h"
 #include "presets/PresetLibrary.h"
+#include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
 

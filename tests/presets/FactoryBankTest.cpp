@@ -2,11 +2,11 @@
 // saves for the settings below, loads back to them, and sounds sane. Run with
 // ZELBOR_WRITE_FACTORY_PRESETS=1 to (re)write the files from these settings.
 
-#include "PresetTestSupport.h"
 #include "plugin/Delay.h"
 #include "presets/PresetFolder.h"
 #include "presets/PresetLibrary.h"
 #include "presets/PresetName.h"
+#include "tests/support/ScratchDir.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,59 +1,7 @@
 #include "PresetTestSupport.h"
 
-#include <atomic>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <random>
 #include <thread>
-
-std::string Utf8(const fs::path& path)
-{
-    std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-fs::path PathFromUtf8(const std::string& text)
-{
-    return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-ScratchDir::ScratchDir()
-{
-    static std::atomic<int> counter{0};
-    std::random_device seed;
-    std::string name = "zelbor-presets-" + std::to_string(seed()) + "-" + std::to_string(++counter);
-    mPath = fs::temp_directory_path() / name;
-    fs::create_directories(mPath);
-}
-
-ScratchDir::~ScratchDir()
-{
-    std::error_code ec;
-    fs::permissions(mPath, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(mPath, ec);
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << Utf8(path);
-}
-
-std::string ReadBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> ListNames(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(Utf8(entry.path().filename()));
-    return names;
-}
 
 namespace
 {
@@ -91,9 +39,9 @@ const TapRow kTapRows[] = {
 };
 } // namespace
 
-TestPlug::TestPlug()
-    : IPlugBase(216, "1-1 2-2", 6, "Zelbor", "", "Mardelwick", 0x10000, 0x6D775A62, 0x6D64776B, 0,
-                false, false, false)
+DelayShapedPlug::DelayShapedPlug()
+    : NoHostPlug(216, "1-1 2-2", 6, "Zelbor", "", "Mardelwick", 0x10000, 0x6D775A62, 0x6D64776B, 0,
+                 false, false, false)
 {
     AddParam();
     AddParam();
@@ -132,9 +80,10 @@ TestPlug::TestPlug()
     GetParam(217)->DefineContinuous("", 0, 0, 1, 1);
 }
 
-void TestPlug::HostTransport(double& samplePos, double& tempo, double& ppqPos, double& barStart,
-                             int& numerator, int& denominator, double& cycleStart, double& cycleEnd,
-                             bool& playing, bool& cycling)
+void DelayShapedPlug::HostTransport(double& samplePos, double& tempo, double& ppqPos,
+                                    double& barStart, int& numerator, int& denominator,
+                                    double& cycleStart, double& cycleEnd, bool& playing,
+                                    bool& cycling)
 {
     samplePos = ppqPos = barStart = cycleStart = cycleEnd = 0.0;
     tempo = 120.0;
@@ -142,14 +91,14 @@ void TestPlug::HostTransport(double& samplePos, double& tempo, double& ppqPos, d
     playing = cycling = false;
 }
 
-double TestPlug::Value(const char* name)
+double DelayShapedPlug::Value(const char* name)
 {
     IPlugParam* param = FindParamByName(*this, name);
     EXPECT_NE(param, nullptr) << name;
     return param ? param->Value() : -12345.0;
 }
 
-void TestPlug::SetValue(const char* name, double value)
+void DelayShapedPlug::SetValue(const char* name, double value)
 {
     IPlugParam* param = FindParamByName(*this, name);
     ASSERT_NE(param, nullptr) << name;

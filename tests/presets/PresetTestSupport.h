@@ -1,56 +1,26 @@
 #pragma once
 
-// Helpers shared by the preset tests: a scratch folder, UTF-8 path
-// conversion, whole-file reads and writes, and a plug-in whose parameter
-// table has the effect's shape.
+// Helpers shared by the preset tests: a plug-in whose parameter table has the
+// effect's shape, an editor that counts, and a preset target that records.
 
-#include "framework/IPlugBase.h"
 #include "presets/PresetFile.h"
+#include "tests/support/NoHostPlug.h"
+#include "tests/support/ScratchDir.h"
 
-#include <filesystem>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
-
-std::string Utf8(const fs::path& path);
-fs::path PathFromUtf8(const std::string& text);
-
-// A fresh, empty folder under the system's temporary folder, removed with
-// everything in it when the object goes.
-class ScratchDir
-{
-public:
-    ScratchDir();
-    ~ScratchDir();
-    const fs::path& Path() const { return mPath; }
-    std::string Utf8Path() const { return Utf8(mPath); }
-    // UTF-8 path of name inside the folder.
-    std::string File(const std::string& name) const { return Utf8(mPath / PathFromUtf8(name)); }
-
-private:
-    fs::path mPath;
-};
-
-// Writes bytes exactly as given (no line-end translation).
-void WriteBytes(const fs::path& path, const std::string& bytes);
-std::string ReadBytes(const fs::path& path);
-std::vector<std::string> ListNames(const fs::path& folder);
 
 // 216 declared parameters plus two appended ones, named, ranged and
 // defaulted like the delay's; index 216 stays unnamed and 217 is the unnamed
 // placeholder.
-class TestPlug : public IPlugBase
+class DelayShapedPlug : public NoHostPlug
 {
 public:
-    TestPlug();
+    DelayShapedPlug();
 
     void ParamChanged(int paramIdx) override { changed.push_back(paramIdx); }
 
-    void BeginParameterEdit(int) override {}
-    void AutomateParameter(int, double) override {}
-    void EndParameterEdit(int) override {}
-    int HostSamplePosition() override { return 0; }
+    // A host at 120 BPM in 4/4, stopped.
     double HostTempo() override { return 120.0; }
     void HostTimeSignature(int& numerator, int& denominator) override
     {
@@ -60,10 +30,6 @@ public:
     void HostTransport(double& samplePos, double& tempo, double& ppqPos, double& barStart,
                        int& numerator, int& denominator, double& cycleStart, double& cycleEnd,
                        bool& playing, bool& cycling) override;
-    void OnEditorResized(int, int) override {}
-    void PrepareForHost() override {}
-    bool SendMidiMessage(const MidiMessage&) override { return true; }
-    bool SendMidiMessages(const MidiMessage*, int) override { return true; }
 
     double Value(const char* name);
     void SetValue(const char* name, double value);
@@ -96,6 +62,11 @@ public:
     IPlugBase& Plugin() override { return plug; }
     void ShowPresetName(const char* name) override { shownNames.push_back(name); }
     void SetReadoutText(const char* text) override { readouts.push_back(text); }
+    // The plug-in's two momentary buttons, as the effect names them.
+    bool SkippedInPresetFiles(int paramIdx) const override
+    {
+        return paramIdx == 184 || paramIdx == 215;
+    }
     // The level smoother is the audio thread's: the restart must come under
     // the plug-in's lock.
     void RestartFadeIn() override
@@ -104,7 +75,7 @@ public:
         if (HeldByThisThread(plug.Lock())) ++lockedFadeRestarts;
     }
 
-    TestPlug plug;
+    DelayShapedPlug plug;
     std::vector<std::string> shownNames;
     std::vector<std::string> readouts;
     int fadeRestarts = 0;

@@ -1,5 +1,6 @@
 #include "ToolTestFiles.h"
 #include "framework/vst/IPlugVST.h"
+#include "tests/support/ScratchDir.h"
 #include "tools/render/EffectHost.h"
 #include "tools/render/RenderTool.h"
 
@@ -65,7 +66,7 @@ TEST(HostServices, TransportTempoAndIdentity)
 // A tap locked to the tempo follows the tempo the host reports.
 TEST(HostServices, TempoLockedEchoFollowsTheHostTempo)
 {
-    TempFolder dir;
+    ScratchDir dir;
     std::vector<float> mono(4410, 0.0f);
     mono[0] = 0.8f;
     ASSERT_TRUE(

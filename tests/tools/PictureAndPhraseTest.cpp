@@ -1,4 +1,5 @@
 #include "ToolTestFiles.h"
+#include "tests/support/ScratchDir.h"
 #include "tools/render/DemoPhrase.h"
 #include "tools/render/WaveformPicture.h"
 
@@ -87,15 +88,15 @@ TEST(WaveformPicture, EchoesAreMarkedAtTheirTimesAfterTheOnset)
 
 TEST(WaveformPicture, WritesAPngOrNothing)
 {
-    TempFolder dir;
+    ScratchDir dir;
     Canvas c(40, 20, Rgb{10, 20, 30});
     c.Text(1, 1, "AB 12", Rgb{255, 255, 255});
     std::string error;
     ASSERT_TRUE(c.WritePng(dir.File("p.png"), error)) << error;
-    EXPECT_EQ(dir.Count(), 1u);
+    EXPECT_EQ(ListNames(dir.Path()).size(), 1u);
     EXPECT_FALSE(c.WritePng(dir.File("missing/p.png"), error));
     EXPECT_NE(error.find("missing"), std::string::npos);
-    EXPECT_EQ(dir.Count(), 1u);
+    EXPECT_EQ(ListNames(dir.Path()).size(), 1u);
 }
 
 // Lines reaching far past the canvas draw only what is on it, dashes counted

@@ -1,41 +1,10 @@
 #pragma once
 
-#include <filesystem>
-#include <random>
+// WAV files for the tool tests, through libsndfile.
+
 #include <sndfile.h>
 #include <string>
 #include <vector>
-
-// A fresh folder for one test, removed with everything in it afterwards.
-class TempFolder
-{
-public:
-    TempFolder()
-    {
-        std::random_device seed;
-        mPath = std::filesystem::temp_directory_path() /
-                ("zelbor-render-test-" + std::to_string(seed()) + std::to_string(seed()));
-        std::filesystem::create_directories(mPath);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(mPath, ec);
-    }
-    std::string File(const std::string& name) const { return (mPath / name).string(); }
-    std::size_t Count() const
-    {
-        std::size_t n = 0;
-        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(mPath))
-        {
-            ++n;
-        }
-        return n;
-    }
-
-private:
-    std::filesystem::path mPath;
-};
 
 // Writes interleaved samples as a 16-bit or float WAV with the given channels.
 inline bool WriteTestWav(const std::string& path, const std::vector<float>& interleaved,
