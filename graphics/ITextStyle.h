@@ -3,8 +3,10 @@
 #include "graphics/IColorRGBA.h"
 
 // Text style of captions and readouts. The font handle is created from the
-// other fields by the window layer that draws the text; a copy never shares
-// it, so copying a style leaves the copy without a font until it is drawn.
+// other fields by the window layer that draws the text, which also leaves
+// the function that releases it; a copy never shares it, so copying a style
+// leaves the copy without a font until it is drawn, and each style releases
+// its own font when it goes or is assigned.
 struct ITextStyle
 {
     enum
@@ -29,10 +31,12 @@ struct ITextStyle
     IColorRGBA color; // text colour
     int style = Normal;
     int align = Left;
-    int orientation = 0;  // degrees
-    void* font = nullptr; // platform font handle, owned by this style
+    int orientation = 0;                  // degrees
+    void* font = nullptr;                 // platform font handle, owned by this style
+    void (*releaseFont)(void*) = nullptr; // set together with font
 
     ITextStyle() = default;
+    ~ITextStyle() { ReleaseFont(); }
 
     ITextStyle(const char* faceName, int sz, const IColorRGBA& col, int st = Normal, int al = Left,
                int orient = 0)
@@ -50,6 +54,42 @@ struct ITextStyle
             CopyFields(other);
         }
         return *this;
+    }
+
+    // Drops the font; the next drawing creates it anew from the fields.
+    void ReleaseFont()
+    {
+        if (font && releaseFont)
+        {
+            releaseFont(font);
+        }
+        font = nullptr;
+        releaseFont = nullptr;
+    }
+
+    // The style's font as the window layer's Font class makes it (Font has
+    // static Create(const ITextStyle&) and Release(void*) and a member
+    // Matches(const ITextStyle&)). A font left by another layer, or made
+    // before the style changed, is replaced by one for the style as it is
+    // now. Null when no font can be made.
+    template <class Font> Font* LayerFont()
+    {
+        auto* current = static_cast<Font*>(font);
+        if (current && (releaseFont != &Font::Release || !current->Matches(*this)))
+        {
+            ReleaseFont();
+            current = nullptr;
+        }
+        if (!current)
+        {
+            current = Font::Create(*this);
+            if (current)
+            {
+                font = current;
+                releaseFont = &Font::Release;
+            }
+        }
+        return current;
     }
 
     void SetFace(const char* faceName)
@@ -80,6 +120,6 @@ private:
         style = other.style;
         align = other.align;
         orientation = other.orientation;
-        font = nullptr;
+        ReleaseFont();
     }
 };

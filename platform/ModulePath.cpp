@@ -2,7 +2,8 @@
 
 #include <atomic>
 
-// The parts common to every platform; ModuleFilePath is in posix/ and win32/.
+// The parts common to every platform; ModuleFilePath and ExecutableFilePath
+// are in posix/ and win32/.
 
 namespace
 {
@@ -15,6 +16,13 @@ constexpr const char* kSeparators = "\\/";
 #else
 constexpr const char* kSeparators = "/";
 #endif
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of(kSeparators);
+    if (slash == std::string::npos) return {};
+    return path.substr(0, slash + 1);
+}
 } // namespace
 
 void SetModuleInstance(void* instance)
@@ -29,8 +37,10 @@ void* ModuleInstance()
 
 std::string ModuleFolder()
 {
-    const std::string path = ModuleFilePath();
-    const std::size_t slash = path.find_last_of(kSeparators);
-    if (slash == std::string::npos) return {};
-    return path.substr(0, slash + 1);
+    return FolderOf(ModuleFilePath());
+}
+
+std::string ExecutableFolder()
+{
+    return FolderOf(ExecutableFilePath());
 }

@@ -19,3 +19,11 @@ std::string ModuleFilePath();
 // The module's folder up to and including the last path separator; empty
 // when the path is unknown or has no separator.
 std::string ModuleFolder();
+
+// Full file name of the running program (the host when the code runs inside
+// a loaded module), UTF-8; empty when it cannot be determined.
+std::string ExecutableFilePath();
+
+// The running program's folder up to and including the last path separator;
+// empty when the path is unknown or has no separator.
+std::string ExecutableFolder();

@@ -27,6 +27,8 @@ public:
     void BeginParameterEdit(int paramIdx) override;
     void AutomateParameter(int paramIdx, double normalizedValue) override;
     void EndParameterEdit(int paramIdx) override;
+    // Whether the host was told about the parameter (a declared one).
+    bool HostKnowsParam(int paramIdx) const;
     // Rounded host sample position; 0 when the host tells none.
     int HostSamplePosition() override;
     // Host tempo in beats per minute; 0 when the host tells none.

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <unistd.h>
 
 namespace
 {
@@ -20,4 +21,14 @@ std::string ModuleFilePath()
     char resolved[PATH_MAX];
     if (realpath(info.dli_fname, resolved)) return resolved;
     return info.dli_fname;
+}
+
+std::string ExecutableFilePath()
+{
+    // Linux names the running program by this link; elsewhere it is unknown.
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (n <= 0) return {};
+    path[n] = 0;
+    return path;
 }

@@ -16,12 +16,10 @@ std::string ToUtf8(const wchar_t* text, int length)
     WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), bytes, nullptr, nullptr);
     return out;
 }
-} // namespace
 
-std::string ModuleFilePath()
+// File name of a loaded module; null is the program itself.
+std::string FileNameOf(HMODULE module)
 {
-    HMODULE module = static_cast<HMODULE>(CodeModule());
-    if (!module) return {};
     // Grow the buffer until the whole name fits (long paths exceed MAX_PATH).
     std::vector<wchar_t> buffer(MAX_PATH);
     for (int attempt = 0; attempt < 6; ++attempt)
@@ -33,4 +31,17 @@ std::string ModuleFilePath()
         buffer.resize(buffer.size() * 2);
     }
     return {};
+}
+} // namespace
+
+std::string ModuleFilePath()
+{
+    HMODULE module = static_cast<HMODULE>(CodeModule());
+    if (!module) return {};
+    return FileNameOf(module);
+}
+
+std::string ExecutableFilePath()
+{
+    return FileNameOf(nullptr);
 }

@@ -176,6 +176,21 @@ TEST(VstHostCalls, EditsAndAutomationReachTheHost)
     EXPECT_EQ(host.calls[2].index, 3);
 }
 
+// Index 4 is a parameter the host was never told about: it changes and its
+// handler runs, but the host hears nothing of it.
+TEST(VstHostCalls, UndeclaredParametersStayHiddenFromTheHost)
+{
+    ScriptedHost host;
+    TestEffect plug(host.Callback());
+    plug.BeginParameterEdit(4);
+    plug.SetParameterFromGUI(4, 0.75);
+    plug.EndParameterEdit(4);
+    plug.BeginParameterEdit(-1);
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_DOUBLE_EQ(plug.GetParam(4)->Value(), 0.75);
+    EXPECT_EQ(plug.log.back(), "changed 4");
+}
+
 TEST(VstHostCalls, MidiGoesOutAsOneEventPerCall)
 {
     ScriptedHost host;

@@ -1,0 +1,382 @@
+#include "graphics/IGraphics.h"
+
+#include "framework/IPlugBase.h"
+#include "framework/IPlugParam.h"
+#include "graphics/IBitmapControl.h"
+#include "graphics/IControl.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+IGraphics::IGraphics(IPlugBase* plugIn, int w, int h, int framesPerSecond)
+    : plug(plugIn), width(w), height(h), fps(framesPerSecond > 0 ? framesPerSecond : 24)
+{
+}
+
+IGraphics::~IGraphics() = default;
+
+// --- Controls and values ----------------------------------------------------
+
+int IGraphics::AddControl(IControl* control)
+{
+    if (!control)
+    {
+        return -1;
+    }
+    controls.emplace_back(control);
+    return NControls() - 1;
+}
+
+IControl* IGraphics::GetControl(int idx) const
+{
+    if (idx < 0 || idx >= NControls())
+    {
+        return nullptr;
+    }
+    return controls[static_cast<size_t>(idx)].get();
+}
+
+void IGraphics::PushParamToControls(int paramIdx, double value, bool normalized)
+{
+    if (!normalized)
+    {
+        const IPlugParam* param = plug ? plug->GetParam(paramIdx) : nullptr;
+        if (!param)
+        {
+            return;
+        }
+        value = param->ToNormalized(value);
+    }
+    for (auto& control : controls)
+    {
+        if (control->paramIdx == paramIdx)
+        {
+            control->TakePlugValue(value);
+        }
+    }
+}
+
+void IGraphics::SetParamFromEffect(int paramIdx, double value)
+{
+    for (auto& control : controls)
+    {
+        if (control->paramIdx == paramIdx)
+        {
+            control->TakeUserValue(value);
+        }
+    }
+}
+
+void IGraphics::MarkAllControlsDirty()
+{
+    for (auto& control : controls)
+    {
+        control->MarkDirty(false);
+    }
+}
+
+void IGraphics::DrawFrame(const IBitmapRef& bitmap, const IBox& box, int frame,
+                          const IDrawBlend* blend)
+{
+    int srcY = 0;
+    if (bitmap.frames >= 2 && frame >= 2)
+    {
+        srcY = static_cast<int>(static_cast<double>(bitmap.height) * (frame - 1) / bitmap.frames +
+                                0.5);
+    }
+    BlitBitmap(bitmap, box, 0, srcY, blend);
+}
+
+bool IGraphics::DrawBoxOutline(const IColorRGBA& colour, const IBox& box)
+{
+    const bool top = HLine(colour, box.top, box.left, box.right);
+    const bool bottom = HLine(colour, box.bottom, box.left, box.right);
+    const bool left = VLine(colour, box.left, box.top, box.bottom);
+    const bool right = VLine(colour, box.right, box.top, box.bottom);
+    return top && bottom && left && right;
+}
+
+void IGraphics::SetBackground(int id, const char* fileName)
+{
+    const IBitmapRef bitmap = LoadBitmapRef(id, fileName, 1);
+    controls.emplace(controls.begin(), new IBitmapControl(plug, 0, 0, -1, bitmap, BlendOpaque));
+}
+
+bool IGraphics::VLine(const IColorRGBA& colour, int x, int y1, int y2)
+{
+    const IDrawBlend blend(BlendOpaque, 1.0f);
+    return StrokeLine(colour, static_cast<float>(x), static_cast<float>(y1), static_cast<float>(x),
+                      static_cast<float>(y2), &blend, false);
+}
+
+bool IGraphics::HLine(const IColorRGBA& colour, int y, int x1, int x2)
+{
+    const IDrawBlend blend(BlendOpaque, 1.0f);
+    return StrokeLine(colour, static_cast<float>(x1), static_cast<float>(y), static_cast<float>(x2),
+                      static_cast<float>(y), &blend, false);
+}
+
+void IGraphics::ResizeEditor(int w, int h)
+{
+    width = w;
+    height = h;
+    ClearCapture();
+    editGestureIdx = -1;
+    overIdx = -1;
+    editControl = nullptr;
+    editParam = nullptr;
+    controls.clear();
+    if (plug)
+    {
+        plug->OnEditorResized(w, h);
+    }
+}
+
+// --- Repaint cycle ----------------------------------------------------------
+
+bool IGraphics::CollectDirtyArea(IBox& dirty)
+{
+    bool any = false;
+    for (auto& control : controls)
+    {
+        control->NotifyObservers();
+        if (control->NeedsPaint())
+        {
+            dirty = dirty.Union(control->rect);
+            any = true;
+        }
+    }
+    return any;
+}
+
+bool IGraphics::PaintArea(const IBox& box)
+{
+    if (controls.empty())
+    {
+        return true;
+    }
+    drawRect = box;
+    for (auto& control : controls)
+    {
+        if (!control->hidden && box.Intersects(control->rect))
+        {
+            control->Paint(this);
+        }
+        control->MarkPainted();
+    }
+    return PresentArea(box);
+}
+
+// --- Events -----------------------------------------------------------------
+
+void IGraphics::ClearCapture()
+{
+    captureIdx = -1;
+    lastX = -1;
+    lastY = -1;
+}
+
+int IGraphics::ControlAt(int x, int y)
+{
+    if (captureIdx >= 0)
+    {
+        return captureIdx;
+    }
+    for (int i = NControls() - 1; i >= 0; --i)
+    {
+        IControl* control = controls[static_cast<size_t>(i)].get();
+        if (!control->hidden && !control->greyed && control->HitTest(x, y))
+        {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void IGraphics::HandleMouseDown(int x, int y, const IMouseKeys& keys)
+{
+    ClearCapture();
+    editGestureIdx = -1;
+    const int idx = ControlAt(x, y);
+    if (idx < 0)
+    {
+        return;
+    }
+    IControl* control = GetControl(idx);
+    captureIdx = idx;
+    lastX = x;
+    lastY = y;
+    rightPress = keys.right;
+    // Begin-edit goes out before the press acts, so the host sees begin-edit,
+    // the changes of the gesture and end-edit in that order, also when the
+    // press itself changes the value or opens a prompt.
+    if (control->paramIdx >= 0)
+    {
+        editGestureIdx = idx;
+        if (plug)
+        {
+            plug->BeginParameterEdit(control->paramIdx);
+        }
+    }
+    control->MouseDown(x, y, keys);
+}
+
+void IGraphics::EndGesture(int idx)
+{
+    IControl* control = GetControl(idx);
+    if (idx >= 0 && idx == editGestureIdx && control && control->paramIdx >= 0 && plug)
+    {
+        plug->EndParameterEdit(control->paramIdx);
+    }
+    editGestureIdx = -1;
+}
+
+void IGraphics::HandleMouseUp(int x, int y, const IMouseKeys& keys)
+{
+    const int idx = ControlAt(x, y);
+    ClearCapture();
+    rightPress = false;
+    if (idx >= 0)
+    {
+        GetControl(idx)->MouseUp(x, y, keys);
+    }
+    // The end-edit matches the begin-edit of the press; a release with no
+    // gesture in progress sends none.
+    EndGesture(editGestureIdx);
+}
+
+void IGraphics::HandleMouseDrag(int x, int y, const IMouseKeys& keys)
+{
+    if (captureIdx < 0 || (x == lastX && y == lastY))
+    {
+        return;
+    }
+    const int dX = x - lastX;
+    const int dY = y - lastY;
+    lastX = x;
+    lastY = y;
+    GetControl(captureIdx)->MouseDrag(x, y, dX, dY, keys);
+}
+
+bool IGraphics::HandleDoubleClick(int x, int y, const IMouseKeys& keys)
+{
+    ClearCapture();
+    const int idx = ControlAt(x, y);
+    if (idx < 0)
+    {
+        return false;
+    }
+    IControl* control = GetControl(idx);
+    if (!control->doubleClickAsDown)
+    {
+        control->MouseDoubleClick(x, y, keys);
+        return false;
+    }
+    captureIdx = idx;
+    lastX = x;
+    lastY = y;
+    control->MouseDown(x, y, keys);
+    return true;
+}
+
+void IGraphics::HandleWheel(int x, int y, const IMouseKeys& keys, int delta)
+{
+    const int idx = ControlAt(x, y);
+    if (idx >= 0)
+    {
+        GetControl(idx)->MouseWheel(x, y, keys, delta);
+    }
+}
+
+bool IGraphics::HandleMouseOver(int x, int y, const IMouseKeys& keys)
+{
+    if (!trackMouseOver)
+    {
+        return false;
+    }
+    const int idx = ControlAt(x, y);
+    if (idx < 0)
+    {
+        return trackMouseOver;
+    }
+    lastX = x;
+    lastY = y;
+    GetControl(idx)->MouseOver(x, y, keys);
+    if (overIdx >= 0 && overIdx != idx)
+    {
+        if (IControl* previous = GetControl(overIdx))
+        {
+            previous->MouseOut();
+        }
+    }
+    overIdx = idx;
+    return trackMouseOver;
+}
+
+void IGraphics::HandleMouseOut()
+{
+    for (auto& control : controls)
+    {
+        control->MouseOut();
+    }
+    overIdx = -1;
+}
+
+void IGraphics::HandleKeyDown(int x, int y, int key)
+{
+    const int idx = ControlAt(x, y);
+    if (idx >= 0)
+    {
+        GetControl(idx)->KeyDown(x, y, key);
+    }
+}
+
+void IGraphics::EndPromptGesture(IControl*)
+{
+    ClearCapture();
+    rightPress = false;
+    EndGesture(editGestureIdx);
+}
+
+void IGraphics::CommitEntryText(IControl* control, IPlugParam* param, const char* text)
+{
+    if (!control || !param)
+    {
+        return;
+    }
+    if (!text)
+    {
+        text = "";
+    }
+    double plain = 0.0;
+    if (param->DisplayTextCount() > 0)
+    {
+        int choice = 0;
+        if (param->ValueForDisplayText(text, &choice))
+        {
+            plain = choice;
+        }
+    }
+    else
+    {
+        // Leading blanks are skipped and reading stops at the first character
+        // that cannot continue a number, always with "." as the decimal point.
+        while (*text == ' ' || *text == '\t')
+        {
+            ++text;
+        }
+        const char* begin = *text == '+' ? text + 1 : text;
+        const char* end = begin + std::strlen(begin);
+        double parsed = 0.0;
+        if (std::from_chars(begin, end, parsed).ec == std::errc() && std::isfinite(parsed))
+        {
+            plain = parsed;
+        }
+        if (param->NegateDisplay())
+        {
+            plain = -plain;
+        }
+    }
+    control->TakeUserValue(param->ToNormalized(plain));
+}

@@ -1,0 +1,217 @@
+#pragma once
+
+#include "framework/IEditor.h"
+#include "graphics/IBitmapRef.h"
+#include "graphics/IBox.h"
+#include "graphics/IColorRGBA.h"
+#include "graphics/IDrawBlend.h"
+#include "graphics/IMouseKeys.h"
+#include "graphics/ITextStyle.h"
+#include "platform/PlugLock.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class IControl;
+class IPlugBase;
+class IPlugParam;
+class IPopupMenu;
+class LICE_IBitmap;
+
+// Key codes handed to HandleKeyDown.
+enum IKeyCode
+{
+    KeySpace = 0,
+    KeyUp = 1,
+    KeyDown = 2,
+    KeyLeft = 3,
+    KeyRight = 4,
+    KeyDigit0 = 5,  // digits 0..9 are 5..14
+    KeyLetterA = 15 // letters A..Z are 15..40
+};
+
+// What AskForFilePath asks the user for.
+enum IFileAction
+{
+    FileOpen = 0,
+    FileSave = 1
+};
+
+// The editor's drawing surface and control container. It owns the ordered
+// control list (a control's index is its identity for event routing),
+// collects the boxes of controls that need repainting, routes mouse and key
+// events to the control under the pointer and carries parameter values from
+// the plug-in to the controls bound to them. The raster layer below it
+// implements the drawing operations; a window layer supplies the window,
+// text, menus and dialogs.
+class IGraphics : public IEditor
+{
+public:
+    // fps of 0 or less means 24.
+    IGraphics(IPlugBase* plug, int width, int height, int fps = 0);
+    ~IGraphics() override;
+
+    IGraphics(const IGraphics&) = delete;
+    IGraphics& operator=(const IGraphics&) = delete;
+
+    // --- Slots -----------------------------------------------------------
+    // An absent blend (null) means BlendCopyAlpha at weight 1.
+
+    void CreateBackBuffer() override = 0;
+    // Copies the box from the back buffer to the window.
+    virtual bool PresentArea(const IBox& box) = 0;
+    // Blits the bitmap into dest, clipped to drawRect; (srcX, srcY) is the
+    // source point that lands on dest's top-left corner.
+    virtual bool BlitBitmap(const IBitmapRef& bitmap, const IBox& dest, int srcX, int srcY,
+                            const IDrawBlend* blend = nullptr) = 0;
+    // The whole bitmap rotated by angle (radians) about (cx, cy).
+    virtual bool BlitRotated(const IBitmapRef& bitmap, int cx, int cy, double angle, int yOffset,
+                             const IDrawBlend* blend = nullptr) = 0;
+    // base, with mask added and top copied over it, both rotated by angle
+    // (degrees), drawn at (x, y).
+    virtual bool BlitRotatedMask(const IBitmapRef& base, const IBitmapRef& mask,
+                                 const IBitmapRef& top, int x, int y, double angle,
+                                 const IDrawBlend* blend = nullptr) = 0;
+    virtual bool PlotPoint(const IColorRGBA& colour, float x, float y,
+                           const IDrawBlend* blend = nullptr, bool antialias = false) = 0;
+    // Overwrites one pixel; the caller keeps the point inside the surface.
+    virtual bool PokePixel(const IColorRGBA& colour, int x, int y) = 0;
+    virtual bool StrokeLine(const IColorRGBA& colour, float x1, float y1, float x2, float y2,
+                            const IDrawBlend* blend = nullptr, bool antialias = false) = 0;
+    // Angles in radians, 0 pointing up, growing clockwise.
+    virtual bool StrokeArc(const IColorRGBA& colour, float cx, float cy, float r, float startAngle,
+                           float endAngle, const IDrawBlend* blend = nullptr,
+                           bool antialias = false) = 0;
+    virtual bool StrokeCircle(const IColorRGBA& colour, float cx, float cy, float r,
+                              const IDrawBlend* blend = nullptr, bool antialias = false) = 0;
+    virtual bool FillBox(const IColorRGBA& colour, const IBox& box,
+                         const IDrawBlend* blend = nullptr) = 0;
+    // Text into the back buffer, top-aligned in the box with the style's
+    // horizontal alignment, not clipped to the box. Empty text draws nothing
+    // and answers true.
+    virtual bool DrawTextIn(ITextStyle& style, const char* text, const IBox& box) = 0;
+    virtual IColorRGBA PeekPixel(int x, int y) = 0;
+    virtual uint32_t* BackBufferBits() = 0;
+    // Turns a menu into the window system's own menu; answers whether an
+    // item of this level is checked.
+    virtual bool BuildNativeMenu(void* nativeMenu, int& nextId, const IPopupMenu& menu) = 0;
+    // Base: stores the size, drops the capture, destroys every control and
+    // tells the plug-in.
+    virtual void ResizeEditor(int width, int height);
+    virtual bool IsWindowOpen() { return NativeWindow() != nullptr; }
+    // A text entry or, when the control offers one, a menu for a value.
+    virtual void PromptForValue(IControl* control, IPlugParam* param, bool textMode) = 0;
+    // Folders end in the path separator; empty when unknown.
+    virtual void HostModuleFolder(std::string& folder) = 0;
+    virtual void PluginModuleFolder(std::string& folder) = 0;
+    // Empty path when the user cancels. The extension text is not used.
+    virtual void AskForFilePath(std::string& path, int action, const char* startFolder,
+                                const char* extension) = 0;
+    virtual bool AskForColour(IColorRGBA& colour, const char* title) = 0;
+    virtual bool OpenWebPage(const char* address, const char* title, const char* confirmation,
+                             const char* error) = 0;
+    virtual int QueryExtension(intptr_t, intptr_t) { return 0; }
+    void* OpenEditorWindow(void* parent) override = 0;
+    void CloseEditorWindow() override = 0;
+    virtual void* NativeWindow() = 0;
+    // The cached bitmap for the id, decoded on first use; an empty ref when
+    // it cannot be had.
+    virtual IBitmapRef LoadBitmapRef(int id, const char* fileName, int frames = 1) = 0;
+    // Scaled and cropped copies, kept in the bitmap cache.
+    virtual IBitmapRef ScaleBitmapRef(const IBitmapRef& bitmap, int width, int height) = 0;
+    virtual IBitmapRef CropBitmapRef(const IBitmapRef& bitmap, const IBox& box) = 0;
+    // A full-size bitmap control inserted under every other control.
+    virtual void SetBackground(int id, const char* fileName);
+    virtual bool VLine(const IColorRGBA& colour, int x, int y1, int y2);
+    virtual bool HLine(const IColorRGBA& colour, int y, int x1, int x2);
+    virtual void KeepBitmap(const IBitmapRef& bitmap) = 0;
+    virtual void DropBitmap(const IBitmapRef& bitmap) = 0;
+    // A menu of the parameter's display texts, a new column every
+    // columnLength items.
+    virtual void PromptFromMenu(IControl* control, IPlugParam* param, int columnLength) = 0;
+    virtual LICE_IBitmap* LoadBitmapResource(int id, const char* fileName) = 0;
+
+    // --- Controls and values ---------------------------------------------
+
+    // Takes ownership; returns the control's index (-1 for null).
+    int AddControl(IControl* control);
+    int NControls() const { return static_cast<int>(controls.size()); }
+    IControl* GetControl(int idx) const;
+    void PushParamToControls(int paramIdx, double value, bool normalized) override;
+    // A value from the effect itself (MIDI controllers): stored in every
+    // bound control and pushed on to the plug-in.
+    void SetParamFromEffect(int paramIdx, double value);
+    void MarkAllControlsDirty() override;
+    // Frame counted from 1 of a filmstrip.
+    void DrawFrame(const IBitmapRef& bitmap, const IBox& box, int frame, const IDrawBlend* blend);
+    bool DrawBoxOutline(const IColorRGBA& colour, const IBox& box);
+
+    // --- Repaint cycle ---------------------------------------------------
+
+    // Union of the boxes of the controls that need painting; false when
+    // none does. dirty is not reset to empty first.
+    bool CollectDirtyArea(IBox& dirty);
+    // Paints every visible control that meets the box, in list order, then
+    // presents the box.
+    bool PaintArea(const IBox& box);
+
+    // --- Events ----------------------------------------------------------
+
+    // The capturing control, or the topmost visible, enabled control hit at
+    // the point; -1 when none.
+    int ControlAt(int x, int y);
+    void HandleMouseDown(int x, int y, const IMouseKeys& keys);
+    void HandleMouseUp(int x, int y, const IMouseKeys& keys);
+    void HandleMouseDrag(int x, int y, const IMouseKeys& keys);
+    // True when the control took the double-click as a press (the window
+    // then captures the mouse).
+    bool HandleDoubleClick(int x, int y, const IMouseKeys& keys);
+    void HandleWheel(int x, int y, const IMouseKeys& keys, int delta);
+    // True asks the window for a mouse-leave notification.
+    bool HandleMouseOver(int x, int y, const IMouseKeys& keys);
+    void HandleMouseOut();
+    void HandleKeyDown(int x, int y, int key);
+
+    // A modal prompt opened from a press swallows the button release: ends
+    // that press's gesture as the release would have (capture dropped,
+    // end-edit sent for the begin-edit of the press).
+    void EndPromptGesture(IControl* control);
+    // Commits text typed for param into control: a display text's value, or
+    // the text read as a decimal number ("." whatever the locale; 0 when it
+    // is not a number), negated for parameters shown negated.
+    void CommitEntryText(IControl* control, IPlugParam* param, const char* text);
+
+    IPlugBase* Plug() const { return plug; }
+    int Width() const override { return width; }
+    int Height() const override { return height; }
+    int FPS() const { return fps; }
+
+    IPlugBase* plug;
+    IBox drawRect;
+    PlugLock lock; // not taken by the graphics itself
+    IControl* editControl = nullptr;
+    IPlugParam* editParam = nullptr;
+    int width;
+    int height;
+    int fps;
+    int captureIdx = -1;
+    int overIdx = -1;
+    int lastX = -1;
+    int lastY = -1;
+    bool trackMouseOver = false;
+    bool rightPress = false;
+
+protected:
+    // Index of the control that received the press of the running gesture
+    // and was sent begin-edit, -1 when none.
+    int editGestureIdx = -1;
+
+private:
+    std::vector<std::unique_ptr<IControl>> controls;
+    void ClearCapture();
+    // Sends the end-edit that matches the begin-edit of the gesture on
+    // control idx, if that gesture is the one in progress.
+    void EndGesture(int idx);
+};
