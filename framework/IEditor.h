@@ -15,6 +15,11 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
 
+    // Whether this editor has a window layer that can open a window in the
+    // host's. An editor without one still holds values and draws, but the
+    // host is not told about it.
+    virtual bool CanOpenWindow() const { return true; }
+
     // Creates the editor window inside the host's parent window; returns the
     // window handle or null.
     virtual void* OpenEditorWindow(void* parent) = 0;

@@ -10,6 +10,10 @@ export WINEDEBUG=-all WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 trap 'wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 wineboot -i >/dev/null 2>&1
+# Editor text is drawn in "Arial"; Liberation Sans (fonts-liberation) has its
+# metrics, so text lands where the layout expects it.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f \
+  >/dev/null 2>&1
 passed=0 failed=0
 while read -r exe; do
   [ -n "$exe" ] || continue

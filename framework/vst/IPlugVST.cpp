@@ -116,19 +116,36 @@ const VstTimeInfo* IPlugVST::HostTime(VstInt32 mask)
     return reinterpret_cast<const VstTimeInfo*>(HostCall(audioMasterGetTime, 0, mask));
 }
 
+// Parameters past the declared ones (the effect's own placeholders) are
+// invisible to the host: it is never told about them, since a host may index
+// its own tables with the number.
+bool IPlugVST::HostKnowsParam(int paramIdx) const
+{
+    return paramIdx >= 0 && paramIdx < DeclaredParams();
+}
+
 void IPlugVST::BeginParameterEdit(int paramIdx)
 {
-    HostCall(audioMasterBeginEdit, paramIdx);
+    if (HostKnowsParam(paramIdx))
+    {
+        HostCall(audioMasterBeginEdit, paramIdx);
+    }
 }
 
 void IPlugVST::AutomateParameter(int paramIdx, double normalizedValue)
 {
-    HostCall(audioMasterAutomate, paramIdx, 0, nullptr, static_cast<float>(normalizedValue));
+    if (HostKnowsParam(paramIdx))
+    {
+        HostCall(audioMasterAutomate, paramIdx, 0, nullptr, static_cast<float>(normalizedValue));
+    }
 }
 
 void IPlugVST::EndParameterEdit(int paramIdx)
 {
-    HostCall(audioMasterEndEdit, paramIdx);
+    if (HostKnowsParam(paramIdx))
+    {
+        HostCall(audioMasterEndEdit, paramIdx);
+    }
 }
 
 bool IPlugVST::SendMidiMessage(const MidiMessage& msg)
@@ -306,7 +323,8 @@ void IPlugVST::AttachEditor(IEditor* editor)
     if (!editor) return;
     PlugLockGuard guard(Lock());
     IPlugBase::AttachEditor(editor);
-    mAEffect.flags |= effFlagsHasEditor;
+    // Only an editor that can open a window is offered to the host.
+    if (editor->CanOpenWindow()) mAEffect.flags |= effFlagsHasEditor;
     SetEditRectFromEditor();
 }
 

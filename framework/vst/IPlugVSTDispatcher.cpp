@@ -28,6 +28,14 @@ void CopyFromHost(char* dest, const void* src, std::size_t maxChars)
     CopyBoundedText(dest, static_cast<const char*>(src), maxChars + 1);
 }
 
+// The attached editor when it can open a window in the host's; the editor
+// opcodes know no other.
+IEditor* WindowEditor(const IPlugBase& plug)
+{
+    IEditor* editor = plug.GetEditor();
+    return editor && editor->CanOpenWindow() ? editor : nullptr;
+}
+
 // An index operand passed in a pointer-sized value; -1 when out of range.
 int IndexFromValue(VstIntPtr value)
 {
@@ -138,7 +146,7 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
         return 0;
 
     case effEditGetRect:
-        if (ptr && GetEditor())
+        if (ptr && WindowEditor(*this))
         {
             *static_cast<ERect**>(ptr) = &mEditRect;
             return 1;
@@ -146,7 +154,7 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
         return 0;
 
     case effEditOpen:
-        if (IEditor* editor = GetEditor())
+        if (IEditor* editor = WindowEditor(*this))
         {
             if (editor->OpenEditorWindow(ptr))
             {
@@ -157,7 +165,7 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
         return 0;
 
     case effEditClose:
-        if (IEditor* editor = GetEditor())
+        if (IEditor* editor = WindowEditor(*this))
         {
             OnEditorClosed();
             editor->CloseEditorWindow();
@@ -285,9 +293,10 @@ VstIntPtr IPlugVST::SetChunk(VstInt32 idx, VstIntPtr size, void* ptr)
     const int version = ReadStateChunkVersion(chunk, pos);
     const int end = ReadState(chunk, pos);
     if (!(bank && version >= kProgramChunkVersion)) StoreCurrentProgram();
-    if (end < 0) return 0;
+    // A chunk that ended early still set the values it reached: the editor
+    // shows them too, though the load is answered as failed.
     PushParamsToEditor();
-    return 1;
+    return end < 0 ? 0 : 1;
 }
 
 VstIntPtr IPlugVST::ProcessEvents(const VstEvents* events)

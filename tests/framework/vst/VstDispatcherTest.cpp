@@ -228,15 +228,23 @@ TEST(VstDispatcher, ChunkFailuresAndHeaderlessData)
     EXPECT_EQ(Values(plug), before);
 
     // Values without the header are read from the first byte; a chunk that
-    // ends early sets what it holds, answers 0 and leaves the editor alone.
+    // ends early sets what it holds and answers 0, and the editor is shown
+    // the values the effect now has.
     plug.log.clear();
     EXPECT_EQ(SetChunk(plug, 1, RawValues({2.0, 1.0})), 0);
     EXPECT_EQ(plug.GetParam(0)->Value(), 2.0);
     EXPECT_EQ(plug.GetParam(1)->Value(), 1.0);
     EXPECT_EQ(plug.GetParam(2)->Value(), 0.0); // the gap: 0 clamped into range
     EXPECT_EQ(plug.GetParam(3)->Value(), 250.0);
-    for (const std::string& entry : plug.log)
-        EXPECT_NE(entry.rfind("push", 0), 0u) << entry;
+    auto pushed = [&plug](const std::string& prefix)
+    {
+        for (const std::string& entry : plug.log)
+            if (entry.rfind(prefix, 0) == 0) return true;
+        return false;
+    };
+    EXPECT_TRUE(pushed("push 0 p 2.0"));
+    EXPECT_TRUE(pushed("push 1 p 1.0"));
+    EXPECT_TRUE(pushed("push 2 p 0.0"));
 
     // A complete headerless program chunk is accepted, clamped and pushed.
     plug.log.clear();
@@ -395,6 +403,31 @@ TEST(VstDispatcher, EditorOpcodes)
     EXPECT_EQ(Dispatch(plug, effEditOpen, 0, 0, &parent), 1);
     EXPECT_EQ(Dispatch(plug, effEditClose), 1);
     EXPECT_EQ(editorLog, (EventLog{"open", "open", "close"}));
+}
+
+// An editor without a window layer keeps its values but is not offered to
+// the host: no editor flag, and the editor opcodes answer 0.
+TEST(VstDispatcher, EditorWithoutWindowLayerIsNotOffered)
+{
+    struct WindowlessEditor : FakeEditor
+    {
+        using FakeEditor::FakeEditor;
+        bool CanOpenWindow() const override { return false; }
+    };
+    TestEffect plug(nullptr);
+    EventLog editorLog;
+    plug.AttachEditor(new WindowlessEditor(editorLog, 300, 200));
+    EXPECT_EQ(plug.GetAEffect()->flags, 0x1018);
+    EXPECT_EQ(editorLog.size(), 5u); // the values still reach it
+
+    ERect* rect = nullptr;
+    int parent = 0;
+    editorLog.clear();
+    EXPECT_EQ(Dispatch(plug, effEditGetRect, 0, 0, &rect), 0);
+    EXPECT_EQ(rect, nullptr);
+    EXPECT_EQ(Dispatch(plug, effEditOpen, 0, 0, &parent), 0);
+    EXPECT_EQ(Dispatch(plug, effEditClose), 0);
+    EXPECT_TRUE(editorLog.empty());
 }
 
 TEST(VstDispatcher, MidiKeyNames)

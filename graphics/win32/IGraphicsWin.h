@@ -1,0 +1,113 @@
+#pragma once
+
+#include "graphics/IGraphicsLice.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The Win32 window layer of the editor: a borderless child window inside the
+// host's window, repainted from a window timer, turning mouse and keyboard
+// messages into the editor's event entries and copying the back buffer to
+// the screen in one block. It also supplies the prompts (an in-place text
+// entry or a popup menu), text drawing with GDI, the file and colour dialogs,
+// web pages and the folders of the host and plug-in modules. Everything runs
+// on the host's user-interface thread.
+//
+// Window handles are kept as void* so that this header needs no OS header.
+class IGraphicsWin : public IGraphicsLice
+{
+public:
+    // What the text entry is doing; the window's timer acts on the last three.
+    enum EntryState
+    {
+        EntryIdle = 0,
+        EntryFocused = 1, // the entry has the keyboard focus: the editor stays out of its way
+        EntryRefresh = 2, // show the parameter's current value in the entry
+        EntryCancel = 3,
+        EntryCommit = 4
+    };
+
+    // The timer that drives repainting.
+    static constexpr unsigned kTimerId = 2;
+    // The child id of the text entry.
+    static constexpr int kEntryId = 99;
+
+    IGraphicsWin(IPlugBase* plug, int width, int height, int fps = 0);
+    ~IGraphicsWin() override;
+
+    bool CanOpenWindow() const override { return true; }
+
+    // Opens the window in parent; reopening while open keeps the old
+    // window's size and position in the parent. Null when the window cannot
+    // be made (a null or destroyed parent included).
+    void* OpenEditorWindow(void* parent) override;
+    void CloseEditorWindow() override;
+    void* NativeWindow() override { return window; }
+    bool IsWindowOpen() override { return window != nullptr; }
+
+    // One block copy from the back buffer to the window.
+    bool PresentArea(const IBox& box) override;
+    bool DrawTextIn(ITextStyle& style, const char* text, const IBox& box) override;
+    bool BuildNativeMenu(void* nativeMenu, int& nextId, const IPopupMenu& menu) override;
+    // Grows or shrinks the open window (and a child parent and grandparent)
+    // by the change in size.
+    void ResizeEditor(int width, int height) override;
+    void PromptForValue(IControl* control, IPlugParam* param, bool textMode) override;
+    void PromptFromMenu(IControl* control, IPlugParam* param, int columnLength) override;
+    void HostModuleFolder(std::string& folder) override;
+    void PluginModuleFolder(std::string& folder) override;
+    void AskForFilePath(std::string& path, int action, const char* startFolder,
+                        const char* extension) override;
+    bool AskForColour(IColorRGBA& colour, const char* title) override;
+    // Only http and https addresses are opened.
+    bool OpenWebPage(const char* address, const char* title, const char* confirmation,
+                     const char* error) override;
+
+    // The module whose window class and resources the editor uses; set by
+    // the plug-in right after construction (defaults to this code's module).
+    void SetInstance(void* moduleInstance) { instance = moduleInstance; }
+    void* Instance() const { return instance; }
+
+    void* EntryWindow() const { return entryWindow; }
+    int EntryStateNow() const { return entryState; }
+
+    // Editor windows open in the process; the class is registered while
+    // this is above 0.
+    static int OpenWindowCount();
+    // Fonts this layer made (text styles and entries) and has not deleted.
+    static int LiveFontCount();
+
+private:
+    IColorRGBA textColour{255, 0, 0, 0}; // last colour set on the back buffer's context
+    void* instance = nullptr;
+    void* window = nullptr;
+    void* entryWindow = nullptr;
+    void* entryPrevProc = nullptr;
+    int entryState = EntryIdle;
+    void* entryFont = nullptr;
+    std::unique_ptr<unsigned long[]> customColors; // 16 colour words, made on first use
+    void* parentWindow = nullptr;
+    bool inPaint = false;  // inside the window's paint message
+    bool menuOpen = false; // a popup menu of this editor is being shown
+
+    friend struct IGraphicsWinAccess;
+
+    // The window procedures' share of the work.
+    intptr_t HandleMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleEntryMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
+    void TimerTick();
+    void Paint();
+    // Removes the entry without committing it and releases its font; when
+    // the entry window is already gone only the bookkeeping is done.
+    void CloseEntry();
+    void CommitEntry();
+    void RefreshEntry();
+    // Bookkeeping once the window is gone, however it went.
+    void ForgetWindow();
+    // Shows a native popup menu owned by owner at the cursor; the chosen id
+    // or 0.
+    int TrackMenu(void* menu, void* owner);
+    // Ends the gesture of the press that opened a modal prompt.
+    void EndModalPrompt(IControl* control);
+};
