@@ -521,16 +521,9 @@ def background():
     text(img, 24, 22, "ZELBOR", ACCENT, 4)
     text(img, 26, 60, "EIGHT TAP MODULATED DELAY", LABEL_DIM)
 
-    # echo picture: eight taps fading away
-    for i in range(8):
-        x = 36 + i * 46
-        h = 150.0 * (0.86 ** i)
-        base = 250
-        col = mix(ACCENT, TEAL, i / 7.0)
-        rounded_rect(img, x, base - h, x + 22, base, 3,
-                     vertical_gradient(col, mix(col, BG_BOTTOM, 0.7), base - h, base), 0.85)
-        text_centred(img, x + 11, base + 8, "ABCDEFGH"[i], LABEL)
-    polyline(img, [(30, 251.5), (400, 251.5)], 1.0, PANEL_EDGE)
+    # echo map: the editor draws the taps' echoes into this box
+    text(img, 26, 72, "ECHO MAP", LABEL_DIM)
+    inset_box(img, 24, 84, 400, 262)
 
     # master section
     panel(img, 470, 20, 704, 196)

@@ -1,0 +1,155 @@
+#include "presets/PresetNameControl.h"
+
+#include "graphics/IGraphics.h"
+#include "graphics/IPopupMenu.h"
+#include "presets/PresetFolder.h"
+#include "presets/PresetLibrary.h"
+
+namespace
+{
+
+const char kExtension[] = ".preset";
+
+} // namespace
+
+std::string PresetSaveName(const std::string& name)
+{
+    const size_t at = name.find(kExtension);
+    if (at == std::string::npos || at + sizeof(kExtension) - 1 != name.size())
+    {
+        return name + kExtension;
+    }
+    return name;
+}
+
+void FillPresetMenu(IPopupMenu& menu, const PresetFolder& folder)
+{
+    for (const PresetFile* file = folder.Files().First(); file;
+         file = NodeList<PresetFile>::Next(file))
+    {
+        menu.InsertText(file->DisplayName().c_str())->tag = file->Number();
+    }
+    for (const PresetFolder* sub = folder.Folders().First(); sub;
+         sub = NodeList<PresetFolder>::Next(sub))
+    {
+        // The sub-menu is filled before it is added, so that its item counts
+        // every entry below it.
+        auto* submenu = new IPopupMenu();
+        FillPresetMenu(*submenu, *sub);
+        menu.InsertSubmenu(sub->Name().c_str(), submenu);
+    }
+}
+
+PresetNameControl::PresetNameControl(IPlugBase* plugIn, const IBox& box, int param,
+                                     const ITextStyle& style, PresetLibrary& presets,
+                                     PresetTarget& presetTarget)
+    : ITextControl(plugIn, box, style, "PRESET"), library(presets), target(presetTarget)
+{
+    paramIdx = param;
+}
+
+PresetNameControl::~PresetNameControl() = default;
+
+void PresetNameControl::MouseDown(int, int, const IMouseKeys&)
+{
+    AskUserForValue();
+}
+
+bool PresetNameControl::Paint(IGraphics* graphics)
+{
+    graphics->DrawBoxOutline(IColorRGBA(255, 255, 255, 255), rect);
+    return PaintText(graphics);
+}
+
+IPopupMenu* PresetNameControl::BuildParamMenu()
+{
+    if (!menu || rebuildMenu)
+    {
+        menu = std::make_unique<IPopupMenu>();
+        FillPresetMenu(*menu, library.Root());
+        menu->InsertSeparator();
+        menu->InsertText("Load ...")->tag = PresetTagLoad;
+        menu->InsertSeparator();
+        menu->InsertText("Save")->tag = PresetTagSave;
+        menu->InsertText("Save As ...")->tag = PresetTagSaveAs;
+        menu->InsertSeparator();
+        menu->InsertText("Rescan")->tag = PresetTagRescan;
+        rebuildMenu = false;
+    }
+    menu->CheckAll(false);
+    menu->EnableAll(true);
+    return menu.get();
+}
+
+void PresetNameControl::DiscardMenu(IPopupMenu*) {}
+
+void PresetNameControl::MenuChosen(IPopupMenu* chosenMenu, int index)
+{
+    const MenuEntry* entry = chosenMenu ? chosenMenu->EntryByFlatIndex(index) : nullptr;
+    if (!entry || entry->submenu || entry->Has(MenuEntry::Separator))
+    {
+        return;
+    }
+    switch (entry->tag)
+    {
+    case PresetTagLoad:
+        LoadPresetDialog();
+        break;
+    case PresetTagSave:
+        if (library.Name().HasPath())
+        {
+            const std::string path = library.Name().Path();
+            library.Save(target, path.c_str());
+        }
+        else
+        {
+            SavePresetAsDialog();
+            rebuildMenu = true;
+        }
+        break;
+    case PresetTagSaveAs:
+        SavePresetAsDialog();
+        rebuildMenu = true;
+        break;
+    case PresetTagRescan:
+        library.Rescan();
+        rebuildMenu = true;
+        break;
+    default:
+        if (entry->tag >= 0)
+        {
+            library.LoadNumber(target, entry->tag);
+        }
+        break;
+    }
+}
+
+std::string PresetNameControl::AskForPresetPath(int action)
+{
+    std::string path;
+    if (IGraphics* graphics = Graphics())
+    {
+        graphics->AskForFilePath(path, action, library.PresetFolderPath(), "preset");
+    }
+    return path;
+}
+
+void PresetNameControl::LoadPresetDialog()
+{
+    const std::string path = AskForPresetPath(FileOpen);
+    if (!path.empty())
+    {
+        library.Load(target, path.c_str());
+    }
+}
+
+void PresetNameControl::SavePresetAsDialog()
+{
+    const std::string path = AskForPresetPath(FileSave);
+    if (path.empty())
+    {
+        return;
+    }
+    library.Save(target, PresetSaveName(path).c_str());
+    library.Rescan();
+}
