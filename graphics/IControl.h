@@ -76,7 +76,7 @@ public:
     IPlugBase* plug;
     IBox rect;       // where the control draws; unioned into the dirty area
     IBox targetRect; // where the control is hit
-    int paramIdx;
+    int paramIdx;    // fixed once the control is added to a graphics
     std::atomic<double> value{0.0};
     double defaultValue = -1.0; // below 0: not known yet
     double clampLow = 0.0;

@@ -25,6 +25,7 @@ int IGraphics::AddControl(IControl* control)
         return -1;
     }
     controls.emplace_back(control);
+    boundStale = true;
     return NControls() - 1;
 }
 
@@ -35,6 +36,33 @@ IControl* IGraphics::GetControl(int idx) const
         return nullptr;
     }
     return controls[static_cast<size_t>(idx)].get();
+}
+
+const std::vector<IControl*>& IGraphics::ControlsBoundTo(int paramIdx)
+{
+    static const std::vector<IControl*> none;
+    if (boundStale)
+    {
+        boundControls.clear();
+        for (auto& control : controls)
+        {
+            const int idx = control->paramIdx;
+            if (idx >= 0)
+            {
+                if (static_cast<size_t>(idx) >= boundControls.size())
+                {
+                    boundControls.resize(static_cast<size_t>(idx) + 1);
+                }
+                boundControls[static_cast<size_t>(idx)].push_back(control.get());
+            }
+        }
+        boundStale = false;
+    }
+    if (paramIdx < 0 || static_cast<size_t>(paramIdx) >= boundControls.size())
+    {
+        return none;
+    }
+    return boundControls[static_cast<size_t>(paramIdx)];
 }
 
 void IGraphics::PushParamToControls(int paramIdx, double value, bool normalized)
@@ -48,23 +76,17 @@ void IGraphics::PushParamToControls(int paramIdx, double value, bool normalized)
         }
         value = param->ToNormalized(value);
     }
-    for (auto& control : controls)
+    for (IControl* control : ControlsBoundTo(paramIdx))
     {
-        if (control->paramIdx == paramIdx)
-        {
-            control->TakePlugValue(value);
-        }
+        control->TakePlugValue(value);
     }
 }
 
 void IGraphics::SetParamFromEffect(int paramIdx, double value)
 {
-    for (auto& control : controls)
+    for (IControl* control : ControlsBoundTo(paramIdx))
     {
-        if (control->paramIdx == paramIdx)
-        {
-            control->TakeUserValue(value);
-        }
+        control->TakeUserValue(value);
     }
 }
 
@@ -101,6 +123,7 @@ void IGraphics::SetBackground(int id, const char* fileName)
 {
     const IBitmapRef bitmap = LoadBitmapRef(id, fileName, 1);
     controls.emplace(controls.begin(), new IBitmapControl(plug, 0, 0, -1, bitmap, BlendOpaque));
+    boundStale = true;
 }
 
 bool IGraphics::VLine(const IColorRGBA& colour, int x, int y1, int y2)
@@ -127,6 +150,7 @@ void IGraphics::ResizeEditor(int w, int h)
     editControl = nullptr;
     editParam = nullptr;
     controls.clear();
+    boundStale = true;
     if (plug)
     {
         plug->OnEditorResized(w, h);

@@ -210,6 +210,12 @@ protected:
 
 private:
     std::vector<std::unique_ptr<IControl>> controls;
+    // The controls bound to each parameter index, rebuilt after the list
+    // changed: a state restore pushes every parameter, and each push should
+    // not walk the whole list.
+    std::vector<std::vector<IControl*>> boundControls;
+    bool boundStale = true;
+    const std::vector<IControl*>& ControlsBoundTo(int paramIdx);
     void ClearCapture();
     // Sends the end-edit that matches the begin-edit of the gesture on
     // control idx, if that gesture is the one in progress.
