@@ -2,8 +2,9 @@
 add_compile_options(-Wall -Wextra)
 
 if(WIN32)
-  # 32-bit Windows: SSE2 arithmetic (no x87 excess precision) and a
-  # statically linked runtime so nothing needs to sit beside the DLL.
+  # Windows: SSE2 arithmetic (no x87 excess precision on 32-bit; the x86-64
+  # default anyway) and a statically linked runtime so nothing needs to sit
+  # beside the DLL.
   add_compile_options(-msse2 -mfpmath=sse)
   add_link_options(-static -static-libgcc -static-libstdc++)
   add_compile_definitions(_WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
@@ -12,6 +13,13 @@ endif()
 if(ZELBOR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined,float-cast-overflow -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined,float-cast-overflow)
+  add_link_options(-fsanitize=address,undefined,float-cast-overflow)
+endif()
+if(ZELBOR_FUZZ)
+  # Coverage for libFuzzer in every library; the fuzz targets link the
+  # fuzzer's main themselves.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined,float-cast-overflow
+                      -fno-sanitize-recover=undefined,float-cast-overflow -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined,float-cast-overflow)
 endif()
 if(ZELBOR_TSAN)

@@ -95,3 +95,11 @@ void DelayLine::Clear()
 {
     buffer.Clear();
 }
+
+void DelayLine::Restart()
+{
+    buffer.Clear();
+    writeCursor = buffer.CursorAt(0);
+    writeIndex = 0;
+    PlaceInjection();
+}

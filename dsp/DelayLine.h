@@ -48,6 +48,9 @@ public:
     void AddTap(DelayTap* tap);
     // Zeroes the sample memory; positions stay.
     void Clear();
+    // Zeroes the sample memory and puts the write position back at sample 0
+    // (the injection point follows), as after a fresh allocation.
+    void Restart();
     // Longest time the buffer holds, in milliseconds.
     double MaxTimeMs() const { return buffer.lengthD / samplesPerMs; }
     int Length() const { return buffer.length; }

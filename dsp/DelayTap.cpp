@@ -15,7 +15,15 @@ DelayTap::DelayTap()
 void DelayTap::ControlStep(double depthScale, double samplesPerMs)
 {
     const float v = lfo.Advance(kControlInterval);
-    heads.Step(depthScale * lfoDepth * (2.0 * v - 1.0) * samplesPerMs);
+    heads.Step(ModulationOffset(v, depthScale, samplesPerMs));
+}
+
+void DelayTap::Restart(double depthScale, double samplesPerMs)
+{
+    lowPass.Clear();
+    highPass.Clear();
+    lfo.Restart();
+    heads.Snap(ModulationOffset(lfo.Value(), depthScale, samplesPerMs));
 }
 
 void DelayTap::SetSampleRate(double rate)

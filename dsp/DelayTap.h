@@ -39,6 +39,10 @@ public:
     // the heads at distance = smoothed x length + depthScale x depth x (2v - 1)
     // x samplesPerMs, at least 1 sample.
     void ControlStep(double depthScale, double samplesPerMs);
+    // Starts the tap afresh on its line: filters and heads cleared, the LFO
+    // back at its start phase, the heads straight at the target distance
+    // with the LFO's offset (no glide). Call after the line's own Restart.
+    void Restart(double depthScale, double samplesPerMs);
     // Per-tap part of a sample-rate change: LFO, distance smoother, filters.
     void SetSampleRate(double rate);
     // Zeroes both heads' allpass state and both filter states.
@@ -77,6 +81,13 @@ public:
     double lfoDepth = 0.0;
     double gain = 0.707;
     double pan = 0.5;
+
+private:
+    // Read-distance offset in samples for the LFO value v (0 .. 1).
+    double ModulationOffset(float v, double depthScale, double samplesPerMs) const
+    {
+        return depthScale * lfoDepth * (2.0 * v - 1.0) * samplesPerMs;
+    }
 };
 
 // Makes the tap read the line (or nothing). A tap cannot read a line that it

@@ -36,6 +36,23 @@ void HeadPair::Step(double offsetSamples)
     current->SetDistance(d, line != nullptr ? line->writeIndex : 0);
 }
 
+void HeadPair::Snap(double offsetSamples)
+{
+    smoother.z = std::isfinite(target) ? target : 0.0;
+    const double length = line != nullptr ? line->buffer.lengthD : 0.0;
+    double d = smoother.z * length + offsetSamples;
+    if (!(d > 1.0)) d = 1.0;
+    const int writeIndex = line != nullptr ? line->writeIndex : 0;
+    current = &headA;
+    previous = &headB;
+    for (ReadHead* head : {&headA, &headB})
+    {
+        head->ClearState();
+        head->SetDistance(d, writeIndex);
+    }
+    crossfade = 1.0;
+}
+
 void HeadPair::Place(double d)
 {
     current->SetDistance(d, line != nullptr ? line->writeIndex : 0);

@@ -26,6 +26,10 @@ public:
     void Step(double offsetSamples);
     // Places the current head at distance d without smoothing or swapping.
     void Place(double d);
+    // As if the glide had long ended: the smoothed distance takes the
+    // target, both heads lose their allpass state and sit at the target plus
+    // the offset (samples), and the crossfade is complete.
+    void Snap(double offsetSamples);
 
     // One output sample; both heads advance.
     double Read()

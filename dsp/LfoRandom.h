@@ -24,6 +24,9 @@ public:
     }
     void RateChanged() override;
     void ShapeChanged() override { LfoRandom::RateChanged(); }
+    // The wander has no start: the generator keeps its seeding and the
+    // smoothing its state.
+    void Restart() {}
 
     void Seed(uint32_t seed)
     {

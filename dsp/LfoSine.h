@@ -27,6 +27,12 @@ public:
         value = v;
     }
     void RateChanged() override { phaseIncrement = static_cast<float>(6.283185307179586 / period); }
+    // Back to phase 0, with the value that phase gives.
+    void Restart()
+    {
+        phase = 0.0f;
+        Advance(0);
+    }
     void ShapeChanged() override { LfoSine::RateChanged(); }
 
     float phase = 0.0f;

@@ -22,6 +22,12 @@ public:
     }
     void RateChanged() override;
     void ShapeChanged() override { LfoTriangle::RateChanged(); }
+    // Back to the start of the period, with the value there.
+    void Restart()
+    {
+        position = 0;
+        Advance(0);
+    }
 
     int position = 0;
     int peak = 0;

@@ -39,6 +39,11 @@ public:
             shape);
     }
     float Value() const { return Get().value; }
+    // Puts a periodic shape back at its start phase; the random shape goes on.
+    void Restart()
+    {
+        std::visit([](auto& l) { l.Restart(); }, shape);
+    }
     int Kind() const { return Get().shapeKind; }
 
     // Installs a new oscillator of the given shape kind (0 sine, 1 triangle,

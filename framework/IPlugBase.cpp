@@ -55,16 +55,40 @@ void FloatToDouble(const float* src, double* dest, int n)
         dest[i] = static_cast<double>(src[i]);
 }
 
+// Output samples closer to zero than this are written as 0: a decaying tail
+// would otherwise hand the host denormal numbers, which are slow to process
+// on many processors, and inaudible anyway.
+// The 32-bit forms compare after narrowing, which keeps their loops simple
+// enough for the compiler to vectorise.
+constexpr double kTinyOutput = 1e-30;
+constexpr float kTinyOutput32 = 1e-30f;
+
+inline double Untiny(double x)
+{
+    return std::fabs(x) < kTinyOutput ? 0.0 : x;
+}
+
+inline float Untiny(float x)
+{
+    return std::fabs(x) < kTinyOutput32 ? 0.0f : x;
+}
+
 void DoubleToFloat(const double* src, float* dest, int n)
 {
     for (int i = 0; i < n; ++i)
-        dest[i] = static_cast<float>(src[i]);
+        dest[i] = Untiny(static_cast<float>(src[i]));
 }
 
 void DoubleAddToFloat(const double* src, float* dest, int n)
 {
     for (int i = 0; i < n; ++i)
-        dest[i] = static_cast<float>(src[i]) + dest[i];
+        dest[i] = Untiny(static_cast<float>(src[i]) + dest[i]);
+}
+
+void FlushTiny(double* x, int n)
+{
+    for (int i = 0; i < n; ++i)
+        x[i] = Untiny(x[i]);
 }
 } // namespace
 
@@ -661,7 +685,11 @@ void IPlugBase::RunHostBlock(Sample** inputs, Sample** outputs, int nFrames, boo
         BindInputs(inputs, done, n);
         BindOutputs(outputs, done);
         ProcessBlock(InputData(), OutputData(), n);
-        if constexpr (std::is_same_v<Sample, float>) WriteOutputs32(n, accumulate);
+        if constexpr (std::is_same_v<Sample, float>)
+            WriteOutputs32(n, accumulate);
+        else
+            for (double* out : mOutData)
+                FlushTiny(out, n);
         done += n;
     }
 }

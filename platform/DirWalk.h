@@ -3,8 +3,11 @@
 // Enumerates the entries of one folder. Names are UTF-8 (on Windows they come
 // from the wide-character enumeration; a name that cannot be converted is
 // reported empty). "." and ".." are reported like any other entry; the order
-// is the one the system delivers.
+// is the one the system delivers. A symbolic link counts as what it points
+// to; entries that are neither folders nor regular files (pipes, devices,
+// sockets, dangling links) are reported as such, so that nobody opens them.
 
+#include <compare>
 #include <cstdint>
 #include <memory>
 
@@ -22,9 +25,11 @@ public:
     bool Open(const char* path);
     // Moves to the next entry; false when there are no more.
     bool Next();
-    // The current entry's name and whether it is a folder.
+    // The current entry's name and whether it is a folder or a regular file
+    // (at most one of the two holds).
     const char* Name() const;
     bool IsFolder() const;
+    bool IsRegularFile() const;
     void Close();
 
 private:
@@ -39,7 +44,7 @@ struct FolderId
     uint64_t volume = 0;
     uint64_t index = 0;
 
-    bool operator==(const FolderId&) const = default;
+    auto operator<=>(const FolderId&) const = default;
 };
 
 // Looks up the identity of the folder at path; false when it cannot be had.

@@ -7,9 +7,24 @@
 // byte strings and pass through unchanged.
 
 #include <cstdio>
+#include <string>
 
 // fopen with a UTF-8 path.
 FILE* OpenFileUtf8(const char* path, const char* mode);
+
+// Opens an existing regular file (or a link to one) for reading in binary
+// mode. Null for anything else, a folder, a pipe or a device, without ever
+// waiting for a writer on the other end of a pipe.
+FILE* OpenRegularFileUtf8(const char* path);
+
+// The path that a write through path reaches: for a symbolic link (or a
+// chain of them) the file it finally names, which need not exist yet;
+// otherwise path itself.
+std::string ResolveFileLinks(const char* path);
+
+// Gives the open file the access permissions of the existing file at from;
+// true when there is nothing to copy.
+bool CopyFilePermissions(const char* from, FILE* to);
 
 // Creates a new file for writing; fails when the path already exists. In
 // text mode line feeds are written as the platform's line end.
@@ -19,7 +34,8 @@ FILE* CreateNewFileUtf8(const char* path, bool textMode);
 bool FlushFileToDisk(FILE* file);
 
 // Replaces target by source in one step (the target is either the old or the
-// new file, never a mixture); an existing target file is overwritten.
+// new file, never a mixture); an existing target file is overwritten. On
+// Windows the new file keeps the attributes of the one it replaces.
 bool ReplaceFileUtf8(const char* source, const char* target);
 
 // Deletes a file.

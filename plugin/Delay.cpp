@@ -2,6 +2,7 @@
 
 #include "framework/IEditor.h"
 #include "platform/ModulePath.h"
+#include "plugin/DelayEditor.h"
 #include "plugin/DelayEditorLink.h"
 #include "plugin/DelayRouting.h"
 #include "presets/PresetLibrary.h"
@@ -64,9 +65,17 @@ Delay::Delay(audioMasterCallback hostCallback)
     // instance works before a host opens it (opening runs this again).
     NotifyAllParamsChanged();
     SetReadout("");
+    // The first echoes come at their set times, not gliding in from the
+    // 1-sample distance the rate setting left the heads at.
+    StartClean();
 }
 
-Delay::~Delay() = default;
+Delay::~Delay()
+{
+    // The editor's controls go with the base; nothing may reach them through
+    // the link meanwhile.
+    mEditorLink = nullptr;
+}
 
 void Delay::DeclareParams()
 {
@@ -127,6 +136,11 @@ void Delay::BuildEditor()
             p->SetShapeExponent(kScaleKnobShape);
         }
     }
+    mEditorView = std::make_unique<DelayEditor>(*this);
+    if (!mEditorView->Build())
+    {
+        mEditorView.reset();
+    }
 }
 
 const ParamDef* Delay::DefinitionRow(int idx) const
@@ -145,6 +159,14 @@ void Delay::ResetEngine()
     }
 }
 
+void Delay::OnMainsChanged(bool active)
+{
+    if (active)
+    {
+        StartClean();
+    }
+}
+
 void Delay::ParamChanged(int paramIdx)
 {
     PlugLockGuard guard(Lock());
@@ -158,6 +180,28 @@ void Delay::ParamChanged(int paramIdx)
     if (h >= 0 && h < static_cast<int>(ParamChangeHandler::Count))
     {
         (this->*kHandlers[h])(*row, param->Value());
+    }
+    PublishEchoMap();
+}
+
+void Delay::PublishEchoMap()
+{
+    const double feedbackScale = mFeedbackScale * mFeedbackScaleFactor;
+    for (int i = 0; i < kNumTaps; ++i)
+    {
+        const DelayLine& line = mLines[i];
+        const DelayTap& tap = mTaps[i];
+        EchoMapState::Tap& out = mEchoMap.taps[i];
+        const bool hasInput = line.inputPort != 0 || line.sourceTapRef != nullptr;
+        const double read = tap.Distance() / line.samplesPerMs;
+        mEchoMap.Set(out.shown, hasInput && tap.active);
+        mEchoMap.Set(out.timeMs, line.effectiveTimeMs);
+        // Before the first block the heads have not moved to their time yet.
+        mEchoMap.Set(out.readMs, read > 0.5 ? read : line.effectiveTimeMs);
+        mEchoMap.Set(out.gain, tap.gain);
+        mEchoMap.Set(out.feedback, line.feedbackGain * feedbackScale);
+        mEchoMap.Set(out.depthMs, tap.lfoDepth * mLfoDepthScale);
+        mEchoMap.Set(out.source, line.sourceTapRef ? line.sourceTapRef->index : kNoTap);
     }
 }
 
@@ -229,6 +273,33 @@ void Delay::RestartFadeIn()
     // thread steps the same smoother.
     PlugLockGuard guard(Lock());
     mLevelSmoother.Restart();
+}
+
+void Delay::StartClean()
+{
+    PlugLockGuard guard(Lock());
+    mLevelSmoother.Restart();
+    for (int i = 0; i < kNumTaps; ++i)
+    {
+        mLines[i].Restart();
+        mMeters[i].state = 0.0;
+    }
+    for (int i = 0; i <= kNumTaps; ++i)
+    {
+        mTapOutputs[i] = 0.0;
+        mFeedbackValues[i] = 0.0;
+    }
+    mLfoCountdown = DelayTap::kControlInterval;
+    mMeterCountdown = mMeterPeriod;
+    mStartPending = true;
+}
+
+void Delay::PlaceTapsAtTargets()
+{
+    for (DelayTap& tap : mTaps)
+    {
+        tap.Restart(mLfoDepthScale, mSamplesPerMs);
+    }
 }
 
 void Delay::Panic()
@@ -310,6 +381,34 @@ void Delay::RebuildRouting()
             mMeters[i].state = 0.0;
         }
     }
+}
+
+double Delay::LongestEchoPathMs() const
+{
+    // A line's reach is its own delay plus its source's reach. A line may
+    // run before its source (it then hears the previous sample), so the
+    // reaches settle over as many passes as a chain can be long.
+    double own[kNumTaps + 1] = {};
+    double reach[kNumTaps + 1] = {};
+    for (int k = 0; k < mOrderCount; ++k)
+    {
+        const DelayLine& line = *mOrder[k];
+        const double swing =
+            std::fabs(static_cast<double>(mLfoDepthScale) * mTaps[line.index].lfoDepth);
+        own[line.index] = std::min(line.effectiveTimeMs + swing, line.MaxTimeMs());
+    }
+    double longest = 0.0;
+    for (int pass = 0; pass < kNumTaps; ++pass)
+    {
+        for (int k = 0; k < mOrderCount; ++k)
+        {
+            const DelayLine& line = *mOrder[k];
+            const int source = line.sourceTapRef != nullptr ? line.sourceTapRef->index : kNoTap;
+            reach[line.index] = own[line.index] + reach[source];
+            longest = std::max(longest, reach[line.index]);
+        }
+    }
+    return longest;
 }
 
 // --- Readout and editor ---------------------------------------------------------
@@ -394,6 +493,11 @@ void Delay::LoadPresetNumber(int number)
 void Delay::RescanPresets()
 {
     mPresets->Rescan();
+}
+
+bool Delay::SkippedInPresetFiles(int paramIdx) const
+{
+    return paramIdx == kParamSclRst || paramIdx == kParamPanic || paramIdx == kParamPlaceholder;
 }
 
 void Delay::ShowPresetName(const char* name)

@@ -7,12 +7,14 @@
 #include "framework/vst/IPlugVST.h"
 #include "plugin/DelayParams.h"
 #include "plugin/DelayReadout.h"
+#include "plugin/EchoMap.h"
 #include "plugin/TapMeter.h"
 #include "presets/PresetFile.h"
 
 #include <atomic>
 #include <memory>
 
+class DelayEditor;
 class DelayEditorLink;
 struct LaneState;
 class PresetLibrary;
@@ -42,6 +44,8 @@ public:
 
     // Re-allocates the engine when the base's sample rate changed.
     void ResetEngine() override;
+    // Switching on starts the engine clean (StartClean).
+    void OnMainsChanged(bool active) override;
     // Runs the changed parameter's handler.
     void ParamChanged(int paramIdx) override;
     // One block of stereo audio: inputs[0..1] to outputs[0..1].
@@ -61,6 +65,13 @@ public:
     void Panic();
     // The output level starts again from silence (preset load and save).
     void RestartFadeIn() override;
+    // Everything as if freshly loaded, so that each run from here sounds the
+    // same: the lines, tap outputs, feedback values and filters emptied, the
+    // LFOs back at their start phase (the random shape keeps its seeding),
+    // the control step and meters restarted and the output fading in again.
+    // The first block afterwards puts every read distance straight at its
+    // target (no glide), with the settings it then has.
+    void StartClean();
     // Works out which lines run and in which order from the In, Rx and Mains
     // settings.
     void RebuildRouting();
@@ -76,6 +87,11 @@ public:
     // Always take the sample-by-sample path through the lines (for checks:
     // both paths give identical results).
     void SetSampleBySample(bool on) { mSampleBySample = on; }
+    // The longest a sound can travel through the running lines before it
+    // next reaches the outputs: along each chain of sources, the delays with
+    // their largest LFO excursion added up (milliseconds; 0 when no line
+    // runs). A tail that stays silent for longer has ended.
+    double LongestEchoPathMs() const;
     // Latest output of tap i (what a line fed by it hears).
     double TapOutput(int i) const { return mTapOutputs[i]; }
     // The definition row behind parameter idx, or null.
@@ -89,11 +105,15 @@ public:
     // Meter position 0..1 of tap i, refreshed every 200 ms of audio. Safe to
     // read from any thread.
     float MeterValue(int i) const { return mMeterValues[i].load(std::memory_order_relaxed); }
+    // What the editor's echo map shows; safe to read from any thread.
+    const EchoMapState& EchoMap() const { return mEchoMap; }
 
     // --- Editor and presets -----------------------------------------------------
 
     // The editor's side of the readout, strip visibility and preset name.
     void SetEditorLink(DelayEditorLink* link) { mEditorLink = link; }
+    // The editor description built with the effect (null if none could be).
+    DelayEditor* EditorView() const { return mEditorView.get(); }
     // Configuration, preset tree and current preset name.
     PresetLibrary& Presets() { return *mPresets; }
     // Writes or reads a ".preset" file (nothing for a null or empty path).
@@ -111,6 +131,8 @@ public:
     IPlugBase& Plugin() override { return *this; }
     void ShowPresetName(const char* name) override;
     void SetReadoutText(const char* text) override { SetReadout(text); }
+    // The two momentary buttons (Scl_Rst, Panic) and the placeholder.
+    bool SkippedInPresetFiles(int paramIdx) const override;
 
 private:
     using Handler = void (Delay::*)(const ParamDef& row, double value);
@@ -138,6 +160,10 @@ private:
                     double* out0, double* out1, int count);
     void ControlStep();
     void UpdateMeters();
+    // Copies what the echo map shows out of the engine (under the lock).
+    void PublishEchoMap();
+    // The pending part of StartClean, at the top of a block.
+    void PlaceTapsAtTargets();
 
     // Handlers, one per parameter family.
     void OnPlaceholder(const ParamDef& row, double v);
@@ -206,6 +232,7 @@ private:
     DelayLine* mOrder[kNumTaps] = {};
     int mOrderCount = 0;
     int mLfoCountdown = 32;
+    bool mStartPending = false;
 
     bool mSampleBySample = false;
     double mSampleRate = 0.0;
@@ -213,6 +240,8 @@ private:
 
     char mReadout[kReadoutSize] = {};
     DelayEditorLink* mEditorLink = nullptr;
+    std::unique_ptr<DelayEditor> mEditorView; // the editor description and link
+    EchoMapState mEchoMap;
 
     std::unique_ptr<PresetLibrary> mPresets;
 

@@ -7,7 +7,9 @@ namespace
 
 constexpr double kAntiDenormal = 1e-20;
 constexpr double kFadeStep = 1.0 / 24.0;
-constexpr double kFeedbackLimit = 1e6;
+// A line's feedback value is held within this (+24 dBFS), as in the
+// sample-by-sample path.
+constexpr double kFeedbackLimit = 16.0;
 
 template <bool Wrap>
 [[gnu::always_inline]] inline void StepOn(double*& p, double* base, double* end)

@@ -14,10 +14,12 @@ namespace
 // Keeps the recursive paths away from denormal numbers.
 constexpr double kAntiDenormal = 1e-20;
 constexpr double kSqrtHalf = 0.7071067811865475;
-// Limits that only act on broken signals: an input sample beyond this is
-// clipped, and a feedback value beyond it (a loop turned up past unity) is
-// held there, so nothing ever grows to infinity.
+// An input sample beyond this is broken and clipped.
 constexpr double kSignalLimit = 1e6;
+// A line's feedback value is held within this (+24 dBFS): a loop turned up
+// past unity self-oscillates loud but bounded, and falls back at once when
+// the feedback is lowered. Ordinary signals never get there.
+constexpr double kFeedbackLimit = 16.0;
 
 // Flush-to-zero and denormals-are-zero for the duration of a block.
 class DenormalGuard
@@ -41,8 +43,8 @@ inline double CleanInput(double x)
 
 inline double LimitFeedback(double x)
 {
-    x = x < -kSignalLimit ? -kSignalLimit : x;
-    return x > kSignalLimit ? kSignalLimit : x;
+    x = x < -kFeedbackLimit ? -kFeedbackLimit : x;
+    return x > kFeedbackLimit ? kFeedbackLimit : x;
 }
 
 // Points a cursor at slot, usually still inside the cursor's block.
@@ -124,6 +126,12 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
     if (mTempo.UpdateTempo(numerator, denominator, tempo))
     {
         ApplyTempoToLines();
+    }
+    if (mStartPending)
+    {
+        // After the tempo: a tempo-locked line's target may just have moved.
+        mStartPending = false;
+        PlaceTapsAtTargets();
     }
 
     const int position = HostSamplePosition();
@@ -323,6 +331,7 @@ void Delay::UpdateMeters()
         const float v = mTaps[i].active ? TapMeter::Position(mMeters[i].state) : 0.0f;
         mMeterValues[i].store(v, std::memory_order_relaxed);
     }
+    PublishEchoMap();
 }
 
 void Delay::RunLanes(const Lane* lanes, LaneState* states, double gain, const double* in0,

@@ -4,6 +4,7 @@
 #include "presets/Node.h"
 #include "presets/PathBuf.h"
 
+#include <set>
 #include <string>
 
 // A folder on disk that can be walked. A root folder knows its full path; a
@@ -21,11 +22,21 @@ public:
     HostFolder(const HostFolder&) = delete;
     HostFolder& operator=(const HostFolder&) = delete;
 
+    // A scan stops after reporting this many files, and enters no more than
+    // this many folders (the one it starts from included), so that a huge or
+    // endless tree (links into the rest of the disk, a system folder) cannot
+    // hold up the caller.
+    static constexpr int kMaxScanFiles = 10000;
+    static constexpr int kMaxScanFolders = 1000;
+
     // Enumerates the folder and reports each entry (but "." and "..") to
-    // FolderFound or FileFound, in the order the system delivers them.
-    // Entries whose full path would be longer than PathBuf::kMaxPath are left
-    // out, and a folder that is one of its own ancestors (a link loop) is not
-    // entered again.
+    // FolderFound or FileFound, in name order (NameBefore). Only folders and
+    // regular files are reported: pipes, devices and sockets are never
+    // opened. Entries whose full path would be longer than PathBuf::kMaxPath
+    // are left out. Each real folder is entered once per scan, however it is
+    // reached (links, junctions): the first name the scan meets keeps it,
+    // and a folder's own sub-folders are all claimed before any of them is
+    // entered, so a link further down never takes a folder from its place.
     virtual void Scan();
     virtual void FolderFound(const char* name);
     virtual void FileFound(const char* name);
@@ -38,12 +49,22 @@ public:
     const std::string& Name() const { return mName; }
     HostFolder* Parent() const { return mParent; }
 
+    // Order of entry names: letter case ignored (ASCII), then byte order.
+    static bool NameBefore(const std::string& a, const std::string& b);
+
 private:
+    struct ScanState
+    {
+        std::set<FolderId> entered;
+        int files = 0;
+        int folders = 0;
+    };
+    void ScanWith(ScanState& state);
+
     std::string mRootPath; // roots only
     std::string mName;     // sub-folders only
     HostFolder* mParent = nullptr;
-    FolderId mId;
-    bool mHasId = false;
+    ScanState* mScan = nullptr; // on the folder a scan started from, while it runs
 };
 
 // A file inside a HostFolder.

@@ -13,7 +13,6 @@
 
 namespace
 {
-constexpr int kExcludedParams[] = {184, 215, 217};
 constexpr const char* kHeaderWord = "Delay";
 constexpr const char* kLineWord = "param";
 // A number token longer than this is not a value any parameter can take.
@@ -245,13 +244,6 @@ private:
 };
 } // namespace
 
-bool IsExcludedFromPresets(int paramIdx)
-{
-    for (int idx : kExcludedParams)
-        if (idx == paramIdx) return true;
-    return false;
-}
-
 int FindParamIndexByName(const IPlugBase& plug, const char* name)
 {
     if (!name || !*name) return -1;
@@ -281,8 +273,9 @@ void AppendPresetNumber(std::string& out, double value)
         out += "0.000000000000";
 }
 
-std::string FormatPresetText(IPlugBase& plug)
+std::string FormatPresetText(PresetTarget& target)
 {
+    IPlugBase& plug = target.Plugin();
     std::string text = kHeaderWord;
     text += " V";
     text += std::to_string(kPresetVersionMajor);
@@ -293,7 +286,7 @@ std::string FormatPresetText(IPlugBase& plug)
     for (int i = 0; i < plug.NParams(); ++i)
     {
         const IPlugParam* param = plug.GetParam(i);
-        if (IsExcludedFromPresets(i) || !*param->Name()) continue;
+        if (target.SkippedInPresetFiles(i) || !*param->Name()) continue;
         text += kLineWord;
         text += ' ';
         text += param->Name();
@@ -331,7 +324,7 @@ bool ReadPresetStream(FILE* file, PresetLineSink& sink)
 bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* path)
 {
     if (!path || !*path) return false;
-    std::string text = FormatPresetText(target.Plugin());
+    std::string text = FormatPresetText(target);
     if (!WriteFileAtomically(path, text.data(), text.size(), true)) return false;
     presetName.SetFromPath(path);
     target.ShowPresetName(presetName.Name());
@@ -345,8 +338,9 @@ bool LoadPresetFile(PresetTarget& target, PresetName& presetName, const char* pa
 {
     if (!path || !*path) return false;
     // Binary mode: the reader takes "\r" as a blank itself, so files with
-    // either line end read the same on every platform.
-    FILE* file = OpenFileUtf8(path, "rb");
+    // either line end read the same on every platform. Only a regular file:
+    // a pipe named like a preset would hold the load until someone writes.
+    FILE* file = OpenRegularFileUtf8(path);
     if (!file) return false;
     IPlugBase& plug = target.Plugin();
     ValueCollector values(plug);

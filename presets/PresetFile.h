@@ -24,6 +24,9 @@ public:
     virtual void SetReadoutText(const char* text) = 0;
     // Lets the output level fall to zero and rise again.
     virtual void RestartFadeIn() = 0;
+    // Whether preset files leave the parameter out (a button that acts
+    // rather than holds a setting). Unnamed parameters are always left out.
+    virtual bool SkippedInPresetFiles(int paramIdx) const = 0;
 };
 
 constexpr int kPresetVersionMajor = 1;
@@ -31,17 +34,13 @@ constexpr int kPresetVersionMinor = 0;
 // Longest parameter name a preset line can name; longer names match nothing.
 constexpr int kPresetMaxName = 39;
 
-// True for the parameters a preset never stores: the two momentary buttons
-// and the unnamed placeholder. Unnamed parameters are not stored either.
-bool IsExcludedFromPresets(int paramIdx);
-
 // First parameter in index order whose name is non-empty and equal to name
 // (case-sensitive); null or -1 when there is none.
 IPlugParam* FindParamByName(IPlugBase& plug, const char* name);
 int FindParamIndexByName(const IPlugBase& plug, const char* name);
 
-// The file content for the plug-in's current values, with "\n" line ends.
-std::string FormatPresetText(IPlugBase& plug);
+// The file content for the target's current values, with "\n" line ends.
+std::string FormatPresetText(PresetTarget& target);
 // Appends a value as fixed-point text with 12 decimals and a "." separator.
 void AppendPresetNumber(std::string& out, double value);
 

@@ -10,6 +10,7 @@ struct DirWalk::Impl
     std::string folder;
     const char* name = "";
     bool isFolder = false;
+    bool isRegular = false;
 };
 
 DirWalk::DirWalk() : mImpl(std::make_unique<Impl>()) {}
@@ -34,6 +35,7 @@ bool DirWalk::Next()
 {
     mImpl->name = "";
     mImpl->isFolder = false;
+    mImpl->isRegular = false;
     if (!mImpl->dir) return false;
     const dirent* entry = ::readdir(mImpl->dir);
     if (!entry) return false;
@@ -42,13 +44,22 @@ bool DirWalk::Next()
     {
         mImpl->isFolder = true;
     }
+    else if (entry->d_type == DT_REG)
+    {
+        mImpl->isRegular = true;
+    }
     else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)
     {
         // Links count as what they point to, as on systems whose enumeration
-        // reports linked folders as folders. A dangling link is a file.
+        // reports linked folders as folders. stat never opens the entry, so
+        // a pipe behind a link cannot block here.
         struct stat st;
         std::string full = mImpl->folder + entry->d_name;
-        mImpl->isFolder = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        if (::stat(full.c_str(), &st) == 0)
+        {
+            mImpl->isFolder = S_ISDIR(st.st_mode);
+            mImpl->isRegular = S_ISREG(st.st_mode);
+        }
     }
     return true;
 }
@@ -63,12 +74,18 @@ bool DirWalk::IsFolder() const
     return mImpl->isFolder;
 }
 
+bool DirWalk::IsRegularFile() const
+{
+    return mImpl->isRegular;
+}
+
 void DirWalk::Close()
 {
     if (mImpl->dir) ::closedir(mImpl->dir);
     mImpl->dir = nullptr;
     mImpl->name = "";
     mImpl->isFolder = false;
+    mImpl->isRegular = false;
 }
 
 bool GetFolderId(const char* path, FolderId& id)

@@ -21,9 +21,11 @@ struct DirWalk::Impl
     WIN32_FIND_DATAA narrowData;
     char name[kNameBufferSize] = {};
     bool isFolder = false;
+    bool hasEntry = false;
 
     void TakeEntry()
     {
+        hasEntry = true;
         if (wide)
         {
             int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wideData.cFileName, -1, name,
@@ -75,6 +77,7 @@ bool DirWalk::Next()
 {
     mImpl->name[0] = 0;
     mImpl->isFolder = false;
+    mImpl->hasEntry = false;
     if (mImpl->find == INVALID_HANDLE_VALUE) return false;
     if (mImpl->pending)
     {
@@ -100,6 +103,13 @@ bool DirWalk::IsFolder() const
     return mImpl->isFolder;
 }
 
+// Pipes and devices never appear in a folder listing here; every entry that
+// is not a folder is a file.
+bool DirWalk::IsRegularFile() const
+{
+    return mImpl->hasEntry && !mImpl->isFolder;
+}
+
 void DirWalk::Close()
 {
     if (mImpl->find != INVALID_HANDLE_VALUE) FindClose(mImpl->find);
@@ -107,6 +117,7 @@ void DirWalk::Close()
     mImpl->pending = false;
     mImpl->name[0] = 0;
     mImpl->isFolder = false;
+    mImpl->hasEntry = false;
 }
 
 bool GetFolderId(const char* path, FolderId& id)

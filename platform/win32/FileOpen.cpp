@@ -16,6 +16,80 @@ FILE* OpenFileUtf8(const char* path, const char* mode)
     return std::fopen(path, mode);
 }
 
+FILE* OpenRegularFileUtf8(const char* path)
+{
+    FILE* file = OpenFileUtf8(path, "rb");
+    if (!file) return nullptr;
+    // Only a file on disk: not a pipe, a console or another device.
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+namespace
+{
+// UTF-16 to UTF-8; false when the text cannot be converted.
+bool WideToUtf8(const wchar_t* text, std::string& out)
+{
+    const int n =
+        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return false;
+    out.assign(static_cast<size_t>(n), '\0');
+    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, out.data(), n, nullptr,
+                            nullptr) != n)
+        return false;
+    out.resize(static_cast<size_t>(n - 1));
+    return true;
+}
+} // namespace
+
+std::string ResolveFileLinks(const char* path)
+{
+    if (!path) return std::string();
+    std::wstring widePath;
+    if (!Utf8ToWide(path, widePath)) return path;
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return path;
+    // Opening follows the link; the system names the file it reached.
+    const HANDLE handle =
+        CreateFileW(widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return path;
+    std::wstring resolved(1024, L'\0');
+    DWORD n =
+        GetFinalPathNameByHandleW(handle, resolved.data(), static_cast<DWORD>(resolved.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n >= resolved.size())
+    {
+        resolved.assign(n + 1, L'\0');
+        n = GetFinalPathNameByHandleW(handle, resolved.data(), static_cast<DWORD>(resolved.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    CloseHandle(handle);
+    if (n == 0 || n >= resolved.size()) return path;
+    resolved.resize(n);
+    // "\\?\C:\..." and "\\?\UNC\server\..." back to ordinary paths.
+    if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        resolved = L"\\\\" + resolved.substr(8);
+    else if (resolved.rfind(L"\\\\?\\", 0) == 0)
+        resolved = resolved.substr(4);
+    std::string out;
+    return WideToUtf8(resolved.c_str(), out) ? out : std::string(path);
+}
+
+// ReplaceFileUtf8 keeps the replaced file's attributes and access rights.
+bool CopyFilePermissions(const char*, FILE*)
+{
+    return true;
+}
+
 FILE* CreateNewFileUtf8(const char* path, bool textMode)
 {
     if (!path) return nullptr;
@@ -51,7 +125,17 @@ bool ReplaceFileUtf8(const char* source, const char* target)
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     std::wstring wideSource, wideTarget;
     if (Utf8ToWide(source, wideSource) && Utf8ToWide(target, wideTarget))
+    {
+        // An existing file is replaced in place, keeping its attributes and
+        // access rights; a new one is simply moved there. A folder of that
+        // name stays (the move then fails).
+        const DWORD attributes = GetFileAttributesW(wideTarget.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            ReplaceFileW(wideTarget.c_str(), wideSource.c_str(), nullptr,
+                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+            return true;
         return MoveFileExW(wideSource.c_str(), wideTarget.c_str(), flags) != 0;
+    }
     return MoveFileExA(source, target, flags) != 0;
 }
 

@@ -18,7 +18,7 @@
 namespace
 {
 // The content a save must produce, built the plain way with printf.
-std::string ReferenceText(TestPlug& plug)
+std::string ReferenceText(DelayShapedPlug& plug)
 {
     std::string text = "Delay V1.0\n";
     for (int i = 0; i < plug.NParams(); ++i)
@@ -107,7 +107,7 @@ TEST_F(PresetFileTest, SaveWritesTheExactFormat)
 
 TEST_F(PresetFileTest, RoundTripRestoresEveryStoredParameter)
 {
-    TestPlug& plug = target.plug;
+    DelayShapedPlug& plug = target.plug;
     std::mt19937 random(1234);
     std::vector<double> saved(static_cast<size_t>(plug.NParams()));
     for (int i = 0; i < plug.NParams(); ++i)
@@ -229,7 +229,7 @@ TEST_F(PresetFileTest, UnknownNamesSkippedMalformedLineStopsClamping)
                          "param Fb_A -6\n"
                          "garbage here\n"
                          "param Dry 0.9\n"));
-    TestPlug& plug = target.plug;
+    DelayShapedPlug& plug = target.plug;
     EXPECT_EQ(plug.Value("Wet"), 0.25);
     EXPECT_EQ(plug.Value("Level"), 1.0);
     EXPECT_EQ(plug.Value("Time_A"), 1.0);
@@ -270,7 +270,7 @@ TEST_F(PresetFileTest, LongNamesAndNonFiniteValuesAreSkipped)
                          std::string(37, '_') +
                          " 0.9\n"
                          "param Pan_A 0.3\n"));
-    TestPlug& plug = target.plug;
+    DelayShapedPlug& plug = target.plug;
     EXPECT_EQ(plug.Value("Wet"), 0.0);
     EXPECT_EQ(plug.Value("Dry"), 0.0);
     EXPECT_EQ(plug.Value("Fb_A"), -25.0);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <tuple>
 #include <vector>
 #include <zlib.h>
 
@@ -300,6 +301,30 @@ TEST(PngDecode, HugeHeadersAreRefusedBeforeAllocating)
     // Within the limits but with too little data: still nothing.
     std::vector<unsigned char> png = withSize(2000, 2000);
     EXPECT_EQ(nullptr, DecodePngMemory(png.data(), png.size()));
+
+    // The refusal comes before any pixel memory is asked for: a target that
+    // counts its resizes is never resized just past a limit, and is right
+    // at it (it then stays empty, and the truncated image fails).
+    struct CountingTarget : LICE_IBitmap
+    {
+        int resizes = 0;
+        uint32_t* Bits() override { return nullptr; }
+        int Width() override { return 0; }
+        int Height() override { return 0; }
+        int RowSpan() override { return 0; }
+        bool Resize(int, int) override { return ++resizes, false; }
+    };
+    for (auto [w, h, allowed] : {std::tuple<uint32_t, uint32_t, int>{16385, 1, 0},
+                                 {1, 16385, 0},
+                                 {4097, 4096, 0},
+                                 {16384, 1, 1},
+                                 {4096, 4096, 1}})
+    {
+        CountingTarget target;
+        std::vector<unsigned char> data = withSize(w, h);
+        EXPECT_EQ(nullptr, DecodePngMemory(data.data(), data.size(), &target));
+        EXPECT_EQ(target.resizes, allowed) << w << "x" << h;
+    }
 }
 
 TEST(PngDecode, DecodesIntoAGivenTarget)

@@ -1,0 +1,99 @@
+// Saving over a preset keeps what the user set up around it: the file's
+// access permissions, and a symbolic link stays a link to the file it names.
+// A save that cannot complete leaves the old file as it was.
+
+#include "PresetTestSupport.h"
+#include "presets/PresetName.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
+
+#ifndef _WIN32
+namespace
+{
+
+// What a save of the target writes, line ends made uniform.
+std::string Saved(const fs::path& path)
+{
+    std::string bytes = ReadBytes(path);
+    bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
+    return bytes;
+}
+
+} // namespace
+
+TEST(PresetSave, ExistingFileKeepsItsPermissions)
+{
+    ScratchDir dir;
+    TestTarget target;
+    PresetName name;
+    for (const mode_t mode : {0600, 0640, 0444})
+    {
+        const fs::path path = dir.Path() / ("p" + std::to_string(mode) + ".preset");
+        WriteBytes(path, "old\n");
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        ASSERT_TRUE(SavePresetFile(target, name, path.c_str()));
+        struct stat st;
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(Saved(path), FormatPresetText(target));
+    }
+}
+
+TEST(PresetSave, ALinkStaysALinkAndItsFileIsWritten)
+{
+    ScratchDir dir;
+    TestTarget target;
+    PresetName name;
+    fs::create_directories(dir.Path() / "real");
+    fs::create_directories(dir.Path() / "menu");
+    WriteBytes(dir.Path() / "real" / "a.preset", "old\n");
+    // A relative link, and one to a file that does not exist yet.
+    fs::create_symlink("../real/a.preset", dir.Path() / "menu" / "a.preset");
+    fs::create_symlink(dir.Path() / "real" / "new.preset", dir.Path() / "menu" / "new.preset");
+
+    for (const char* file : {"a.preset", "new.preset"})
+    {
+        const fs::path link = dir.Path() / "menu" / file;
+        ASSERT_TRUE(SavePresetFile(target, name, link.c_str())) << file;
+        EXPECT_TRUE(fs::is_symlink(link)) << file;
+        EXPECT_EQ(Saved(dir.Path() / "real" / file), FormatPresetText(target)) << file;
+        // The link's path is the preset's path, as the user chose it.
+        EXPECT_STREQ(name.Path(), link.c_str());
+    }
+    // Nothing left beside either.
+    EXPECT_EQ(ListNames(dir.Path() / "menu").size(), 2u);
+    EXPECT_EQ(ListNames(dir.Path() / "real").size(), 2u);
+}
+
+// A file size limit makes the write itself fail, which no privilege lifts.
+TEST(PresetSave, FailedWriteLeavesTheOldFile)
+{
+    ScratchDir dir;
+    TestTarget target;
+    PresetName name;
+    const fs::path path = dir.Path() / "keep.preset";
+    WriteBytes(path, "Delay V1.0\nparam Wet 0.5\n");
+
+    rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = SavePresetFile(target, name, path.c_str());
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(ReadBytes(path), "Delay V1.0\nparam Wet 0.5\n");
+    EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"keep.preset"});
+    EXPECT_FALSE(name.HasPath());
+    EXPECT_TRUE(target.shownNames.empty());
+}
+#endif
