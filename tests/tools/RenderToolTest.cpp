@@ -4,11 +4,11 @@
 #include "plugin/Delay.h"
 #include "presets/PresetFile.h"
 #include "presets/PresetLibrary.h"
+#include "tests/support/ScratchDir.h"
 #include "tools/render/EffectHost.h"
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -76,7 +76,7 @@ float MaxDifference(const TestWav& a, const TestWav& b)
 // mono input and answer 500 ms later.
 TEST(RenderTool, ClickThroughTheDefaultsEchoesAfter500ms)
 {
-    TempFolder dir;
+    ScratchDir dir;
     const int rate = 48000;
     const std::size_t click = std::size_t(0.1 * rate);
     std::vector<float> mono(std::size_t(0.3 * rate), 0.0f);
@@ -111,13 +111,13 @@ TEST(RenderTool, ClickThroughTheDefaultsEchoesAfter500ms)
 
 TEST(RenderTool, MistakesExitWith2AndLeaveNoFile)
 {
-    TempFolder dir;
+    ScratchDir dir;
     std::vector<float> stereo(2000, 0.1f);
     ASSERT_TRUE(WriteTestWav(dir.File("in.wav"), stereo, 2, 44100));
     ASSERT_TRUE(WriteTestWav(dir.File("three.wav"), std::vector<float>(3000, 0.1f), 3, 44100));
-    std::ofstream(dir.File("text.wav")) << "not audio at all\n";
-    std::filesystem::create_directory(dir.File("folder.wav"));
-    const std::size_t before = dir.Count();
+    WriteBytes(dir.Path() / "text.wav", "not audio at all\n");
+    fs::create_directory(dir.Path() / "folder.wav");
+    const std::size_t before = ListNames(dir.Path()).size();
 
     const std::string in = dir.File("in.wav");
     const std::string out = dir.File("out.wav");
@@ -158,7 +158,7 @@ TEST(RenderTool, MistakesExitWith2AndLeaveNoFile)
         EXPECT_EQ(r.code, kExitUsage) << c.mentions;
         EXPECT_NE(r.err.find(c.mentions), std::string::npos)
             << "\"" << r.err << "\" should mention " << c.mentions;
-        EXPECT_EQ(dir.Count(), before) << c.mentions << ": a file was left behind";
+        EXPECT_EQ(ListNames(dir.Path()).size(), before) << c.mentions << ": a file was left behind";
     }
 }
 
@@ -166,7 +166,7 @@ TEST(RenderTool, MistakesExitWith2AndLeaveNoFile)
 // result must not depend on it.
 TEST(RenderTool, BlockSizeAndPrecisionDoNotChangeTheResult)
 {
-    TempFolder dir;
+    ScratchDir dir;
     std::vector<float> burst(2 * 22050, 0.0f);
     unsigned x = 1;
     for (std::size_t i = 0; i < 2 * 4410; ++i)
@@ -200,7 +200,7 @@ TEST(RenderTool, BlockSizeAndPrecisionDoNotChangeTheResult)
 // louder follows where the file ends.
 TEST(RenderTool, ComputedTailEndsBelowMinus90dB)
 {
-    TempFolder dir;
+    ScratchDir dir;
     std::vector<float> mono(4410, 0.0f);
     mono[441] = 0.9f;
     ASSERT_TRUE(
@@ -228,7 +228,7 @@ TEST(RenderTool, ComputedTailEndsBelowMinus90dB)
 
 TEST(RenderTool, DemoPhraseDryAndThroughAWetlessEffectAreTheSame)
 {
-    TempFolder dir;
+    ScratchDir dir;
     ToolRun r = Render({dir.File("dry.wav"), "--dry", "--png", dir.File("dry.png")});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_NE(r.out.find("dry.wav"), std::string::npos);
@@ -242,15 +242,12 @@ TEST(RenderTool, DemoPhraseDryAndThroughAWetlessEffectAreTheSame)
     EXPECT_EQ(dry.left.size(), std::size_t(8 * 44100)); // four bars at 120 BPM, no tail
     EXPECT_GT(MaxAbs(dry.left, 0, dry.left.size()), 0.5f);
     EXPECT_LT(MaxDifference(dry, thru), 1e-6f);
-    std::ifstream png(dir.File("dry.png"), std::ios::binary);
-    char signature[8] = {};
-    png.read(signature, 8);
-    EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+    EXPECT_EQ(ReadBytes(dir.Path() / "dry.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
 }
 
 TEST(RenderTool, PresetThenParamOverrides)
 {
-    TempFolder dir;
+    ScratchDir dir;
     {
         std::string error;
         auto host = EffectHost::Create(error);
@@ -258,7 +255,8 @@ TEST(RenderTool, PresetThenParamOverrides)
         std::ostringstream warnings;
         ASSERT_TRUE(ApplyParam(*host, {"Time_A", "250"}, error, warnings));
         ASSERT_TRUE(ApplyParam(*host, {"Time_B", "750"}, error, warnings));
-        std::ofstream(dir.File("mine.preset")) << FormatPresetText(host->Plugin());
+        WriteBytes(dir.Path() / "mine.preset",
+                   FormatPresetText(dynamic_cast<PresetTarget&>(host->Plugin())));
     }
     const ToolRun r =
         Render({"--list-params", "--preset", dir.File("mine.preset"), "--param", "Time_B=300"});
@@ -281,4 +279,26 @@ TEST(RenderTool, PresetThenParamOverrides)
     EXPECT_STREQ(delay->Presets().Name().Name(), "mine");
     EXPECT_STREQ(delay->Presets().Name().Path(), options.presetPath.c_str());
     EXPECT_NEAR(host->ValueByName("Time_A"), 250.0, 1e-3);
+}
+
+TEST(RenderTool, EditorPictureIsTheWholeEditorAndNoAudio)
+{
+    ScratchDir dir;
+    const std::string png = dir.File("editor.png");
+    EXPECT_EQ(Render({"--editor-png", png, "--param", "Time_A=250", "-q"}).code, 0);
+    const std::string bytes = ReadBytes(png);
+    ASSERT_GT(bytes.size(), 24u);
+    // The PNG header's width and height, big-endian at bytes 16 and 20.
+    auto word = [&](size_t at)
+    {
+        return (static_cast<unsigned char>(bytes[at]) << 24) |
+               (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) |
+               static_cast<unsigned char>(bytes[at + 3]);
+    };
+    EXPECT_EQ(word(16), 720);
+    EXPECT_EQ(word(20), 650);
+    EXPECT_EQ(ListNames(dir.Path()).size(), 1u);
+
+    EXPECT_EQ(Render({"--editor-png", png, dir.File("out.wav")}).code, 2);
 }

@@ -1,131 +1,152 @@
-#include "tools/render/TailEstimate.h"
+// The tail after the input: measured on the output, against the longest echo
+// path the effect itself reports.
 
+#include "tools/render/RenderTool.h"
+#include "tools/render/Renderer.h"
+#include "tools/render/TailMeasure.h"
+
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
-#include <map>
+#include <sstream>
 
 using namespace zelbor::render;
 
 namespace
 {
 
-// The effect's defaults by name, as plain values.
-std::map<std::string, double> Defaults()
+constexpr double kRate = 44100.0;
+
+// A host with the effect as it loads, then these settings, switched on.
+std::unique_ptr<EffectHost> Configured(const std::vector<ParamAssignment>& params)
 {
-    std::map<std::string, double> v = {{"Wet", 0.7},      {"Dry", 0.7},     {"Level", 1.0},
-                                       {"FbScale", 1.0},  {"Scl_Dly", 1.0}, {"Scl_Fbk", 1.0},
-                                       {"Scl_Rate", 1.0}, {"Scl_Dpth", 1.0}};
-    const std::string letters = "ABCDEFGH";
-    for (int t = 0; t < 8; ++t)
+    std::string error;
+    auto host = EffectHost::Create(error);
+    EXPECT_TRUE(host) << error;
+    if (!host)
     {
-        const std::string l(1, letters[std::size_t(t)]);
-        v["In_" + l] = t == 0 ? 1 : t == 1 ? 2 : 0;
-        v["Rx_" + l] = 8;
-        v["Mode_" + l] = 1;
-        v["Time_" + l] = 500;
-        v["Bpm_" + l] = 9;
-        v["Fb_" + l] = -3;
-        v["Depth_" + l] = 2.5;
-        v["Gain_" + l] = 0;
-        v["Mains_" + l] = t < 2 ? 1 : 0;
+        return host;
     }
-    return v;
+    RenderOptions options;
+    options.params = params;
+    std::ostringstream warnings;
+    EXPECT_TRUE(ConfigureEffect(*host, options, kRate, error, warnings)) << error;
+    host->Resume();
+    return host;
 }
 
-EngineSettings From(const std::map<std::string, double>& values, double tempo = 120.0,
-                    double rate = 44100.0)
+// A short click, then the measured tail, at most capSeconds.
+AudioBuffer ClickWithMeasuredTail(EffectHost& host, double capSeconds)
 {
-    return SettingsFromParams([&](const std::string& n) { return values.at(n); }, tempo, rate);
+    AudioBuffer click;
+    click.sampleRate = kRate;
+    click.Resize(std::size_t(0.1 * kRate));
+    click.left[100] = 0.9f;
+    click.right[100] = 0.9f;
+    RenderSettings settings;
+    settings.tailSeconds = capSeconds;
+    settings.measureTail = true;
+    return RenderThroughEffect(host, click, settings);
 }
 
-// Seconds until a single line's echoes fall below -90 dB, counted the slow
-// way: one echo after another.
-double ReferenceDecay(double delayMs, double fbDb, double gainDb)
+// Index of the loudest sample of either channel from from on.
+std::size_t Loudest(const AudioBuffer& a, std::size_t from)
 {
-    const double loop = std::pow(10.0, (fbDb + gainDb) / 20.0);
-    double level = std::pow(10.0, gainDb / 20.0);
-    double t = delayMs / 1000.0;
-    while (level * loop > std::pow(10.0, -90.0 / 20.0))
+    std::size_t best = from;
+    float peak = 0.0f;
+    for (std::size_t i = from; i < a.Frames(); ++i)
     {
-        level *= loop;
-        t += delayMs / 1000.0;
+        const float v = std::max(std::fabs(a.left[i]), std::fabs(a.right[i]));
+        if (v > peak)
+        {
+            peak = v;
+            best = i;
+        }
     }
-    return t;
+    return best;
 }
 
 } // namespace
 
-TEST(TailEstimate, DefaultsLastUntilTheEchoesFallBelowMinus90dB)
+TEST(TailWatch, EndsAfterTheQuietTimeOrAtTheCap)
 {
-    const double tail = EstimateTailSeconds(From(Defaults()));
-    const double reference = ReferenceDecay(502.5, -3.0, 0.0);
-    EXPECT_GE(tail, reference);
-    EXPECT_LE(tail, reference + 0.6); // within about one more echo
-    EXPECT_NEAR(LongestHeardDelaySeconds(From(Defaults())), 0.5025, 1e-9);
+    // 1000 frames per second: 0.1 s of quiet is 100 frames; the cap is 2000.
+    const float minus90 = float(std::pow(10.0, -90.0 / 20.0));
+    auto endsAt = [&](const std::vector<std::size_t>& loud, float level)
+    {
+        TailWatch watch(1000.0, 0.1, 2.0);
+        for (std::size_t n = 0; n < 5000; ++n)
+        {
+            const float v = std::find(loud.begin(), loud.end(), n) != loud.end() ? level : 0.0f;
+            watch.Feed(&v, &v, 1);
+            if (watch.Ended())
+            {
+                return std::make_pair(watch.Frames(), watch.EndOfSound());
+            }
+        }
+        return std::make_pair(std::size_t(0), std::size_t(0));
+    };
+    // Loud frame 50: quiet for more than 100 frames after frame 51.
+    EXPECT_EQ(endsAt({50}, 0.5f), std::make_pair(std::size_t(152), std::size_t(51)));
+    // A second sound within the quiet time starts it again.
+    EXPECT_EQ(endsAt({50, 140}, 0.5f), std::make_pair(std::size_t(242), std::size_t(141)));
+    // -90 dBFS itself is quiet, a little above is not.
+    EXPECT_EQ(endsAt({50}, minus90).second, 0u);
+    EXPECT_EQ(endsAt({50}, minus90 * 1.01f).second, 51u);
+    // Sound that never stops meets the cap.
+    std::vector<std::size_t> always(3000);
+    for (std::size_t i = 0; i < always.size(); ++i)
+    {
+        always[i] = i;
+    }
+    EXPECT_EQ(endsAt(always, 0.5f).first, 2000u);
 }
 
-TEST(TailEstimate, FeedbackAndGainShortenIt)
+TEST(TailMeasure, TheEffectReportsItsLongestEchoPath)
 {
-    auto v = Defaults();
-    v["Fb_A"] = v["Fb_B"] = -12;
-    const double shorter = EstimateTailSeconds(From(v));
-    EXPECT_GE(shorter, ReferenceDecay(502.5, -12.0, 0.0));
-    EXPECT_LT(shorter, EstimateTailSeconds(From(Defaults())) / 3.0);
-    v["Gain_A"] = v["Gain_B"] = -20;
-    EXPECT_LT(EstimateTailSeconds(From(v)), shorter);
+    // Tap A's 500 ms with the LFO's 2.5 ms swing; tap B the same.
+    auto host = Configured({});
+    EXPECT_NEAR(LongestEchoSeconds(*host), 0.5025, 1e-4);
+    // A line off the mains that feeds one on it: the two delays add up.
+    host = Configured({{"In_C", "L"},
+                       {"Time_C", "1000"},
+                       {"Depth_C", "0"},
+                       {"Rx_B", "C"},
+                       {"Time_B", "900"},
+                       {"Depth_B", "1"}});
+    EXPECT_NEAR(LongestEchoSeconds(*host), 1.901, 1e-4);
+    // Nothing runs: no path.
+    host = Configured({{"In_A", "-"}, {"In_B", "-"}});
+    EXPECT_EQ(LongestEchoSeconds(*host), 0.0);
 }
 
-TEST(TailEstimate, EndlessFeedbackIsCappedAndSilenceHasNoTail)
+TEST(TailMeasure, WaitsOutTheSilenceOfAChain)
 {
-    auto v = Defaults();
-    v["Fb_A"] = 0.0; // loop gain 1: never dies
-    EXPECT_DOUBLE_EQ(EstimateTailSeconds(From(v)), 30.0);
-    v["FbScale"] = 0.5; // now it does
-    EXPECT_LT(EstimateTailSeconds(From(v)), 30.0);
-
-    v = Defaults();
-    v["Wet"] = 0.0;
-    EXPECT_DOUBLE_EQ(EstimateTailSeconds(From(v)), 0.0);
-
-    v = Defaults();
-    v["In_A"] = v["In_B"] = 0; // no line hears anything
-    EXPECT_DOUBLE_EQ(EstimateTailSeconds(From(v)), 0.0);
+    // C (1 s, off the mains) feeds B (0.9 s): after the click the output is
+    // silent for 1.9 s before B's echo, which the tail must not cut off.
+    auto host = Configured({{"In_A", "-"},
+                            {"In_B", "-"},
+                            {"In_C", "L"},
+                            {"Time_C", "1000"},
+                            {"Fb_C", "-25"},
+                            {"Depth_C", "0"},
+                            {"Rx_B", "C"},
+                            {"Time_B", "900"},
+                            {"Fb_B", "-25"},
+                            {"Depth_B", "0"}});
+    const AudioBuffer out = ClickWithMeasuredTail(*host, 30.0);
+    const std::size_t echo = Loudest(out, 1000);
+    EXPECT_NEAR(double(echo - 100) / kRate, 1.9, 0.005);
+    EXPECT_GT(out.Seconds(), 1.9);
+    EXPECT_LT(out.Seconds(), 10.0);
 }
 
-TEST(TailEstimate, OnlyHeardLinesCountAndChainsAddUp)
+TEST(TailMeasure, EndlessFeedbackMeetsTheCapAndNoWetSignalHasNoTail)
 {
-    auto v = Defaults();
-    v["In_C"] = 3;
-    v["Time_C"] = 1000;
-    v["Fb_C"] = -10; // long, but off the mains and feeding nothing
-    EXPECT_DOUBLE_EQ(EstimateTailSeconds(From(v)), EstimateTailSeconds(From(Defaults())));
+    // A short loop past unity: it soon rings at its ceiling, without a break.
+    auto host = Configured({{"Time_A", "20"}, {"Fb_A", "0"}, {"Scl_Fbk", "1.25"}});
+    EXPECT_EQ(ClickWithMeasuredTail(*host, 2.0).Frames(), std::size_t(0.1 * kRate + 2.0 * kRate));
 
-    // C feeds B: B rings on after C's tail has ended.
-    v["Rx_B"] = 2;
-    const double chain = EstimateTailSeconds(From(v));
-    EXPECT_GE(chain, ReferenceDecay(1002.5, -10.0, 0.0) + ReferenceDecay(502.5, -3.0, 0.0));
-    EXPECT_LT(chain, 30.0);
-
-    // A loop the effect would refuse must not hang the estimate.
-    v["Rx_C"] = 1;
-    EXPECT_LE(EstimateTailSeconds(From(v)), 30.0);
-}
-
-TEST(TailEstimate, DelayTimesFollowModeTempoScaleAndBuffer)
-{
-    auto v = Defaults();
-    v["Mode_A"] = 0;
-    v["Bpm_A"] = 15; // "1/8 d": three quarters of a beat
-    v["Depth_A"] = 0;
-    EXPECT_NEAR(From(v, 100.0).lines[0].delayMs, 450.0, 1e-9);
-    EXPECT_NEAR(From(v, 120.0).lines[0].delayMs, 375.0, 1e-9);
-
-    v["Mode_A"] = 1;
-    v["Time_A"] = 2000;
-    v["Scl_Dly"] = 4;
-    // 90112 samples at 44.1 kHz hold 2043.4 ms; too long a time becomes 20 ms less.
-    EXPECT_NEAR(From(v).lines[0].delayMs, 90112.0 / 44.1 - 20.0, 1e-9);
-    v["Time_A"] = 1;
-    v["Scl_Dly"] = 0.25;
-    EXPECT_NEAR(From(v).lines[0].delayMs, 0.5, 1e-12);
+    host = Configured({{"Wet", "0"}});
+    EXPECT_EQ(ClickWithMeasuredTail(*host, 30.0).Frames(), std::size_t(0.1 * kRate));
 }

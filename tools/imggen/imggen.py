@@ -441,7 +441,9 @@ def meter_frames():
     frames = []
     for i in range(50):
         v = i / 49.0
-        if v < 0.6:
+        if i == 0:
+            col = (0.11, 0.12, 0.13)  # silence: the meter is dark
+        elif v < 0.6:
             col = mix((0.10, 0.35, 0.14), (0.35, 0.90, 0.35), v / 0.6)
         elif v < 0.85:
             col = mix((0.35, 0.90, 0.35), (0.98, 0.85, 0.25), (v - 0.6) / 0.25)

@@ -50,6 +50,13 @@ bool CanCreateFile(const std::string& path, std::string& error)
         error = "cannot write " + path + ": it is a folder";
         return false;
     }
+    // Only a regular file is replaced: a pipe, a device or a socket of that
+    // name is something else's, and renaming over it would destroy it.
+    if (fs::exists(fs::symlink_status(target, ec)) && !fs::is_regular_file(target, ec))
+    {
+        error = "cannot write " + path + ": it exists and is not a regular file";
+        return false;
+    }
     const fs::path probe = TemporarySibling(target);
     errno = 0;
     FILE* file = std::fopen(probe.string().c_str(), "wb");

@@ -12,7 +12,8 @@ namespace zelbor::render
 std::filesystem::path TemporarySibling(const std::filesystem::path& target);
 
 // Whether a file can be created at path: its folder exists and takes a new
-// file, and path is not a folder. Checked by creating and removing a
+// file, and path is neither a folder nor anything else that is not a regular
+// file (a pipe, a device). Checked by creating and removing a
 // temporary file beside it, so that a render never runs only to find that
 // its result cannot be kept. On failure returns false with a message.
 bool CanCreateFile(const std::string& path, std::string& error);

@@ -123,6 +123,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
         {"--preset",
          [&](const std::string& v)
          {
+             if (v.empty())
+             {
+                 error = "--preset: no file named";
+                 return false;
+             }
              o.presetPath = v;
              return true;
          }},
@@ -136,6 +141,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
          [&](const std::string& v)
          {
              o.picturePath = v;
+             return true;
+         }},
+        {"--editor-png",
+         [&](const std::string& v)
+         {
+             o.editorPicturePath = v;
              return true;
          }},
     };
@@ -217,8 +228,15 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
                 "--setup";
         return result;
     }
+    const bool editorOnly = !o.editorPicturePath.empty();
+    if (editorOnly && (!positional.empty() || o.bench || o.dry || !o.picturePath.empty()))
+    {
+        error = "--editor-png draws the editor and writes no audio; it takes no file names, "
+                "--png, --dry or --bench";
+        return result;
+    }
     const bool listingOnly = o.listParams || o.listSetups;
-    if (positional.empty() && !listingOnly && !o.bench)
+    if (positional.empty() && !listingOnly && !o.bench && !editorOnly)
     {
         error = "no output file given (usage: zelbor-render [IN.wav] OUT.wav [options]; see "
                 "--help)";
@@ -250,6 +268,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
 std::string UsageText()
 {
     return R"(usage: zelbor-render [IN.wav] OUT.wav [options]
+       zelbor-render --editor-png FILE [--setup|--preset|--param ...]
 
 Renders audio through the Zelbor delay exactly as a host does: the effect is
 created through its VST 2 entry point and driven through its dispatcher and
@@ -271,18 +290,23 @@ options:
                        44100); with IN.wav it must match the file's rate
   --block N            host block size, 1 to 16384 (default 512)
   --tail SECONDS       tail after the input ends, 0 to 300 (default: until
-                       the echoes have died below -90 dB, at most 30 s)
+                       the output has stayed below -90 dBFS for longer than
+                       the setting's longest echo path, at most 30 s)
   --preroll SECONDS    silence run through the effect before the input, with
                        the transport stopped, as a DAW runs a loaded effect
-                       before playback starts: once prepared, the effect
-                       fades its output in and glides its delay times to
-                       their settings, and the music should start after
-                       that, not during it (default 3; 0 to start at once;
-                       never written to the output)
+                       before playback starts: once switched on, the effect
+                       fades its output in, and the music should start after
+                       that, not during it (default: the 150 blocks of at
+                       most 512 frames the fade-in takes; 0 to start at
+                       once; never written to the output)
   --double             use the 64-bit process callback
   --dry                write the input without the effect (no tail)
   --png FILE           also draw the waveform (dry and wet overlaid, the echo
                        times of the setting marked) as a PNG picture
+  --editor-png FILE    draw the effect's editor, as set by --setup, --preset
+                       and --param, into a PNG picture after a few seconds
+                       of the demo phrase (so meters and the echo map show
+                       it playing); writes no audio
   --stats              print levels and the measured echo times
   --list-params        list the parameters with their ranges, choices and
                        values (after --setup, --preset and --param)

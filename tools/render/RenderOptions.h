@@ -21,14 +21,15 @@ struct RenderOptions
     std::string presetPath;
     std::string setupName;
     std::string picturePath;
+    std::string editorPicturePath; // --editor-png: the editor as a PNG picture
     double tempo = 120.0;
     int timeSigNumerator = 4;
     int timeSigDenominator = 4;
     double sampleRate = 44100.0;
     bool sampleRateGiven = false;
     int blockSize = 512;
-    double tailSeconds = -1.0; // negative: computed from the settings
-    double prerollSeconds = 3.0;
+    double tailSeconds = -1.0;    // negative: computed from the settings
+    double prerollSeconds = -1.0; // negative: what the output's fade-in needs
     bool useDouble = false;
     bool dry = false;
     bool quiet = false;

@@ -1,13 +1,15 @@
 #include "tools/render/RenderTool.h"
 
 #include "framework/IPlugBase.h"
+#include "graphics/headless/IGraphicsHeadless.h"
+#include "platform/FileOpen.h"
 #include "plugin/Delay.h"
 #include "presets/PresetFile.h"
 #include "tools/render/DemoPhrase.h"
 #include "tools/render/OutputFiles.h"
 #include "tools/render/Renderer.h"
 #include "tools/render/Setups.h"
-#include "tools/render/TailEstimate.h"
+#include "tools/render/TailMeasure.h"
 #include "tools/render/TextNumbers.h"
 #include "tools/render/WavFile.h"
 #include "tools/render/WaveformPicture.h"
@@ -40,9 +42,15 @@ bool LoadPreset(EffectHost& host, const std::string& path, std::string& error,
                 std::ostream& warnings)
 {
     std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+    {
+        error = "cannot read preset " + path + ": it is a folder, not a preset file";
+        return false;
+    }
     if (!std::filesystem::is_regular_file(path, ec))
     {
-        error = "cannot read preset " + path + ": no such file";
+        error = "cannot read preset " + path +
+                (std::filesystem::exists(path, ec) ? ": not a regular file" : ": no such file");
         return false;
     }
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -152,8 +160,9 @@ void PrintSummary(std::ostream& out, const RenderOptions& o, const AudioBuffer& 
     out << "\n";
 }
 
-// A second instance with the same settings answers a single click.
-std::vector<EchoMark> ProbeEchoes(const RenderOptions& o, double rate, const EngineSettings& engine,
+// A second instance with the same settings answers a single click, heard
+// for a few times the longest echo path.
+std::vector<EchoMark> ProbeEchoes(const RenderOptions& o, double rate, double longestEchoSeconds,
                                   const RenderSettings& settings)
 {
     std::string error;
@@ -164,7 +173,7 @@ std::vector<EchoMark> ProbeEchoes(const RenderOptions& o, double rate, const Eng
         return {};
     }
     probe->Resume();
-    const double seconds = std::clamp(LongestHeardDelaySeconds(engine) * 8.0 + 0.05, 0.25, 8.0);
+    const double seconds = std::clamp(longestEchoSeconds * 8.0 + 0.05, 0.25, 8.0);
     return MeasureEchoes(*probe, seconds, settings);
 }
 
@@ -186,9 +195,9 @@ void PrintStats(std::ostream& out, const RenderOptions& o, const AudioBuffer& in
     }
     else
     {
-        out << "tail: " << FormatNumber(kept, 2) << " s of the "
-            << FormatNumber(settings->tailSeconds, 2)
-            << " s the settings could ring for; the rest was below -90 dBFS\n";
+        out << "tail: " << FormatNumber(kept, 2)
+            << " s, until the output stayed below -90 dBFS (at most "
+            << FormatNumber(settings->tailSeconds, 0) << " s)\n";
     }
     out << "echoes of a click (ms after it, level):" << (echoes.empty() ? " none" : "") << "\n";
     for (std::size_t i = 0; i < echoes.size() && i < 12; ++i)
@@ -271,6 +280,60 @@ int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
         << FormatNumber(rtfBase, 1) << "x real time\n";
     out << "  eight taps cost " << FormatNumber(seconds[1] / std::max(seconds[0], 1e-9), 2)
         << " times the baseline\n";
+    return kExitOk;
+}
+
+// The demo phrase runs this long before the editor is drawn: long enough
+// for the meters (refreshed every 200 ms) and the echoes to show.
+constexpr double kEditorPictureSeconds = 2.5;
+
+// Draws the effect's editor after a stretch of the demo phrase. The editor
+// is the one the effect builds for itself, on the window layer without a
+// window.
+int RunEditorPicture(const RenderOptions& o, std::ostream& out, std::ostream& err)
+{
+    std::string error;
+    const std::string path = ResolveFileLinks(o.editorPicturePath.c_str());
+    if (!CanCreateFile(path, error))
+    {
+        err << "zelbor-render: " << error << "\n";
+        return kExitUsage;
+    }
+    auto host = EffectHost::Create(error);
+    if (!host)
+    {
+        err << "zelbor-render: " << error << "\n";
+        return kExitEffectFailed;
+    }
+    if (!ConfigureEffect(*host, o, o.sampleRate, error, err))
+    {
+        err << "zelbor-render: " << error << "\n";
+        return kExitUsage;
+    }
+    auto* editor = dynamic_cast<IGraphicsHeadless*>(host->Plugin().GetEditor());
+    if (!editor)
+    {
+        err << "zelbor-render: the effect has no editor to draw\n";
+        return kExitEffectFailed;
+    }
+    host->Resume();
+    AudioBuffer phrase = SynthesiseDemoPhrase(o.sampleRate, o.tempo);
+    phrase.Resize(
+        std::min(phrase.Frames(), static_cast<std::size_t>(kEditorPictureSeconds * o.sampleRate)));
+    RenderSettings settings;
+    settings.useDouble = o.useDouble;
+    RenderThroughEffect(*host, phrase, settings);
+    editor->OpenEditorWindow(host.get());
+    editor->PaintAll();
+    if (!editor->SavePng(path.c_str()))
+    {
+        err << "zelbor-render: cannot write " << path << "\n";
+        return kExitEffectFailed;
+    }
+    if (!o.quiet)
+    {
+        out << "editor: " << path << "\n";
+    }
     return kExitOk;
 }
 
@@ -478,10 +541,18 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     {
         return RunBench(o, out, err);
     }
+    if (!o.editorPicturePath.empty())
+    {
+        return RunEditorPicture(o, out, err);
+    }
 
     std::string error;
-    // Files that cannot be written are found before the render, not after.
-    for (const std::string* path : {&o.outputPath, &o.picturePath})
+    // A symbolic link given as an output stays a link: the file it names is
+    // written. Files that cannot be written are found before the render,
+    // not after.
+    const std::string outputPath = ResolveFileLinks(o.outputPath.c_str());
+    const std::string picturePath = ResolveFileLinks(o.picturePath.c_str());
+    for (const std::string* path : {&outputPath, &picturePath})
     {
         if (!o.listParams && !path->empty() && !CanCreateFile(*path, error))
         {
@@ -495,9 +566,18 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     int fileChannels = 2;
     if (!o.inputPath.empty())
     {
-        if (!ReadAudioFile(o.inputPath, input, fileChannels, error))
+        if (!ReadAudioFile(o.inputPath, input, fileChannels, error, err))
         {
             err << "zelbor-render: " << error << "\n";
+            return kExitUsage;
+        }
+        // The file's rate is held to what --rate accepts: the effect runs at
+        // it and the pre-roll and tail are measured in it.
+        if (!(input.sampleRate >= kMinSampleRate && input.sampleRate <= kMaxSampleRate))
+        {
+            err << "zelbor-render: cannot use " << o.inputPath << ": its sample rate "
+                << FormatShort(input.sampleRate) << " Hz is outside the range "
+                << FormatShort(kMinSampleRate) << " to " << FormatShort(kMaxSampleRate) << "\n";
             return kExitUsage;
         }
         if (o.sampleRateGiven && std::fabs(o.sampleRate - input.sampleRate) > 0.5)
@@ -544,28 +624,14 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     RenderSettings settings;
     settings.prerollSeconds = o.prerollSeconds;
     settings.useDouble = o.useDouble;
-    EngineSettings engine;
-    if (host)
-    {
-        engine = SettingsFromParams(
-            [&](const std::string& n)
-            {
-                if (n.size() == 4 && n.rfind("Rx_", 0) == 0)
-                {
-                    return double(EngineSourceTap(*host, n[3] - 'A'));
-                }
-                return host->ValueByName(n);
-            },
-            o.tempo, rate);
-    }
     if (o.tailSeconds >= 0.0)
     {
         settings.tailSeconds = o.tailSeconds;
     }
     else if (host)
     {
-        settings.tailSeconds = EstimateTailSeconds(engine, -90.0, kDefaultTailCap);
-        settings.trimTail = true;
+        settings.tailSeconds = kDefaultTailCap;
+        settings.measureTail = true;
     }
     if (o.dry)
     {
@@ -597,22 +663,25 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     std::vector<EchoMark> echoes;
     if (host && (!o.picturePath.empty() || o.stats))
     {
-        echoes = ProbeEchoes(o, rate, engine, settings);
+        echoes = ProbeEchoes(o, rate, LongestEchoSeconds(*host), settings);
     }
     // The picture first: should either file fail, neither is left behind.
-    if (!o.picturePath.empty() &&
-        !WritePicture(o, rate, input, host ? &output : nullptr, echoes, error))
+    RenderOptions written = o;
+    written.outputPath = outputPath;
+    written.picturePath = picturePath;
+    if (!picturePath.empty() &&
+        !WritePicture(written, rate, input, host ? &output : nullptr, echoes, error))
     {
         err << "zelbor-render: " << error << "\n";
         return kExitUsage;
     }
-    if (!WriteWavFile(o.outputPath, output, error))
+    if (!WriteWavFile(outputPath, output, error))
     {
         err << "zelbor-render: " << error << "\n";
-        if (!o.picturePath.empty())
+        if (!picturePath.empty())
         {
             std::error_code ec;
-            std::filesystem::remove(o.picturePath, ec);
+            std::filesystem::remove(picturePath, ec);
         }
         return kExitUsage;
     }

@@ -1,5 +1,7 @@
 #include "tools/render/Renderer.h"
 
+#include "tools/render/TailMeasure.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -11,6 +13,10 @@ namespace
 // Host blocks of the pre-roll: no longer than this, so that its length and
 // with it the state the music starts from do not depend on the block size.
 constexpr int kPrerollBlock = 512;
+// Sound kept after the last sample above -90 dBFS of a measured tail.
+constexpr double kTailKeepSeconds = 0.05;
+// Added to the longest echo path for what the filters and read heads smear.
+constexpr double kQuietMarginSeconds = 0.05;
 
 // Runs frames of the source (or silence past its end) through the host into
 // out at the given offset, in blocks of at most blockLimit frames.
@@ -90,7 +96,11 @@ void Preroll(EffectHost& host, const RenderSettings& settings)
     host.SetPlaying(false);
     host.SetSamplePosition(0.0);
     const int block = std::min(kPrerollBlock, host.MaxBlock());
-    std::size_t frames = std::size_t(std::max(0.0, settings.prerollSeconds) * host.SampleRate());
+    // By default as many frames as kPrerollMinBlocks full blocks, whatever
+    // the host block: the LFOs then start the music from the same phase.
+    std::size_t frames = settings.prerollSeconds < 0.0
+                             ? std::size_t(kPrerollMinBlocks) * std::size_t(kPrerollBlock)
+                             : std::size_t(settings.prerollSeconds * host.SampleRate());
     if (frames > 0)
     {
         // The output level is smoothed once per block: give it enough blocks.
@@ -112,14 +122,32 @@ AudioBuffer RenderThroughEffect(EffectHost& host, const AudioBuffer& input,
         std::size_t(std::max(0.0, settings.tailSeconds) * input.sampleRate + 0.5);
     AudioBuffer out;
     out.sampleRate = input.sampleRate;
-    out.Resize(inFrames + tailFrames);
-    RunFrames(host, &input, 0, &out, 0, inFrames + tailFrames, settings.useDouble, progress, 0.0);
-    if (settings.trimTail && tailFrames > 0)
+    if (!settings.measureTail)
     {
-        const std::size_t keep = std::size_t(0.05 * input.sampleRate);
-        const std::size_t sound = EndOfSound(out, -90.0);
-        out.Resize(sound > inFrames ? std::min(out.Frames(), sound + keep) : inFrames);
+        out.Resize(inFrames + tailFrames);
+        RunFrames(host, &input, 0, &out, 0, inFrames + tailFrames, settings.useDouble, progress,
+                  0.0);
+        return out;
     }
+
+    out.Resize(inFrames);
+    RunFrames(host, &input, 0, &out, 0, inFrames, settings.useDouble, progress, 0.0);
+    // Asked now, when the effect has taken the host's tempo.
+    TailWatch watch(out.sampleRate, LongestEchoSeconds(host) + kQuietMarginSeconds,
+                    settings.tailSeconds);
+    const std::size_t block = std::size_t(host.MaxBlock());
+    while (!watch.Ended())
+    {
+        const std::size_t at = out.Frames();
+        const std::size_t n = std::min(block, tailFrames - watch.Frames());
+        out.Resize(at + n);
+        RunFrames(host, nullptr, 0, &out, at, n, settings.useDouble, progress,
+                  double(at) / out.sampleRate);
+        watch.Feed(out.left.data() + at, out.right.data() + at, n);
+    }
+    const std::size_t keep = std::size_t(kTailKeepSeconds * out.sampleRate);
+    out.Resize(watch.EndOfSound() > 0 ? std::min(out.Frames(), inFrames + watch.EndOfSound() + keep)
+                                      : inFrames);
     return out;
 }
 

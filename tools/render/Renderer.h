@@ -10,20 +10,24 @@
 namespace zelbor::render
 {
 
-// A pre-roll lasts at least this many host blocks.
+// A pre-roll lasts at least this many host blocks: the effect's output
+// level fades in once per block and has arrived by then.
 constexpr int kPrerollMinBlocks = 150;
 
 struct RenderSettings
 {
     // Silence run through the effect first with the transport stopped, so
-    // that its delay times have settled (they glide up from a single sample
-    // after every sample-rate change) and its output level has faded in when
-    // the music starts. Run in blocks of at most 512 frames, at least
-    // kPrerollMinBlocks of them unless 0. Not written.
-    double prerollSeconds = 3.0;
-    double tailSeconds = 0.0; // rendered after the input
-    // Cut the tail after its last sample above -90 dBFS (keeping 50 ms).
-    bool trimTail = false;
+    // that its output level has faded in when the music starts (its delay
+    // times start at their settings). Run in blocks of at most 512 frames,
+    // at least kPrerollMinBlocks of them unless 0; negative: as many frames
+    // as kPrerollMinBlocks blocks of 512. Not written.
+    double prerollSeconds = -1.0;
+    // Rendered after the input; with measureTail the most that is rendered.
+    double tailSeconds = 0.0;
+    // Render the tail until the output has stayed at or below -90 dBFS for
+    // longer than the effect's longest echo path (LongestEchoSeconds), then
+    // cut it 50 ms after its last louder sample.
+    bool measureTail = false;
     bool useDouble = false;
 };
 

@@ -19,7 +19,7 @@ constexpr sf_count_t kChunkFrames = 8192;
 } // namespace
 
 bool ReadAudioFile(const std::string& path, AudioBuffer& audio, int& fileChannels,
-                   std::string& error)
+                   std::string& error, std::ostream& warnings)
 {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
@@ -52,6 +52,12 @@ bool ReadAudioFile(const std::string& path, AudioBuffer& audio, int& fileChannel
         sf_close(file);
         return false;
     }
+    // libsndfile trims the length of a file whose header promises more than
+    // it holds to what is there, and notes "(should be ...)" in its log.
+    std::string log(4096, '\0');
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), int(log.size()));
+    const bool headerTooLong = log.find("(should be") != std::string::npos;
+    const sf_count_t claimed = info.frames;
     fileChannels = info.channels;
     audio = AudioBuffer{};
     audio.sampleRate = info.samplerate;
@@ -86,6 +92,12 @@ bool ReadAudioFile(const std::string& path, AudioBuffer& audio, int& fileChannel
     {
         error = "cannot read " + path + ": " + sf_error_number(status);
         return false;
+    }
+    if (headerTooLong || (claimed > 0 && sf_count_t(audio.Frames()) < claimed))
+    {
+        warnings << "zelbor-render: warning: " << path
+                 << " is shorter than its header says; rendering the " << audio.Frames()
+                 << " frames it holds\n";
     }
     return true;
 }
