@@ -23,3 +23,18 @@ inline bool IsFolderSeparator(char c)
     return c == '/';
 #endif
 }
+
+// Whether path names a place without reference to a current folder: on
+// Windows one that starts with a separator (rooted or a network share) or a
+// drive letter and ":"; elsewhere one that starts with "/".
+inline bool IsAbsolutePath(const char* path)
+{
+    if (!path || !*path) return false;
+#ifdef _WIN32
+    if (IsPathSeparator(path[0])) return true;
+    char drive = path[0];
+    return ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) && path[1] == ':';
+#else
+    return path[0] == '/';
+#endif
+}

@@ -78,6 +78,16 @@ std::string ConfigFilePath()
     return ConfigFilePath(ModuleFilePath().c_str());
 }
 
+std::string ResolveConfigFolder(const char* folder, const char* configPath)
+{
+    if (!folder || !*folder || IsAbsolutePath(folder) || !configPath) return folder ? folder : "";
+    size_t cut = std::strlen(configPath);
+    while (cut > 0 && !IsFolderSeparator(configPath[cut - 1]))
+        --cut;
+    if (cut == 0) return folder; // no folder to resolve against
+    return std::string(configPath, cut) + folder;
+}
+
 double ParseConfigNumber(const char* text)
 {
     while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' ||
@@ -95,8 +105,9 @@ void ReadConfiguration(ConfigItems& items, const char* path)
 {
     if (!path || !*path) return;
     // Binary mode: the reader drops carriage returns itself, and a stray
-    // Ctrl-Z byte does not end the file early.
-    ConfigurationFileReader reader(OpenFileUtf8(path, "rb"));
+    // Ctrl-Z byte does not end the file early. Only a regular file, so that
+    // a pipe in its place cannot hold up the effect's creation.
+    ConfigurationFileReader reader(OpenRegularFileUtf8(path));
     while (reader.NextEntry())
     {
         if (ConfigItem* item = items.Find(reader.Key()))

@@ -51,6 +51,12 @@ std::string ConfigFilePath(const char* modulePath);
 // Full path of the configuration file beside this plug-in module.
 std::string ConfigFilePath();
 
+// The folder a configuration entry names, as a path to open: folder itself
+// when it is empty or absolute, otherwise folder taken relative to the folder
+// that holds the configuration file at configPath (which sits beside the
+// module, so "Zelbor Presets" names the folder beside the module).
+std::string ResolveConfigFolder(const char* folder, const char* configPath);
+
 // Reads the configuration file at path into the entries. Keys that match no
 // entry are ignored; when a key appears on several lines the last one wins. A
 // missing or unreadable file leaves every entry as it was.

@@ -8,10 +8,12 @@ PresetLibrary::~PresetLibrary() = default;
 
 void PresetLibrary::Init(const char* configPath)
 {
-    if (configPath)
-        ReadConfiguration(mConfig, configPath);
-    else
-        ReadConfiguration(mConfig, ConfigFilePath().c_str());
+    std::string path = configPath ? std::string(configPath) : ConfigFilePath();
+    ReadConfiguration(mConfig, path.c_str());
+    // A relative preset folder names one beside the configuration file (and
+    // so beside the module), whatever the host's current folder is.
+    ConfigItem* folder = mConfig.Item(ConfigItems::PresetFolder);
+    folder->text = ResolveConfigFolder(folder->text.c_str(), path.c_str());
     Rescan();
 }
 

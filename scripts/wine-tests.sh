@@ -1,13 +1,26 @@
 #!/usr/bin/env bash
-# Runs every Win32 test executable listed by the build under Wine, in a
+# Runs every Windows test executable listed by the build under Wine, in a
 # throw-away prefix, and prints "wine: N passed, N failed" as its last line.
+#   scripts/wine-tests.sh LIST          32-bit executables, 32-bit prefix
+#   scripts/wine-tests.sh LIST win64    64-bit executables, 64-bit prefix (wine64)
 set -u
 list=$1
+arch=${2:-win32}
 source "$(dirname "$0")/build.sh"
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/zelbor-wine.XXXXXX)
-export WINEDEBUG=-all WINEARCH=win32
+export WINEDEBUG=-all WINEARCH=$arch
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+if [ "$arch" = win64 ]; then
+  # Debian's "wine" prefers the 32-bit loader; a 64-bit prefix and 64-bit
+  # programs need the 64-bit one.
+  export WINELOADER=/usr/lib/wine/wine64
+  winecmd=$WINELOADER
+  wine() { "$WINELOADER" "$@"; }
+  wineboot() { "$WINELOADER" wineboot.exe "$@"; }
+else
+  winecmd=wine
+fi
 trap 'wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 wineboot -i >/dev/null 2>&1
 # Editor text is drawn in "Arial"; Liberation Sans (fonts-liberation) has its
@@ -19,7 +32,7 @@ while read -r exe; do
   [ -n "$exe" ] || continue
   name=$(basename "$exe")
   log=$(mktemp)
-  (cd "$(dirname "$exe")" && timeout 1200 wine "$exe" --gtest_color=no) > "$log" 2>&1
+  (cd "$(dirname "$exe")" && timeout 1200 "$winecmd" "$exe" --gtest_color=no) > "$log" 2>&1
   rc=$?
   read -r p f < <(zelbor_gtest_counts "$log")
   if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then

@@ -291,7 +291,12 @@ constexpr std::size_t kVstEffectNameBytes = 32;
 constexpr std::size_t kVstVendorTextBytes = 64;   // vendor and product strings
 constexpr std::size_t kVstHostProductBytes = 256; // buffer handed to the host
 
-// Layout checks for the two targets hosts load this module on.
+// Layout checks for the targets hosts load this module on: 32-bit Windows,
+// and the 64-bit targets (Windows, where long stays 4 bytes, and Linux),
+// which share one layout because every pointer-sized field is VstIntPtr or a
+// pointer, never long.
+static_assert(sizeof(VstIntPtr) == sizeof(void*)); // the dispatcher's value, the return
+static_assert(sizeof(VstInt32) == 4 && sizeof(VstInt16) == 2 && sizeof(float) == 4);
 static_assert(sizeof(VstTimeInfo) == 88);
 static_assert(offsetof(VstTimeInfo, tempo) == 32);
 static_assert(offsetof(VstTimeInfo, timeSigNumerator) == 64);
@@ -341,6 +346,9 @@ static_assert(offsetof(VstEvents, events) == 8);
 static_assert(sizeof(VstEvents) == 16);
 #else
 static_assert(sizeof(void*) == 8);
+#ifdef _WIN64
+static_assert(sizeof(long) == 4); // LLP64: nothing here may be declared long
+#endif
 static_assert(offsetof(AEffect, dispatcher) == 8);
 static_assert(offsetof(AEffect, process) == 16);
 static_assert(offsetof(AEffect, setParameter) == 24);

@@ -2,6 +2,7 @@
 #include "platform/PathSeparator.h"
 #include "presets/ConfigItems.h"
 #include "presets/ConfigurationFileReader.h"
+#include "presets/PresetLibrary.h"
 #include "tests/support/ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -131,4 +132,51 @@ TEST(ConfigFilePath, BesideTheModule)
     EXPECT_EQ(ConfigFilePath(tooLong.c_str()), "");
     // The module path of this test program is known, so a path can be formed.
     EXPECT_NE(ConfigFilePath().find("Zelbor.ini"), std::string::npos);
+}
+
+TEST(ResolveConfigFolder, RelativeFoldersSitBesideTheConfiguration)
+{
+    EXPECT_EQ(ResolveConfigFolder("Zelbor Presets", "/opt/vst/Zelbor.ini"),
+              "/opt/vst/Zelbor Presets");
+    EXPECT_EQ(ResolveConfigFolder("../shared", "/opt/vst/Zelbor.ini"), "/opt/vst/../shared");
+    EXPECT_EQ(ResolveConfigFolder("/srv/presets", "/opt/vst/Zelbor.ini"), "/srv/presets");
+    EXPECT_EQ(ResolveConfigFolder("", "/opt/vst/Zelbor.ini"), "");
+    EXPECT_EQ(ResolveConfigFolder("p", "Zelbor.ini"), "p"); // no folder to resolve against
+    if (kPathSeparator == '\\')
+    {
+        EXPECT_EQ(ResolveConfigFolder("Zelbor Presets", "C:\\VST\\Zelbor.ini"),
+                  "C:\\VST\\Zelbor Presets");
+        EXPECT_EQ(ResolveConfigFolder("D:\\Presets", "C:\\VST\\Zelbor.ini"), "D:\\Presets");
+        EXPECT_EQ(ResolveConfigFolder("d:rel", "C:\\VST\\Zelbor.ini"), "d:rel");
+        EXPECT_EQ(ResolveConfigFolder("\\\\server\\p", "C:\\VST\\Zelbor.ini"), "\\\\server\\p");
+    }
+    else
+    {
+        // A drive letter means nothing here: the folder is relative.
+        EXPECT_EQ(ResolveConfigFolder("D:\\Presets", "/opt/Zelbor.ini"), "/opt/D:\\Presets");
+    }
+}
+
+TEST(PresetLibrary, RelativeAndAbsolutePresetFolders)
+{
+    ScratchDir dir;
+    fs::create_directories(dir.Path() / "Zelbor Presets" / "Dub");
+    WriteBytes(dir.Path() / "Zelbor Presets" / "Dub" / "x.preset", "Delay V1.0\nparam Wet 0.2\n");
+    fs::create_directories(dir.Path() / "conf");
+
+    // Relative: found beside the configuration file, not in the current folder.
+    WriteBytes(dir.Path() / "conf" / "Zelbor.ini", "PresetFolder \"../Zelbor Presets\"\n");
+    PresetLibrary relative;
+    relative.Init(dir.File("conf/Zelbor.ini").c_str());
+    EXPECT_EQ(relative.Root().LastNumber(), 1);
+    EXPECT_TRUE(
+        fs::equivalent(PathFromUtf8(relative.PresetFolderPath()), dir.Path() / "Zelbor Presets"));
+
+    // Absolute: used as written.
+    std::string absolute = dir.File("Zelbor Presets");
+    WriteBytes(dir.Path() / "Zelbor.ini", "PresetFolder \"" + absolute + "\"\n");
+    PresetLibrary library;
+    library.Init(dir.File("Zelbor.ini").c_str());
+    EXPECT_EQ(std::string(library.PresetFolderPath()), absolute);
+    EXPECT_EQ(library.Root().LastNumber(), 1);
 }
