@@ -245,28 +245,6 @@ void GrowWindow(HWND hwnd, int dw, int dh)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The folder of a loaded module (null: the program), up to and including
-// the last path separator; empty when unknown.
-std::string FolderOfModule(HMODULE module)
-{
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 6; ++attempt)
-    {
-        const DWORD n =
-            GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size())
-        {
-            const std::string path = Narrow(buffer.data());
-            const size_t slash = path.find_last_of("\\/");
-            if (slash == std::string::npos || slash + 1 == path.size()) return {};
-            return path.substr(0, slash + 1);
-        }
-        buffer.resize(buffer.size() * 4);
-    }
-    return {};
-}
-
 bool IsWebAddress(const char* address)
 {
     if (!address) return false;
@@ -918,12 +896,13 @@ void IGraphicsWin::ResizeEditor(int w, int h)
 
 void IGraphicsWin::HostModuleFolder(std::string& folder)
 {
-    folder = FolderOfModule(nullptr);
+    folder = ExecutableFolder();
 }
 
 void IGraphicsWin::PluginModuleFolder(std::string& folder)
 {
-    folder = FolderOfModule(static_cast<HMODULE>(instance));
+    // The module this code is in, which is the plug-in's own.
+    folder = ModuleFolder();
 }
 
 void IGraphicsWin::AskForFilePath(std::string& path, int action, const char* startFolder,

@@ -23,28 +23,6 @@
 namespace
 {
 
-void Touch(const fs::path& path)
-{
-    fs::create_directories(path.parent_path());
-    WriteBytes(path, "Delay V1.0\n");
-}
-
-std::vector<std::string> DisplayNames(const PresetFolder& folder)
-{
-    std::vector<std::string> names;
-    for (PresetFile* f = folder.Files().First(); f; f = folder.Files().Next(f))
-        names.push_back(f->DisplayName());
-    return names;
-}
-
-std::vector<std::string> FolderNames(const PresetFolder& folder)
-{
-    std::vector<std::string> names;
-    for (PresetFolder* f = folder.Folders().First(); f; f = folder.Folders().Next(f))
-        names.push_back(f->Name());
-    return names;
-}
-
 // prefix, the number, suffix (built up in place: GCC's overlap warning on
 // concatenated temporaries misfires for 32-bit targets).
 std::string Numbered(const char* prefix, int n, const char* suffix = "")

@@ -1,5 +1,7 @@
 #include "PresetTestSupport.h"
 
+#include "presets/PresetFolder.h"
+
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -128,4 +130,26 @@ bool HeldByThisThread(PlugLock& lock)
         })
         .join();
     return !taken;
+}
+
+void Touch(const fs::path& path)
+{
+    fs::create_directories(path.parent_path());
+    WriteBytes(path, "Delay V1.0\n");
+}
+
+std::vector<std::string> DisplayNames(const PresetFolder& folder)
+{
+    std::vector<std::string> names;
+    for (PresetFile* f = folder.Files().First(); f; f = folder.Files().Next(f))
+        names.push_back(f->DisplayName());
+    return names;
+}
+
+std::vector<std::string> FolderNames(const PresetFolder& folder)
+{
+    std::vector<std::string> names;
+    for (PresetFolder* f = folder.Folders().First(); f; f = folder.Folders().Next(f))
+        names.push_back(f->Name());
+    return names;
 }

@@ -84,3 +84,12 @@ public:
 
 // Names of the stored parameters in file order.
 std::vector<std::string> StoredParamNames();
+
+class PresetFolder;
+
+// Writes a preset file (with its folders) holding only the header.
+void Touch(const fs::path& path);
+// The display names of a folder's files, and the names of its sub-folders,
+// in list order.
+std::vector<std::string> DisplayNames(const PresetFolder& folder);
+std::vector<std::string> FolderNames(const PresetFolder& folder);

@@ -2,6 +2,7 @@
 #include "presets/PathBuf.h"
 #include "presets/PresetFolder.h"
 #include "presets/PresetLibrary.h"
+#include "tests/presets/PresetTestSupport.h"
 #include "tests/support/ScratchDir.h"
 
 #include <algorithm>
@@ -10,27 +11,6 @@
 
 namespace
 {
-void Touch(const fs::path& path)
-{
-    fs::create_directories(path.parent_path());
-    WriteBytes(path, "Delay V1.0\n");
-}
-
-std::vector<std::string> DisplayNames(const PresetFolder& folder)
-{
-    std::vector<std::string> names;
-    for (PresetFile* f = folder.Files().First(); f; f = folder.Files().Next(f))
-        names.push_back(f->DisplayName());
-    return names;
-}
-
-std::vector<std::string> FolderNames(const PresetFolder& folder)
-{
-    std::vector<std::string> names;
-    for (PresetFolder* f = folder.Folders().First(); f; f = folder.Folders().Next(f))
-        names.push_back(f->Name());
-    return names;
-}
 
 const PresetFolder* SubFolder(const PresetFolder& folder, const std::string& name)
 {
