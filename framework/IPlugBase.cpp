@@ -203,11 +203,12 @@ void IPlugBase::WriteArgumentValues(StateChunk& chunk, va_list args)
     }
 }
 
-void IPlugBase::WriteArguments(StateChunk& chunk, ...)
+void IPlugBase::WriteArguments(StateChunk* chunk, ...)
 {
+    if (!chunk) return;
     va_list args;
     va_start(args, chunk);
-    WriteArgumentValues(chunk, args);
+    WriteArgumentValues(*chunk, args);
     va_end(args);
 }
 

@@ -61,8 +61,9 @@ public:
     // Appends one argument per parameter of the list, as doubles: an int is
     // taken for switch, integer and enum parameters, a double otherwise.
     virtual void WriteArgumentValues(StateChunk& chunk, va_list args);
-    // Variadic form of WriteArgumentValues.
-    void WriteArguments(StateChunk& chunk, ...);
+    // Variadic form of WriteArgumentValues. The chunk comes by pointer: the
+    // argument before the variable ones may not be a reference.
+    void WriteArguments(StateChunk* chunk, ...);
 
     // Host-facing operations, supplied by the binding.
     virtual void BeginParameterEdit(int paramIdx) = 0;

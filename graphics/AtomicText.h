@@ -8,6 +8,8 @@
 // A short text that one thread replaces while another reads it, without
 // either side ever waiting for the other: writers publish through a
 // sequence number, and a reader that raced a write simply reads again.
+// Every access is sequentially consistent, which keeps the scheme correct
+// without separate fences (texts are short and rarely written).
 // Writers are serialised by a flag of their own (they are rare and brief).
 // Texts longer than Capacity - 1 bytes are cut.
 class AtomicText
@@ -36,16 +38,15 @@ public:
         const bool differs = std::memcmp(current, buf, Capacity) != 0;
         if (differs)
         {
-            const uint32_t s = sequence.load(std::memory_order_relaxed);
-            sequence.store(s + 1, std::memory_order_relaxed);
-            std::atomic_thread_fence(std::memory_order_release);
+            const uint32_t s = sequence.load();
+            sequence.store(s + 1);
             for (size_t i = 0; i < Words; ++i)
             {
                 uint64_t w;
                 std::memcpy(&w, buf + i * sizeof(w), sizeof(w));
-                words[i].store(w, std::memory_order_relaxed);
+                words[i].store(w);
             }
-            sequence.store(s + 2, std::memory_order_release);
+            sequence.store(s + 2);
         }
         writing.clear(std::memory_order_release);
         return differs;
@@ -57,14 +58,13 @@ public:
         char buf[Capacity];
         for (;;)
         {
-            const uint32_t before = sequence.load(std::memory_order_acquire);
+            const uint32_t before = sequence.load();
             if (before & 1u)
             {
                 continue;
             }
             CopyOut(buf);
-            std::atomic_thread_fence(std::memory_order_acquire);
-            if (sequence.load(std::memory_order_relaxed) == before)
+            if (sequence.load() == before)
             {
                 break;
             }
@@ -87,7 +87,7 @@ private:
     {
         for (size_t i = 0; i < Words; ++i)
         {
-            const uint64_t w = words[i].load(std::memory_order_relaxed);
+            const uint64_t w = words[i].load();
             std::memcpy(buf + i * sizeof(w), &w, sizeof(w));
         }
     }

@@ -44,10 +44,13 @@ std::string Describe(const IPopupMenu& menu)
         out += e->text;
         if (e->submenu)
         {
-            out += "[" + Describe(*e->submenu) + "]";
+            out += '[';
+            out += Describe(*e->submenu);
+            out += ']';
         }
-        out += std::string(e->Has(MenuEntry::Disabled) ? "-" : "") +
-               (e->Has(MenuEntry::Checked) ? "*" : "") + " ";
+        out += e->Has(MenuEntry::Disabled) ? "-" : "";
+        out += e->Has(MenuEntry::Checked) ? "*" : "";
+        out += ' ';
     }
     return out;
 }

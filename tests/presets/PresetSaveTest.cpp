@@ -34,7 +34,10 @@ TEST(PresetSave, ExistingFileKeepsItsPermissions)
     PresetName name;
     for (const mode_t mode : {0600, 0640, 0444})
     {
-        const fs::path path = dir.Path() / ("p" + std::to_string(mode) + ".preset");
+        std::string file = "p";
+        file += std::to_string(mode);
+        file += ".preset";
+        const fs::path path = dir.Path() / file;
         WriteBytes(path, "old\n");
         ASSERT_EQ(::chmod(path.c_str(), mode), 0);
         ASSERT_TRUE(SavePresetFile(target, name, path.c_str()));
