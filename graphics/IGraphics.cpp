@@ -4,6 +4,7 @@
 #include "framework/IPlugParam.h"
 #include "graphics/IBitmapControl.h"
 #include "graphics/IControl.h"
+#include "platform/ModulePath.h"
 
 #include <charconv>
 #include <cmath>
@@ -138,6 +139,16 @@ bool IGraphics::HLine(const IColorRGBA& colour, int y, int x1, int x2)
     const IDrawBlend blend(BlendOpaque, 1.0f);
     return StrokeLine(colour, static_cast<float>(x1), static_cast<float>(y), static_cast<float>(x2),
                       static_cast<float>(y), &blend, false);
+}
+
+void IGraphics::HostModuleFolder(std::string& folder)
+{
+    folder = ExecutableFolder();
+}
+
+void IGraphics::PluginModuleFolder(std::string& folder)
+{
+    folder = ModuleFolder();
 }
 
 void IGraphics::ResizeEditor(int w, int h)

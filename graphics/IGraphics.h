@@ -103,9 +103,10 @@ public:
     virtual bool IsWindowOpen() { return NativeWindow() != nullptr; }
     // A text entry or, when the control offers one, a menu for a value.
     virtual void PromptForValue(IControl* control, IPlugParam* param, bool textMode) = 0;
-    // Folders end in the path separator; empty when unknown.
-    virtual void HostModuleFolder(std::string& folder) = 0;
-    virtual void PluginModuleFolder(std::string& folder) = 0;
+    // The folders of the running program and of the plug-in's module,
+    // ending in the path separator; empty when unknown.
+    virtual void HostModuleFolder(std::string& folder);
+    virtual void PluginModuleFolder(std::string& folder);
     // Empty path when the user cancels. The extension text is not used.
     virtual void AskForFilePath(std::string& path, int action, const char* startFolder,
                                 const char* extension) = 0;

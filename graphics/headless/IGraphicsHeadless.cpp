@@ -4,7 +4,6 @@
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
 #include "graphics/headless/HeadlessFont.h"
-#include "platform/ModulePath.h"
 #include "raster/LICE_SysBitmap.h"
 #include "raster/PngWriter.h"
 
@@ -175,16 +174,6 @@ void IGraphicsHeadless::PromptFromMenu(IControl* control, IPlugParam* param, int
     EndPromptGesture(control);
     editControl = nullptr;
     editParam = nullptr;
-}
-
-void IGraphicsHeadless::HostModuleFolder(std::string& folder)
-{
-    folder = ExecutableFolder();
-}
-
-void IGraphicsHeadless::PluginModuleFolder(std::string& folder)
-{
-    folder = ModuleFolder();
 }
 
 void IGraphicsHeadless::AskForFilePath(std::string& path, int action, const char* startFolder,

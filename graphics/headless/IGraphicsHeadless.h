@@ -68,9 +68,6 @@ public:
     bool BuildNativeMenu(void* nativeMenu, int& nextId, const IPopupMenu& menu) override;
     void PromptForValue(IControl* control, IPlugParam* param, bool textMode) override;
     void PromptFromMenu(IControl* control, IPlugParam* param, int columnLength) override;
-    // The running program's folder, and the folder of the code's module.
-    void HostModuleFolder(std::string& folder) override;
-    void PluginModuleFolder(std::string& folder) override;
     void AskForFilePath(std::string& path, int action, const char* startFolder,
                         const char* extension) override;
     bool AskForColour(IColorRGBA& colour, const char* title) override;

@@ -4,7 +4,6 @@
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
 #include "graphics/ITextControl.h"
-#include "platform/ModulePath.h"
 #include "platform/win32/CodeModule.h"
 #include "raster/LICE_SysBitmap.h"
 
@@ -893,17 +892,6 @@ void IGraphicsWin::ResizeEditor(int w, int h)
 }
 
 // --- Platform services ------------------------------------------------------------
-
-void IGraphicsWin::HostModuleFolder(std::string& folder)
-{
-    folder = ExecutableFolder();
-}
-
-void IGraphicsWin::PluginModuleFolder(std::string& folder)
-{
-    // The module this code is in, which is the plug-in's own.
-    folder = ModuleFolder();
-}
 
 void IGraphicsWin::AskForFilePath(std::string& path, int action, const char* startFolder,
                                   const char*)

@@ -55,8 +55,6 @@ public:
     void ResizeEditor(int width, int height) override;
     void PromptForValue(IControl* control, IPlugParam* param, bool textMode) override;
     void PromptFromMenu(IControl* control, IPlugParam* param, int columnLength) override;
-    void HostModuleFolder(std::string& folder) override;
-    void PluginModuleFolder(std::string& folder) override;
     void AskForFilePath(std::string& path, int action, const char* startFolder,
                         const char* extension) override;
     bool AskForColour(IColorRGBA& colour, const char* title) override;
