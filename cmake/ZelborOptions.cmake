@@ -1,5 +1,8 @@
 # Warnings, sanitizers and target-specific code generation flags.
 add_compile_options(-Wall -Wextra)
+# No fused multiply-add anywhere: the vector kernels and the sample-by-sample
+# path must round identically.
+add_compile_options(-ffp-contract=off)
 
 if(WIN32)
   # Windows: SSE2 arithmetic (no x87 excess precision on 32-bit; the x86-64

@@ -1,15 +1,13 @@
 #include "plugin/DelayKernel.h"
 
+#include "dsp/HeadPair.h"
+
 #include <emmintrin.h>
 
 namespace
 {
 
-constexpr double kAntiDenormal = 1e-20;
-constexpr double kFadeStep = 1.0 / 24.0;
-// A line's feedback value is held within this (+24 dBFS), as in the
-// sample-by-sample path.
-constexpr double kFeedbackLimit = 16.0;
+constexpr double kFadeStep = HeadPair::kFadeStep;
 
 template <bool Wrap>
 [[gnu::always_inline]] inline void StepOn(double*& p, double* base, double* end)
@@ -27,14 +25,6 @@ inline void WrapAfter(double*& p, double* base, double* end)
     {
         p = base;
     }
-}
-
-void WrapAll(LaneState& s)
-{
-    WrapAfter(s.write, s.base, s.end);
-    WrapAfter(s.inject, s.base, s.end);
-    WrapAfter(s.readOld, s.base, s.end);
-    WrapAfter(s.readNew, s.base, s.end);
 }
 
 // A lane's four positions in its ring, held in locals for a stretch; all of
@@ -400,8 +390,8 @@ void RunLanePairSplit(LaneState& a, LaneState& b, int count, double* left, doubl
     }
 }
 
-// Whether the stretch's reads and writes stay apart (positions known not to
-// wrap during it).
+} // namespace
+
 bool ReadsClearOfWrites(const LaneState& s, int count)
 {
     const double* reads[2] = {s.readOld, s.readNew};
@@ -420,7 +410,13 @@ bool ReadsClearOfWrites(const LaneState& s, int count)
     return true;
 }
 
-} // namespace
+void WrapAtRingEnd(LaneState& s)
+{
+    WrapAfter(s.write, s.base, s.end);
+    WrapAfter(s.inject, s.base, s.end);
+    WrapAfter(s.readOld, s.base, s.end);
+    WrapAfter(s.readNew, s.base, s.end);
+}
 
 int SamplesBeforeWrap(const LaneState& s)
 {
@@ -440,7 +436,7 @@ void RunLane(LaneState& s, int count, double* left, double* right)
     if (SamplesBeforeWrap(s) >= count)
     {
         RunLaneT<false>(s, count, left, right);
-        WrapAll(s);
+        WrapAtRingEnd(s);
     }
     else
     {
@@ -460,11 +456,63 @@ void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* ri
         {
             RunLanePairT<false>(a, b, count, left, right);
         }
-        WrapAll(a);
-        WrapAll(b);
+        WrapAtRingEnd(a);
+        WrapAtRingEnd(b);
     }
     else
     {
         RunLanePairT<true>(a, b, count, left, right);
+    }
+}
+
+void GatherGroup(LaneGroup& g, bool filters)
+{
+    for (int j = 0; j < LaneGroup::kSlots; ++j)
+    {
+        static const LaneState kUnused{};
+        const LaneState& s = j < g.laneCount ? *g.lanes[j] : kUnused;
+        g.coefOld[j] = s.coefOld;
+        g.inOld[j] = s.inOld;
+        g.outOld[j] = s.outOld;
+        g.coefNew[j] = s.coefNew;
+        g.inNew[j] = s.inNew;
+        g.outNew[j] = s.outNew;
+        g.fade[j] = s.fade;
+        if (filters)
+        {
+            for (int i = 0; i < 5; ++i)
+            {
+                g.hp[i][j] = s.hp[i];
+                g.lp[i][j] = s.lp[i];
+            }
+            for (int i = 0; i < 4; ++i)
+            {
+                g.hpState[i][j] = s.hpState[i];
+                g.lpState[i][j] = s.lpState[i];
+            }
+        }
+    }
+}
+
+void ScatterGroup(const LaneGroup& g, bool filters)
+{
+    for (int j = 0; j < g.laneCount; ++j)
+    {
+        LaneState& s = *g.lanes[j];
+        s.coefOld = g.coefOld[j];
+        s.inOld = g.inOld[j];
+        s.outOld = g.outOld[j];
+        s.coefNew = g.coefNew[j];
+        s.inNew = g.inNew[j];
+        s.outNew = g.outNew[j];
+        s.fade = g.fade[j];
+        if (filters)
+        {
+            for (int i = 0; i < 4; ++i)
+            {
+                s.hpState[i] = g.hpState[i][j];
+                s.lpState[i] = g.lpState[i][j];
+            }
+        }
     }
 }

@@ -6,9 +6,13 @@
 // two halves of SSE2 registers; each half does exactly the scalar arithmetic,
 // so both forms give identical results.
 
-class DelayLine;
-class DelayTap;
-struct TapMeter;
+// Added to a line's input and to each tap output: keeps the recursive paths
+// away from denormal numbers.
+constexpr double kAntiDenormal = 1e-20;
+// A line's feedback value is held within this (+24 dBFS): a loop turned up
+// past unity self-oscillates loud but bounded, and falls back at once when
+// the feedback is lowered. Ordinary signals never get there.
+constexpr double kFeedbackLimit = 16.0;
 
 struct LaneState
 {
@@ -46,8 +50,40 @@ struct LaneState
 
 // Samples before any of the lane's four positions wraps around the ring.
 int SamplesBeforeWrap(const LaneState& s);
+// Puts a position that reached the ring's end back to its start.
+void WrapAtRingEnd(LaneState& s);
+// Whether a stretch of count samples, in which no position wraps, reads no
+// slot that it also writes.
+bool ReadsClearOfWrites(const LaneState& s, int count);
 
 // Runs count samples (1..32). left and right receive each lane's share of
 // the main outputs, added in lane order.
 void RunLane(LaneState& s, int count, double* left, double* right);
 void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* right);
+
+// Up to eight lanes, none of which hears another, for the four-lane kernel:
+// the group's read heads and filters field by field (slot j = lanes[j]),
+// held there for a whole block. Each lane's LaneState keeps its positions,
+// signals and output stage.
+struct LaneGroup
+{
+    static constexpr int kSlots = 8;
+    LaneState* lanes[kSlots];
+    int laneCount;
+    double coefOld[kSlots], inOld[kSlots], outOld[kSlots];
+    double coefNew[kSlots], inNew[kSlots], outNew[kSlots];
+    double fade[kSlots];
+    double hp[5][kSlots], hpState[4][kSlots];
+    double lp[5][kSlots], lpState[4][kSlots];
+};
+
+// Copies the lanes' read heads (and filters) into the group's slots; slots
+// past the last lane hold 0. ScatterGroup copies them back.
+void GatherGroup(LaneGroup& g, bool filters);
+void ScatterGroup(const LaneGroup& g, bool filters);
+
+// Runs the group over count samples (1..32), four lanes to a 256-bit
+// register, all of them in one pass. The main outputs receive each lane's
+// share in lane order, and every lane ends exactly as RunLane would leave it.
+// Only for processors that run AVX2.
+void RunLaneQuads(LaneGroup& g, int count, double* left, double* right);

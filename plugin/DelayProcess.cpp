@@ -1,25 +1,20 @@
 // Block processing: tempo tracking, output level, the 32-sample control
 // steps and the sample loop through the lines in processing order.
 
+#include "platform/CpuFeatures.h"
 #include "plugin/Delay.h"
 #include "plugin/DelayKernel.h"
 
 #include <cfloat>
 #include <cmath>
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 namespace
 {
 
-// Keeps the recursive paths away from denormal numbers.
-constexpr double kAntiDenormal = 1e-20;
 constexpr double kSqrtHalf = 0.7071067811865475;
 // An input sample beyond this is broken and clipped.
 constexpr double kSignalLimit = 1e6;
-// A line's feedback value is held within this (+24 dBFS): a loop turned up
-// past unity self-oscillates loud but bounded, and falls back at once when
-// the feedback is lowered. Ordinary signals never get there.
-constexpr double kFeedbackLimit = 16.0;
 
 // Flush-to-zero and denormals-are-zero for the duration of a block.
 class DenormalGuard
@@ -39,6 +34,15 @@ inline double CleanInput(double x)
     x = std::fabs(x) <= DBL_MAX ? x : 0.0;
     x = x < -kSignalLimit ? -kSignalLimit : x;
     return x > kSignalLimit ? kSignalLimit : x;
+}
+
+// CleanInput on two samples: the mask and the limits pick exactly the values
+// the comparisons pick.
+inline __m128d CleanInputs(__m128d x)
+{
+    const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), x);
+    x = _mm_and_pd(x, _mm_cmple_pd(magnitude, _mm_set1_pd(DBL_MAX)));
+    return _mm_min_pd(_mm_max_pd(x, _mm_set1_pd(-kSignalLimit)), _mm_set1_pd(kSignalLimit));
 }
 
 inline double LimitFeedback(double x)
@@ -97,6 +101,35 @@ bool FlatRing(const DelayBuffer& buffer, double*& base, double*& end)
 }
 
 } // namespace
+
+LaneKernel Delay::FastestLaneKernel()
+{
+    static const LaneKernel fastest = CpuRunsAvx2() ? LaneKernel::Quads : LaneKernel::Pairs;
+    return fastest;
+}
+
+const char* Delay::LaneKernelName(LaneKernel kernel)
+{
+    switch (kernel)
+    {
+    case LaneKernel::SampleBySample:
+        return "sample by sample";
+    case LaneKernel::Pairs:
+        return "two lanes per SSE2 register";
+    case LaneKernel::Quads:
+        return "four lanes per AVX2 register";
+    }
+    return "";
+}
+
+void Delay::SetLaneKernel(LaneKernel kernel)
+{
+    if (kernel == LaneKernel::Quads && FastestLaneKernel() != LaneKernel::Quads)
+    {
+        kernel = LaneKernel::Pairs;
+    }
+    mKernel = kernel;
+}
 
 void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
 {
@@ -164,11 +197,22 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         // whole block; only the read heads go through the engine's records
         // around a control step.
         LaneState states[kNumTaps];
+        LaneGroup groups[kNumTaps];
+        int groupCount = 0;
+        const bool quads = laneByLane && mKernel == LaneKernel::Quads;
         if (laneByLane)
         {
             for (int k = 0; k < mOrderCount; ++k)
             {
                 LoadLane(lanes[k], states[k]);
+            }
+            groupCount = FormGroups(lanes, states, groups);
+        }
+        if (quads)
+        {
+            for (int i = 0; i < groupCount; ++i)
+            {
+                GatherGroup(groups[i], true);
             }
         }
         int n = 0;
@@ -180,6 +224,10 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                 mLfoCountdown = DelayTap::kControlInterval + 1;
                 if (laneByLane)
                 {
+                    for (int i = 0; quads && i < groupCount; ++i)
+                    {
+                        ScatterGroup(groups[i], false);
+                    }
                     for (int k = 0; k < mOrderCount; ++k)
                     {
                         StoreHeads(lanes[k], states[k]);
@@ -188,6 +236,10 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                     for (int k = 0; k < mOrderCount; ++k)
                     {
                         LoadHeads(lanes[k], states[k]);
+                    }
+                    for (int i = 0; quads && i < groupCount; ++i)
+                    {
+                        GatherGroup(groups[i], false);
                     }
                 }
                 else
@@ -202,8 +254,8 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             }
             if (laneByLane)
             {
-                RunLanes(lanes, states, gain, inputs[0] + n, inputs[1] + n, outputs[0] + n,
-                         outputs[1] + n, run);
+                RunLanes(lanes, states, groups, groupCount, gain, inputs[0] + n, inputs[1] + n,
+                         outputs[0] + n, outputs[1] + n, run);
             }
             else
             {
@@ -212,6 +264,10 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             }
             mLfoCountdown -= run;
             n += run;
+        }
+        for (int i = 0; quads && i < groupCount; ++i)
+        {
+            ScatterGroup(groups[i], true);
         }
         if (laneByLane)
         {
@@ -232,7 +288,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
 
 bool Delay::PrepareLanes(Lane* lanes) const
 {
-    bool laneByLane = !mSampleBySample;
+    bool laneByLane = mKernel != LaneKernel::SampleBySample;
     int position[kNumTaps + 1];
     for (int i = 0; i <= kNumTaps; ++i)
     {
@@ -334,8 +390,31 @@ void Delay::UpdateMeters()
     PublishEchoMap();
 }
 
-void Delay::RunLanes(const Lane* lanes, LaneState* states, double gain, const double* in0,
-                     const double* in1, double* out0, double* out1, int count)
+int Delay::FormGroups(const Lane* lanes, LaneState* states, LaneGroup* groups) const
+{
+    // Neighbours in the order run side by side until one hears another
+    // member of its group (sources always run earlier, so nothing else can
+    // be missing).
+    const int widest = mKernel == LaneKernel::Quads ? LaneGroup::kSlots : 2;
+    int count = 0;
+    int k = 0;
+    while (k < mOrderCount)
+    {
+        LaneGroup& g = groups[count++];
+        g.laneCount = 0;
+        bool member[kNumTaps + 1] = {};
+        while (k < mOrderCount && g.laneCount < widest && !member[lanes[k].source])
+        {
+            member[lanes[k].index] = true;
+            g.lanes[g.laneCount++] = &states[k++];
+        }
+    }
+    return count;
+}
+
+void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount,
+                     double gain, const double* in0, const double* in1, double* out0, double* out1,
+                     int count)
 {
     // Everything between two control steps (up to 32 samples), one lane or
     // one pair of lanes at a time, each lane's state held in locals. The
@@ -345,45 +424,43 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, double gain, const do
     double outs[kNumTaps + 1][kMax];
     double left[kMax];
     double right[kMax];
-    bool portUsed[6] = {};
     bool heard[kNumTaps + 1] = {};
     bool running[kNumTaps + 1] = {};
     for (int k = 0; k < mOrderCount; ++k)
     {
-        portUsed[lanes[k].port] = true;
         heard[lanes[k].source] = true;
         running[lanes[k].index] = true;
     }
-    for (int n = 0; n < count; ++n)
+    // The six input ports, two samples at a time.
+    const __m128d levelGain = _mm_set1_pd(gain);
+    const __m128d half = _mm_set1_pd(0.5);
+    const __m128d sqrtHalf = _mm_set1_pd(kSqrtHalf);
+    int n = 0;
+    for (; n + 2 <= count; n += 2)
+    {
+        const __m128d L = _mm_mul_pd(CleanInputs(_mm_loadu_pd(in0 + n)), levelGain);
+        const __m128d R = _mm_mul_pd(CleanInputs(_mm_loadu_pd(in1 + n)), levelGain);
+        _mm_storeu_pd(ports[0] + n, _mm_setzero_pd());
+        _mm_storeu_pd(ports[1] + n, L);
+        _mm_storeu_pd(ports[2] + n, R);
+        _mm_storeu_pd(ports[3] + n, _mm_mul_pd(_mm_add_pd(L, R), half));
+        _mm_storeu_pd(ports[4] + n, _mm_mul_pd(_mm_add_pd(L, R), sqrtHalf));
+        _mm_storeu_pd(ports[5] + n, _mm_mul_pd(_mm_sub_pd(L, R), sqrtHalf));
+        _mm_storeu_pd(left + n, _mm_setzero_pd());
+        _mm_storeu_pd(right + n, _mm_setzero_pd());
+    }
+    for (; n < count; ++n)
     {
         const double L = CleanInput(in0[n]) * gain;
         const double R = CleanInput(in1[n]) * gain;
         ports[0][n] = 0.0;
         ports[1][n] = L;
         ports[2][n] = R;
+        ports[3][n] = (L + R) * 0.5;
+        ports[4][n] = (L + R) * kSqrtHalf;
+        ports[5][n] = (L - R) * kSqrtHalf;
         left[n] = 0.0;
         right[n] = 0.0;
-    }
-    if (portUsed[3])
-    {
-        for (int n = 0; n < count; ++n)
-        {
-            ports[3][n] = (ports[1][n] + ports[2][n]) * 0.5;
-        }
-    }
-    if (portUsed[4])
-    {
-        for (int n = 0; n < count; ++n)
-        {
-            ports[4][n] = (ports[1][n] + ports[2][n]) * kSqrtHalf;
-        }
-    }
-    if (portUsed[5])
-    {
-        for (int n = 0; n < count; ++n)
-        {
-            ports[5][n] = (ports[1][n] - ports[2][n]) * kSqrtHalf;
-        }
     }
     // A heard tap that does not run holds its output for the whole stretch.
     for (int i = 0; i <= kNumTaps; ++i)
@@ -403,20 +480,20 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, double gain, const do
         states[k].source = outs[lanes[k].source];
         states[k].out = outs[lanes[k].index];
     }
-    // Neighbours in the order run side by side unless the second hears the
-    // first (sources always run earlier, so nothing else can be missing).
-    int k = 0;
-    while (k < mOrderCount)
+    for (int i = 0; i < groupCount; ++i)
     {
-        if (k + 1 < mOrderCount && lanes[k + 1].source != lanes[k].index)
+        LaneGroup& g = groups[i];
+        if (mKernel == LaneKernel::Quads)
         {
-            RunLanePair(states[k], states[k + 1], count, left, right);
-            k += 2;
+            RunLaneQuads(g, count, left, right);
+        }
+        else if (g.laneCount == 2)
+        {
+            RunLanePair(*g.lanes[0], *g.lanes[1], count, left, right);
         }
         else
         {
-            RunLane(states[k], count, left, right);
-            k += 1;
+            RunLane(*g.lanes[0], count, left, right);
         }
     }
     for (int k2 = 0; k2 < mOrderCount; ++k2)
@@ -439,12 +516,22 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, double gain, const do
         }
     }
 
-    for (int n = 0; n < count; ++n)
+    const __m128d dry = _mm_set1_pd(mDryLevel);
+    const __m128d wet = _mm_set1_pd(mWetLevel);
+    n = 0;
+    for (; n + 2 <= count; n += 2)
     {
-        const double L = ports[1][n];
-        const double R = ports[2][n];
-        out0[n] = (L * mDryLevel + left[n] * mWetLevel) * gain;
-        out1[n] = (R * mDryLevel + right[n] * mWetLevel) * gain;
+        const __m128d mixL = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(ports[1] + n), dry),
+                                        _mm_mul_pd(_mm_loadu_pd(left + n), wet));
+        const __m128d mixR = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(ports[2] + n), dry),
+                                        _mm_mul_pd(_mm_loadu_pd(right + n), wet));
+        _mm_storeu_pd(out0 + n, _mm_mul_pd(mixL, levelGain));
+        _mm_storeu_pd(out1 + n, _mm_mul_pd(mixR, levelGain));
+    }
+    for (; n < count; ++n)
+    {
+        out0[n] = (ports[1][n] * mDryLevel + left[n] * mWetLevel) * gain;
+        out1[n] = (ports[2][n] * mDryLevel + right[n] * mWetLevel) * gain;
     }
 }
 

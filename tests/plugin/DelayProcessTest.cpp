@@ -507,7 +507,7 @@ TEST(DelayProcess, LaneByLaneMatchesSampleBySample)
     {
         Delay fast(nullptr);
         Delay plain(nullptr);
-        plain.SetSampleBySample(true);
+        plain.SetLaneKernel(LaneKernel::SampleBySample);
         for (Delay* d : {&fast, &plain})
         {
             configure(*d);

@@ -139,16 +139,17 @@ TEST(DelayResume, FirstEchoComesAtItsTimeWithoutASweep)
 
 // Two taps at 0 dB in loops turned up past unity run away, but no further
 // than the ceiling on each line's feedback value (+24 dBFS), in the single
-// and paired lane kernels and sample by sample alike; lowered, the loops
-// fall back at once.
+// lane, paired and four-lane kernels and sample by sample alike; lowered,
+// the loops fall back at once.
 TEST(DelayResume, RunawayLoopsStayUnderTheCeiling)
 {
     for (const bool paired : {false, true})
     {
-        for (const bool plain : {false, true})
+        for (const LaneKernel kernel :
+             {LaneKernel::SampleBySample, LaneKernel::Pairs, LaneKernel::Quads})
         {
             Delay d(nullptr);
-            d.SetSampleBySample(plain);
+            d.SetLaneKernel(kernel);
             SetParam(d, kBaseFb + A, 0.0);
             SetParam(d, kBaseFb + B, 0.0);
             SetParam(d, kBaseTime + A, 20.0);
@@ -168,12 +169,13 @@ TEST(DelayResume, RunawayLoopsStayUnderTheCeiling)
                 const Stereo out = Process(d, Stereo(static_cast<size_t>(kRate)));
                 peak = std::max({peak, Peak(out.l, 0, out.size()), Peak(out.r, 0, out.size())});
             }
-            EXPECT_GT(peak, 4.0) << paired << plain;  // it did run away
-            EXPECT_LT(peak, 24.0) << paired << plain; // ... under the ceiling
+            EXPECT_GT(peak, 4.0) << paired << static_cast<int>(kernel);  // it did run away
+            EXPECT_LT(peak, 24.0) << paired << static_cast<int>(kernel); // ... under the ceiling
 
             SetParam(d, kParamSclFbk, 0.5);
             const Stereo after = Process(d, Stereo(static_cast<size_t>(kRate)));
-            EXPECT_LT(Peak(after.l, after.size() * 3 / 4, after.size()), 1e-4) << paired << plain;
+            EXPECT_LT(Peak(after.l, after.size() * 3 / 4, after.size()), 1e-4)
+                << paired << static_cast<int>(kernel);
         }
     }
 }

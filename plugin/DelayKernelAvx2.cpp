@@ -1,0 +1,387 @@
+// Up to eight lanes side by side, four to a 256-bit register. Every function
+// in this file is compiled for AVX2 and runs only where the processor and the
+// operating system support it; nothing else in the program uses AVX2.
+//
+// A stretch runs in three passes: the read heads of all lanes, then their two
+// filters, then each lane's line writes and output stage. The first two hold
+// the recurrences, and with all lanes in one loop the processor works on
+// eight of them at once. The last has none, so it runs four samples to a
+// register, one lane after the other. Each lane does exactly the scalar
+// arithmetic of the sample-by-sample path in the same order (no fused
+// multiply-add), so the results are identical to the bit.
+
+#include "dsp/HeadPair.h"
+#include "plugin/DelayKernel.h"
+
+#include <immintrin.h>
+
+#define AVX2_FUNCTION [[gnu::target("avx2")]]
+#define AVX2_INLINE [[gnu::always_inline, gnu::target("avx2")]] inline
+
+namespace
+{
+
+constexpr int kStretch = 32; // longest stretch: one control period
+constexpr int kWidth = 4;    // lanes per register
+
+// What the read heads of an unused slot in a register see.
+const double kSilence[kStretch] = {};
+
+AVX2_INLINE __m256d Load4(const double* p)
+{
+    return _mm256_loadu_pd(p);
+}
+
+// Both allpass read heads of the four lanes in slots first..first+3, and the
+// crossfade from the previous head to the current one.
+struct HeadQuad
+{
+    const double* oldP[kWidth];
+    const double* newP[kWidth];
+    __m256d cOld, cNew, inOld, outOld, inNew, outNew, fade;
+
+    AVX2_INLINE void Load(const LaneGroup& g, int first)
+    {
+        for (int i = 0; i < kWidth; ++i)
+        {
+            const bool used = first + i < g.laneCount;
+            oldP[i] = used ? g.lanes[first + i]->readOld : kSilence;
+            newP[i] = used ? g.lanes[first + i]->readNew : kSilence;
+        }
+        cOld = Load4(g.coefOld + first);
+        cNew = Load4(g.coefNew + first);
+        inOld = Load4(g.inOld + first);
+        outOld = Load4(g.outOld + first);
+        inNew = Load4(g.inNew + first);
+        outNew = Load4(g.outNew + first);
+        fade = Load4(g.fade + first);
+    }
+    // The samples under the four heads at n.
+    AVX2_INLINE static __m256d At(const double* const* p, int n)
+    {
+        return _mm256_set_pd(p[3][n], p[2][n], p[1][n], p[0][n]);
+    }
+    // The samples under the four heads at n..n+3, one register per sample.
+    AVX2_INLINE static void Block(const double* const* p, int n, __m256d* s)
+    {
+        const __m256d r0 = _mm256_loadu_pd(p[0] + n);
+        const __m256d r1 = _mm256_loadu_pd(p[1] + n);
+        const __m256d r2 = _mm256_loadu_pd(p[2] + n);
+        const __m256d r3 = _mm256_loadu_pd(p[3] + n);
+        const __m256d t0 = _mm256_unpacklo_pd(r0, r1);
+        const __m256d t1 = _mm256_unpackhi_pd(r0, r1);
+        const __m256d t2 = _mm256_unpacklo_pd(r2, r3);
+        const __m256d t3 = _mm256_unpackhi_pd(r2, r3);
+        s[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+        s[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+        s[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+        s[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+    }
+    // Samples n..n+3 of the four lanes into ys (stride doubles per sample).
+    AVX2_INLINE void ReadBlock(int n, double* ys, int stride)
+    {
+        __m256d sOld[kWidth], sNew[kWidth];
+        Block(oldP, n, sOld);
+        Block(newP, n, sNew);
+        for (int i = 0; i < kWidth; ++i)
+            _mm256_storeu_pd(ys + (n + i) * stride, Read(sOld[i], sNew[i]));
+    }
+    // One sample: the samples under the previous and the current heads in,
+    // the crossfaded output of the four lanes out.
+    AVX2_INLINE __m256d Read(__m256d sOld, __m256d sNew)
+    {
+        const __m256d one = _mm256_set1_pd(1.0);
+        const __m256d yOld = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(sOld, outOld), cOld), inOld);
+        inOld = sOld;
+        outOld = yOld;
+        const __m256d yNew = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(sNew, outNew), cNew), inNew);
+        inNew = sNew;
+        outNew = yNew;
+        fade = _mm256_min_pd(_mm256_add_pd(fade, _mm256_set1_pd(HeadPair::kFadeStep)), one);
+        const __m256d blend =
+            _mm256_add_pd(_mm256_mul_pd(yOld, _mm256_sub_pd(one, fade)), _mm256_mul_pd(yNew, fade));
+        const __m256d later = _mm256_cmp_pd(fade, _mm256_setzero_pd(), _CMP_GT_OQ);
+        return _mm256_blendv_pd(yOld, blend, later);
+    }
+    AVX2_INLINE void Store(LaneGroup& g, int first, int count) const
+    {
+        _mm256_storeu_pd(g.inOld + first, inOld);
+        _mm256_storeu_pd(g.outOld + first, outOld);
+        _mm256_storeu_pd(g.inNew + first, inNew);
+        _mm256_storeu_pd(g.outNew + first, outNew);
+        _mm256_storeu_pd(g.fade + first, fade);
+        for (int i = 0; i < kWidth && first + i < g.laneCount; ++i)
+        {
+            g.lanes[first + i]->readOld += count;
+            g.lanes[first + i]->readNew += count;
+        }
+    }
+};
+
+// One biquad section (b0 b1 b2 a1 a2; state x1 x2 y1 y2) of four lanes.
+struct BiquadQuad
+{
+    __m256d b0, b1, b2, a1, a2;
+    __m256d x1, x2, y1, y2;
+
+    AVX2_INLINE void Load(const double (*coef)[LaneGroup::kSlots],
+                          const double (*state)[LaneGroup::kSlots], int first)
+    {
+        b0 = Load4(coef[0] + first);
+        b1 = Load4(coef[1] + first);
+        b2 = Load4(coef[2] + first);
+        a1 = Load4(coef[3] + first);
+        a2 = Load4(coef[4] + first);
+        x1 = Load4(state[0] + first);
+        x2 = Load4(state[1] + first);
+        y1 = Load4(state[2] + first);
+        y2 = Load4(state[3] + first);
+    }
+    AVX2_INLINE __m256d Run(__m256d x)
+    {
+        const __m256d y = _mm256_sub_pd(
+            _mm256_sub_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(b0, x), _mm256_mul_pd(b1, x1)),
+                                        _mm256_mul_pd(b2, x2)),
+                          _mm256_mul_pd(a1, y1)),
+            _mm256_mul_pd(a2, y2));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+    AVX2_INLINE void Store(double (*state)[LaneGroup::kSlots], int first) const
+    {
+        _mm256_storeu_pd(state[0] + first, x1);
+        _mm256_storeu_pd(state[1] + first, x2);
+        _mm256_storeu_pd(state[2] + first, y1);
+        _mm256_storeu_pd(state[3] + first, y2);
+    }
+};
+
+// The read heads of every lane: ring samples in, crossfaded head outputs
+// out (ys[n * 4R + slot]).
+template <int R> AVX2_FUNCTION void ReadHeads(LaneGroup& g, int count, double* ys)
+{
+    constexpr int W = kWidth * R;
+    HeadQuad h0, h1;
+    h0.Load(g, 0);
+    if constexpr (R == 2) h1.Load(g, kWidth);
+    int n = 0;
+    for (; n + kWidth <= count; n += kWidth)
+    {
+        h0.ReadBlock(n, ys, W);
+        if constexpr (R == 2) h1.ReadBlock(n, ys + kWidth, W);
+    }
+    for (; n < count; ++n)
+    {
+        _mm256_storeu_pd(ys + n * W, h0.Read(HeadQuad::At(h0.oldP, n), HeadQuad::At(h0.newP, n)));
+        if constexpr (R == 2)
+            _mm256_storeu_pd(ys + n * W + kWidth,
+                             h1.Read(HeadQuad::At(h1.oldP, n), HeadQuad::At(h1.newP, n)));
+    }
+    h0.Store(g, 0, count);
+    if constexpr (R == 2) h1.Store(g, kWidth, count);
+}
+
+// High-pass, then low-pass, of every lane: ys in, ls out (same layout).
+template <int R>
+AVX2_FUNCTION void RunFilters(LaneGroup& g, int count, const double* ys, double* ls)
+{
+    constexpr int W = kWidth * R;
+    BiquadQuad hp0, lp0, hp1, lp1;
+    hp0.Load(g.hp, g.hpState, 0);
+    lp0.Load(g.lp, g.lpState, 0);
+    if constexpr (R == 2)
+    {
+        hp1.Load(g.hp, g.hpState, kWidth);
+        lp1.Load(g.lp, g.lpState, kWidth);
+    }
+    for (int n = 0; n < count; ++n)
+    {
+        _mm256_storeu_pd(ls + n * W, lp0.Run(hp0.Run(_mm256_loadu_pd(ys + n * W))));
+        if constexpr (R == 2)
+            _mm256_storeu_pd(ls + n * W + kWidth,
+                             lp1.Run(hp1.Run(_mm256_loadu_pd(ys + n * W + kWidth))));
+    }
+    hp0.Store(g.hpState, 0);
+    lp0.Store(g.lpState, 0);
+    if constexpr (R == 2)
+    {
+        hp1.Store(g.hpState, kWidth);
+        lp1.Store(g.lpState, kWidth);
+    }
+}
+
+// One lane's output stage, line writes and main-output shares, four samples
+// to a register. l holds the lane's filtered samples every stride doubles.
+// Block by block, each feedback value goes to its write slot before the
+// inputs are added at the injection slots: the per-sample order, because no
+// injection slot of the stretch is written later in it.
+AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, int stride, double* left,
+                              double* right)
+{
+    const double* const port = s.port;
+    const double* const src = s.source;
+    double* const out = s.out;
+    double* const write = s.write;
+    double* const inject = s.inject;
+    const __m256d antiDenormal = _mm256_set1_pd(kAntiDenormal);
+    const __m256d gain = _mm256_set1_pd(s.gain);
+    const __m256d processed = _mm256_set1_pd(s.processed);
+    const __m256d bypassed = _mm256_set1_pd(s.bypassed);
+    const __m256d sign = _mm256_set1_pd(s.sign);
+    const __m256d toLeft = _mm256_set1_pd(s.toLeft);
+    const __m256d toRight = _mm256_set1_pd(s.toRight);
+    const __m256d loop = _mm256_set1_pd(s.loop);
+    const __m256d low = _mm256_set1_pd(-kFeedbackLimit);
+    const __m256d high = _mm256_set1_pd(kFeedbackLimit);
+    // Sample n writes the feedback value of sample n - 1; the rotated
+    // register's first slot carries the last one over.
+    __m256d carried = _mm256_set1_pd(s.feedback);
+    const bool sameSlot = inject == write;
+    int n = 0;
+    for (; n + kWidth <= count; n += kWidth)
+    {
+        const __m256d x = _mm256_add_pd(
+            _mm256_add_pd(_mm256_loadu_pd(port + n), _mm256_loadu_pd(src + n)), antiDenormal);
+        const __m256d y = _mm256_set_pd(l[(n + 3) * stride], l[(n + 2) * stride],
+                                        l[(n + 1) * stride], l[n * stride]);
+        // Processed: the filtered, scaled signal (which alone feeds back);
+        // bypassed: the line's input; muted: nothing.
+        const __m256d sum = _mm256_mul_pd(_mm256_mul_pd(y, gain), processed);
+        const __m256d o = _mm256_add_pd(sum, _mm256_mul_pd(x, bypassed));
+        const __m256d mains = _mm256_mul_pd(o, sign);
+        _mm256_storeu_pd(out + n, _mm256_add_pd(o, antiDenormal));
+        _mm256_storeu_pd(left + n,
+                         _mm256_add_pd(_mm256_loadu_pd(left + n), _mm256_mul_pd(toLeft, mains)));
+        _mm256_storeu_pd(right + n,
+                         _mm256_add_pd(_mm256_loadu_pd(right + n), _mm256_mul_pd(toRight, mains)));
+        const __m256d f = _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(loop, sum), low), high);
+        // (f3 f0 f1 f2), then the previous f3 into the first slot.
+        const __m256d rotated = _mm256_permute4x64_pd(f, _MM_SHUFFLE(2, 1, 0, 3));
+        const __m256d written = _mm256_blend_pd(rotated, carried, 0x1);
+        carried = rotated;
+        if (sameSlot)
+        {
+            _mm256_storeu_pd(write + n, _mm256_add_pd(written, x));
+        }
+        else
+        {
+            _mm256_storeu_pd(write + n, written);
+            _mm256_storeu_pd(inject + n, _mm256_add_pd(_mm256_loadu_pd(inject + n), x));
+        }
+    }
+    double fb = _mm256_cvtsd_f64(carried);
+    for (; n < count; ++n)
+    {
+        const double x = port[n] + src[n] + kAntiDenormal;
+        const double sum = l[n * stride] * s.gain * s.processed;
+        const double o = sum + x * s.bypassed;
+        const double mains = o * s.sign;
+        out[n] = o + kAntiDenormal;
+        left[n] += s.toLeft * mains;
+        right[n] += s.toRight * mains;
+        write[n] = fb;
+        inject[n] += x;
+        const double f = s.loop * sum;
+        const double raised = f < -kFeedbackLimit ? -kFeedbackLimit : f;
+        fb = raised > kFeedbackLimit ? kFeedbackLimit : raised;
+    }
+    s.feedback = fb;
+    s.write += count;
+    s.inject += count;
+}
+
+template <int R> AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right)
+{
+    constexpr int W = kWidth * R;
+    double ys[kStretch * W];
+    double ls[kStretch * W];
+    ReadHeads<R>(g, count, ys);
+    RunFilters<R>(g, count, ys, ls);
+    for (int j = 0; j < g.laneCount; ++j)
+    {
+        RunOutputs(*g.lanes[j], count, ls + j, W, left, right);
+    }
+}
+
+// Whether the three passes give the per-sample result over a stretch in which
+// no position wraps: nothing read is written during the stretch, and no
+// injection slot is written later in it.
+AVX2_FUNCTION bool Separable(const LaneState& s, int count)
+{
+    const long long ahead = s.inject - s.write;
+    return ReadsClearOfWrites(s, count) && !(ahead >= 1 && ahead < count);
+}
+
+// The paired kernels on a group whose stretch cannot run in passes.
+AVX2_FUNCTION void RunInPairs(LaneGroup& g, int count, double* left, double* right)
+{
+    ScatterGroup(g, true);
+    LaneState* const* lanes = g.lanes;
+    const int laneCount = g.laneCount;
+    int j = 0;
+    for (; j + 1 < laneCount; j += 2)
+    {
+        RunLanePair(*lanes[j], *lanes[j + 1], count, left, right);
+    }
+    if (j < laneCount)
+    {
+        RunLane(*lanes[j], count, left, right);
+    }
+    GatherGroup(g, true);
+}
+
+} // namespace
+
+AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* right)
+{
+    LaneState* const* lanes = g.lanes;
+    const int laneCount = g.laneCount;
+    // The stretch is cut where a position reaches its ring's end, so that
+    // every piece runs without wrapping.
+    int done = 0;
+    while (done < count)
+    {
+        int run = count - done;
+        for (int j = 0; j < laneCount; ++j)
+        {
+            const int room = SamplesBeforeWrap(*lanes[j]);
+            run = room < run ? room : run;
+        }
+        bool separable = true;
+        for (int j = 0; j < laneCount; ++j)
+        {
+            separable = separable && Separable(*lanes[j], run);
+        }
+        if (!separable)
+        {
+            RunInPairs(g, run, left + done, right + done);
+        }
+        else
+        {
+            if (laneCount > kWidth)
+                RunSplit<2>(g, run, left + done, right + done);
+            else
+                RunSplit<1>(g, run, left + done, right + done);
+            for (int j = 0; j < laneCount; ++j)
+            {
+                WrapAtRingEnd(*lanes[j]);
+            }
+        }
+        for (int j = 0; j < laneCount; ++j)
+        {
+            lanes[j]->port += run;
+            lanes[j]->source += run;
+            lanes[j]->out += run;
+        }
+        done += run;
+    }
+    for (int j = 0; j < laneCount; ++j)
+    {
+        lanes[j]->port -= count;
+        lanes[j]->source -= count;
+        lanes[j]->out -= count;
+    }
+}
