@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/DelayBuffer.h"
+#include "dsp/TapIndex.h"
 
 #include <array>
 
@@ -15,8 +16,6 @@ class DelayLine
 {
 public:
     static constexpr int kMaxTaps = 8;
-    static constexpr int kUnpaired = 8;
-    static constexpr int kNoSource = 8;
     enum Mode : int
     {
         ModeTempo = 0,
@@ -66,15 +65,11 @@ public:
         injectCursor.Advance();
     }
 
-    int index = kUnpaired;
+    int index = kNoTap;
     int mode = ModeMs;
-    int operation = 0;
-    bool fed = false;
     int inputPort = 0;
-    int sourceTap = kNoSource;
+    int sourceTap = kNoTap;
     DelayTap* sourceTapRef = nullptr;
-    int level = -1;
-    int outputDistance = -1;
     double sampleRate = 44100.0;
     double samplesPerMs = 44.1;
     double timeMs = 100.0;
@@ -86,7 +81,6 @@ public:
     double bufferSeconds = 2.0;
     double feedbackGain = 0.707;
     double injectionFraction = 1.0;
-    bool reachesOutput = false;
     DelayBuffer buffer;
     DelayBuffer::Cursor writeCursor;
     DelayBuffer::Cursor injectCursor;

@@ -29,7 +29,6 @@ void DelayTap::Restart(double depthScale, double samplesPerMs)
 void DelayTap::SetSampleRate(double rate)
 {
     lfo->SetSampleRate(static_cast<float>(rate));
-    heads.smoother.SetSampleRate(rate);
     heads.smoother.Restart();
     lowPass.SetSampleRate(rate);
     highPass.SetSampleRate(rate);

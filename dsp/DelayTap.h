@@ -2,6 +2,7 @@
 
 #include "dsp/Biquad.h"
 #include "dsp/HeadPair.h"
+#include "dsp/TapIndex.h"
 #include "dsp/TapLfo.h"
 
 #include <array>
@@ -66,7 +67,7 @@ public:
 
     Biquad lowPass;
     Biquad highPass;
-    int index = 8;
+    int index = kNoTap;
     int operation = Processed;
     DelayLine* line = nullptr;
     HeadPair heads;
@@ -74,8 +75,6 @@ public:
     int fedCount = 0;
     bool mains = false;
     bool active = false;
-    int level = -1;
-    int outputDistance = -1;
     double phaseSign = 1.0;
     TapLfo lfo;
     double lfoDepth = 0.0;

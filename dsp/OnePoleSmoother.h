@@ -5,10 +5,7 @@ class OnePoleSmoother
 {
 public:
     OnePoleSmoother() = default;
-    explicit OnePoleSmoother(double coefficient, double rate = 44100.0)
-        : a(coefficient), b(1.0 - coefficient), sampleRate(rate)
-    {
-    }
+    explicit OnePoleSmoother(double coefficient) : a(coefficient), b(1.0 - coefficient) {}
 
     // One step towards the target; returns the new state.
     double Step(double target)
@@ -27,12 +24,9 @@ public:
         a = coefficient;
         b = 1.0 - coefficient;
     }
-    // The rate is only recorded; the coefficient is per step, not per second.
-    void SetSampleRate(double rate) { sampleRate = rate; }
     double Value() const { return z; }
 
     double a = 0.997;
     double b = 0.003;
     double z = 0.0;
-    double sampleRate = 44100.0;
 };

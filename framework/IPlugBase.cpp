@@ -212,6 +212,15 @@ void IPlugBase::WriteArguments(StateChunk* chunk, ...)
     va_end(args);
 }
 
+HostBlockTime IPlugBase::HostTimeForBlock()
+{
+    HostBlockTime t;
+    t.tempo = HostTempo();
+    HostTimeSignature(t.numerator, t.denominator);
+    t.samplePosition = HostSamplePosition();
+    return t;
+}
+
 int IPlugBase::IdentifyHost()
 {
     return mHostCode;

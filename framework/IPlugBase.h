@@ -17,6 +17,16 @@
 constexpr int32_t kProgramChunkMagic = 0x70666674;
 constexpr int32_t kProgramChunkVersion = 0x00010000;
 
+// The host's tempo (0 when it gives none), time signature (0/0 when it gives
+// none) and sample position (rounded, 0 when unknown).
+struct HostBlockTime
+{
+    double tempo = 0.0;
+    int numerator = 0;
+    int denominator = 0;
+    int samplePosition = 0;
+};
+
 // Host-independent core of the plug-in: parameters, programs, identity, state
 // serialisation and the audio frame. A host binding derives from it and
 // supplies the host-facing operations; the effect derives from the binding.
@@ -72,6 +82,10 @@ public:
     virtual int HostSamplePosition() = 0;
     virtual double HostTempo() = 0;
     virtual void HostTimeSignature(int& numerator, int& denominator) = 0;
+    // What a block needs of the host's time: the answers of HostTempo,
+    // HostTimeSignature and HostSamplePosition. Base: the three questions;
+    // a binding answers all of them from one.
+    virtual HostBlockTime HostTimeForBlock();
     virtual void HostTransport(double& samplePos, double& tempo, double& ppqPos, double& barStart,
                                int& numerator, int& denominator, double& cycleStart,
                                double& cycleEnd, bool& playing, bool& cycling) = 0;

@@ -55,9 +55,6 @@ Delay::Delay(audioMasterCallback hostCallback)
     mPresets->Init();
     SetEngineSampleRate(44100.0);
 
-    mExpectedPosition = -1;
-    mLastBlockPosition = -2;
-    mPositionJump = false;
     DeclareParams();
     BuildEditor();
 
@@ -252,7 +249,6 @@ void Delay::SetEngineSampleRate(double rate)
         mTaps[i].SetSampleRate(rate);
         mMeters[i].SetSampleRate(static_cast<float>(rate));
     }
-    mLevelSmoother.SetSampleRate(rate);
     mLevelSmoother.Restart();
     mLevelSmoother.SetCoefficient(0.95);
     mLevelSmoother.z = 0.0;
@@ -347,10 +343,6 @@ void Delay::RebuildRouting()
     {
         DelayLine& line = mLines[i];
         line.sourceTapRef = r.lineSourceRef[i] != kNoTap ? &mTaps[r.lineSourceRef[i]] : nullptr;
-        line.level = r.lineLevel[i];
-        line.outputDistance = r.lineOutputDistance[i];
-        line.fed = r.lineFed[i];
-        line.reachesOutput = r.lineReachesOutput[i];
 
         DelayTap& tap = mTaps[i];
         tap.ClearFedLines();
@@ -358,8 +350,6 @@ void Delay::RebuildRouting()
         {
             tap.AddFedLine(&mLines[r.tapFedLines[i][k]]);
         }
-        tap.level = r.tapLevel[i];
-        tap.outputDistance = r.tapOutputDistance[i];
         tap.active = r.tapActive[i];
     }
 

@@ -215,10 +215,8 @@ private:
     void OnSclDpth(const ParamDef& row, double v);
     void OnPanic(const ParamDef& row, double v);
 
-    // Position bookkeeping (only the first-block rule uses it).
-    int mExpectedPosition = -1;
-    int mLastBlockPosition = -2;
-    bool mPositionJump = false;
+    // The first block after construction clears the readout.
+    bool mFirstBlock = true;
 
     ControllerMap mControllers[2][128];
 
@@ -229,7 +227,6 @@ private:
     double mDryLevel = 0.7;
     double mWetLevel = 0.7;
     double mFeedbackScale = 1.0;
-    double mDelayTimeScale = 1.0;
     double mFeedbackScaleFactor = 1.0;
     float mLfoRateScale = 1.0f;
     float mLfoDepthScale = 1.0f;

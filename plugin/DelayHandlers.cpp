@@ -172,7 +172,6 @@ void Delay::OnOper(const ParamDef& row, double v)
     // 0 processed, 1 bypassed (the tap passes its line's input), 2 muted.
     const int t = TapOf(row);
     const int op = ChoiceIndex(v, 3);
-    mLines[t].operation = op;
     mTaps[t].operation = op;
 }
 
@@ -187,7 +186,6 @@ void Delay::OnSclRst(const ParamDef& row, double v)
 
 void Delay::OnSclDly(const ParamDef& row, double v)
 {
-    mDelayTimeScale = v;
     for (DelayLine& line : mLines)
     {
         line.timeScale = v > 0.0 ? v : 0.01;

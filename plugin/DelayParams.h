@@ -1,11 +1,12 @@
 #pragma once
 
+#include "dsp/TapIndex.h"
+
 // The effect's parameter set as constant data: indices, families, choice
 // texts, the note-value beat table and the three definition tables from which
 // the parameters are declared.
 
 constexpr int kNumTaps = 8;
-constexpr int kNoTap = 8; // "no tap" / "no line" in source and index fields
 
 // Indices of the global parameters and the bases of the per-tap families
 // (the per-tap index is base + tap, tap 0 = A ... 7 = H).

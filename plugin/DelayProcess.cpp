@@ -143,15 +143,17 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         nFrames = 0;
     }
 
-    int numerator = 0;
-    int denominator = 0;
-    HostTimeSignature(numerator, denominator);
+    // One question to the host per block; a host that tells nothing plays
+    // at 120 BPM in 4/4.
+    const HostBlockTime time = HostTimeForBlock();
+    int numerator = time.numerator;
+    int denominator = time.denominator;
     if (numerator < 1 || denominator < 1)
     {
         numerator = 4;
         denominator = 4;
     }
-    double tempo = HostTempo();
+    double tempo = time.tempo;
     if (!(tempo > 0.0))
     {
         tempo = 120.0;
@@ -167,17 +169,11 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         PlaceTapsAtTargets();
     }
 
-    const int position = HostSamplePosition();
-    if (mLastBlockPosition < 0)
+    if (mFirstBlock)
     {
+        mFirstBlock = false;
         SetReadout("");
     }
-    mLastBlockPosition = position;
-    // A host position at the top of the int range wraps here instead of
-    // overflowing.
-    mExpectedPosition =
-        static_cast<int>(static_cast<unsigned>(position) + static_cast<unsigned>(nFrames));
-    mPositionJump = false;
 
     // The level glides once per block; its two steps multiplied give the
     // block's gain, applied to the inputs and again to the mix.

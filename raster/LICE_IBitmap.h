@@ -19,5 +19,4 @@ public:
     virtual bool Resize(int w, int h) = 0;
     // Device context for GDI drawing, null when the bitmap has none.
     virtual void* DeviceContext() { return nullptr; }
-    virtual intptr_t Extension(intptr_t, intptr_t) { return 0; }
 };

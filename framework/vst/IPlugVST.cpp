@@ -187,9 +187,12 @@ bool IPlugVST::ForwardEventToHost(VstEvent* event)
 
 // --- Transport --------------------------------------------------------------
 
-int IPlugVST::HostSamplePosition()
+namespace
 {
-    const VstTimeInfo* info = HostTime(0);
+
+// The three block-time answers from one time record (null: none given).
+int PositionIn(const VstTimeInfo* info)
+{
     if (!info || !(info->samplePos >= 0.0)) return 0;
     // Rounded to the nearest sample; positions past the 32-bit range saturate.
     const double rounded = info->samplePos + 0.5;
@@ -197,25 +200,50 @@ int IPlugVST::HostSamplePosition()
     return static_cast<int>(rounded);
 }
 
-double IPlugVST::HostTempo()
+double TempoIn(const VstTimeInfo* info)
 {
-    const VstTimeInfo* info = HostTime(kVstTempoValid);
     if (info && (info->flags & kVstTempoValid) && info->tempo >= 0.0 && std::isfinite(info->tempo))
         return info->tempo;
     return 0.0;
 }
 
-void IPlugVST::HostTimeSignature(int& numerator, int& denominator)
+void SignatureIn(const VstTimeInfo* info, int& numerator, int& denominator)
 {
     numerator = 0;
     denominator = 0;
-    const VstTimeInfo* info = HostTime(kVstTimeSigValid);
     if (info && (info->flags & kVstTimeSigValid) && info->timeSigNumerator >= 0 &&
         info->timeSigDenominator >= 0)
     {
         numerator = info->timeSigNumerator;
         denominator = info->timeSigDenominator;
     }
+}
+
+} // namespace
+
+int IPlugVST::HostSamplePosition()
+{
+    return PositionIn(HostTime(0));
+}
+
+double IPlugVST::HostTempo()
+{
+    return TempoIn(HostTime(kVstTempoValid));
+}
+
+void IPlugVST::HostTimeSignature(int& numerator, int& denominator)
+{
+    SignatureIn(HostTime(kVstTimeSigValid), numerator, denominator);
+}
+
+HostBlockTime IPlugVST::HostTimeForBlock()
+{
+    const VstTimeInfo* info = HostTime(kVstTempoValid | kVstTimeSigValid);
+    HostBlockTime t;
+    t.tempo = TempoIn(info);
+    SignatureIn(info, t.numerator, t.denominator);
+    t.samplePosition = PositionIn(info);
+    return t;
 }
 
 void IPlugVST::HostTransport(double& samplePos, double& tempo, double& ppqPos, double& barStart,

@@ -35,6 +35,8 @@ public:
     double HostTempo() override;
     // Both 0 unless the host tells its time signature.
     void HostTimeSignature(int& numerator, int& denominator) override;
+    // One time query with the tempo and signature flags.
+    HostBlockTime HostTimeForBlock() override;
     // Defaults: position -1, tempo 120, musical position -1, bar start -1,
     // 4/4, cycle -1..-1; playing and cycling are written only when the host
     // answers with at least one of the requested fields.

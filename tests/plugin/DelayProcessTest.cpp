@@ -1,4 +1,5 @@
 #include "DelayTestUtil.h"
+#include "support/ScriptedHost.h"
 
 #include <climits>
 #include <cmath>
@@ -200,6 +201,27 @@ TEST(DelayProcess, TempoLock)
     Process(d, Stereo(64));
     EXPECT_NEAR(d.Line(A).effectiveTimeMs, 1000.0, 1e-9);
     EXPECT_EQ(d.Line(B).effectiveTimeMs, 500.0);
+}
+
+TEST(DelayProcess, OneTimeQueryPerBlock)
+{
+    // A host with no time record: 120 BPM in 4/4, asked once per block.
+    ScriptedHost host;
+    Delay d(host.Callback());
+    SetParam(d, kBaseMode + A, 0);
+    SetParam(d, kBaseBpm + A, 9); // 1/4
+    const int before = host.Count(audioMasterGetTime);
+    Process(d, Stereo(3 * 64), 64);
+    EXPECT_EQ(host.Count(audioMasterGetTime) - before, 3);
+    EXPECT_NEAR(d.Line(A).effectiveTimeMs, 500.0, 1e-9);
+    // With one: its tempo and signature.
+    host.hasTime = true;
+    host.time.flags = kVstTempoValid | kVstTimeSigValid;
+    host.time.tempo = 90.0;
+    host.time.timeSigNumerator = 6;
+    host.time.timeSigDenominator = 8;
+    Process(d, Stereo(64));
+    EXPECT_NEAR(d.Line(A).effectiveTimeMs, 60000.0 / 90.0, 1e-9);
 }
 
 TEST(DelayProcess, HostPositionAtTheTopOfItsRange)

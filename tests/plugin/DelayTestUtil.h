@@ -13,12 +13,9 @@ class TestDelay : public Delay
 public:
     TestDelay() : Delay(nullptr) {}
 
-    double HostTempo() override { return tempo; }
-    int HostSamplePosition() override { return position; }
-    void HostTimeSignature(int& num, int& den) override
+    HostBlockTime HostTimeForBlock() override
     {
-        num = numerator;
-        den = denominator;
+        return HostBlockTime{tempo, numerator, denominator, position};
     }
 
     double tempo = 0.0;

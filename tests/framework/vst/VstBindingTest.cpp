@@ -272,6 +272,21 @@ TEST(VstTransport, QueriesReadTheHostTimeRecord)
     EXPECT_EQ(host.calls.back().value, kVstTempoValid);
     plug.HostTimeSignature(num, den);
     EXPECT_EQ(host.calls.back().value, kVstTimeSigValid);
+
+    // What a block needs comes from one question with both flags, and
+    // answers as the three separate ones do.
+    const size_t before = host.calls.size();
+    HostBlockTime t = plug.HostTimeForBlock();
+    ASSERT_EQ(host.calls.size(), before + 1);
+    EXPECT_EQ(host.calls.back().value, kVstTempoValid | kVstTimeSigValid);
+    EXPECT_EQ(t.tempo, 140.0);
+    EXPECT_EQ(t.numerator, 0);
+    EXPECT_EQ(t.denominator, 8);
+    EXPECT_EQ(t.samplePosition, 480);
+    host.hasTime = false;
+    t = plug.HostTimeForBlock();
+    EXPECT_EQ(t.tempo, 0.0);
+    EXPECT_EQ(t.numerator + t.denominator + t.samplePosition, 0);
 }
 
 struct HostCase
