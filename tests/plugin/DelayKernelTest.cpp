@@ -1,11 +1,14 @@
-// The paired lane kernel does not care where in its ring a stretch falls:
-// with the ring turned so that each position crosses the ring's end at every
-// offset inside the stretch, it gives the same bits as where nothing wraps.
+// The lane kernels do not care where in its ring a stretch falls: with the
+// rings turned so that each position crosses the ring's end at every offset
+// inside the stretch, they give the same bits as where nothing wraps.
 
 #include "plugin/DelayKernel.h"
 
+#include "plugin/Delay.h"
+
 #include <gtest/gtest.h>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace
@@ -98,31 +101,63 @@ struct Lane
 
 struct Result
 {
-    std::vector<double> ringA, ringB, outA, outB, left, right;
+    std::vector<std::vector<double>> rings, outs;
+    std::vector<double> left, right;
     std::vector<double> state; // everything else the kernel leaves behind
 };
 
-Result RunPair(Lane a, Lane b, int ra, int rb, int count)
+enum class Kernel
 {
-    a.Point();
-    b.Point();
+    OneByOne,
+    Pairs,
+    Quads
+};
+
+// Runs the lanes, lane i with its ring turned by turns[i], and reads back
+// everything in unturned terms.
+Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int count, Kernel kernel)
+{
+    for (Lane& lane : lanes)
+        lane.Point();
     std::vector<double> left(32, 0.25), right(32, -0.25);
-    RunLanePair(a.s, b.s, count, left.data(), right.data());
-    Result res;
-    for (int i = 0; i < kRing; ++i)
+    const int n = static_cast<int>(lanes.size());
+    if (kernel == Kernel::Quads)
     {
-        res.ringA.push_back(a.ring[(i + ra) % kRing]);
-        res.ringB.push_back(b.ring[(i + rb) % kRing]);
+        LaneGroup g{};
+        g.laneCount = n;
+        for (int i = 0; i < n; ++i)
+            g.lanes[i] = &lanes[i].s;
+        GatherGroup(g, true);
+        RunLaneQuads(g, count, left.data(), right.data());
+        ScatterGroup(g, true);
     }
-    res.outA = a.out;
-    res.outB = b.out;
+    for (int i = 0; kernel != Kernel::Quads && i < n; ++i)
+    {
+        if (kernel == Kernel::Pairs && i + 1 < n)
+        {
+            RunLanePair(lanes[i].s, lanes[i + 1].s, count, left.data(), right.data());
+            ++i;
+        }
+        else
+        {
+            RunLane(lanes[i].s, count, left.data(), right.data());
+        }
+    }
+    Result res;
     res.left = left;
     res.right = right;
-    for (const auto& [lane, r] : {std::pair<Lane*, int>{&a, ra}, {&b, rb}})
+    for (int k = 0; k < n; ++k)
     {
-        const LaneState& s = lane->s;
+        const Lane& lane = lanes[k];
+        const int r = turns[k];
+        std::vector<double> ring;
+        for (int i = 0; i < kRing; ++i)
+            ring.push_back(lane.ring[(i + r) % kRing]);
+        res.rings.push_back(ring);
+        res.outs.push_back(lane.out);
+        const LaneState& s = lane.s;
         for (const double* p : {s.write, s.inject, s.readOld, s.readNew})
-            res.state.push_back(lane->Back(p, r));
+            res.state.push_back(lane.Back(p, r));
         for (double v : {s.inOld, s.outOld, s.inNew, s.outNew, s.fade, s.feedback})
             res.state.push_back(v);
         for (int i = 0; i < 4; ++i)
@@ -134,30 +169,84 @@ Result RunPair(Lane a, Lane b, int ra, int rb, int count)
     return res;
 }
 
+// The lanes with lane i's ring turned by turns[i].
+std::vector<Lane> Turned(const std::vector<Lane>& lanes, const std::vector<int>& turns)
+{
+    std::vector<Lane> t;
+    for (size_t i = 0; i < lanes.size(); ++i)
+        t.push_back(lanes[i].Turned(turns[i]));
+    return t;
+}
+
+void ExpectSame(const Result& a, const Result& b, const std::string& what)
+{
+    ASSERT_EQ(a.rings, b.rings) << what;
+    ASSERT_EQ(a.outs, b.outs) << what;
+    ASSERT_EQ(a.left, b.left) << what;
+    ASSERT_EQ(a.right, b.right) << what;
+    ASSERT_EQ(a.state, b.state) << what;
+}
+
 } // namespace
 
 TEST(DelayKernel, PairedLanesCrossTheRingEndAtEveryOffset)
 {
     // Far reads (the stretch reads nothing it writes) and near ones (it
     // does), for a full stretch and a short one.
-    const Lane farA(1, 80, 75, 40, 30, 1.0), farB(2, 90, 90, 50, 41, -1.0);
-    const Lane nearA(3, 80, 70, 72, 60, 1.0), nearB(4, 70, 69, 66, 52, -1.0);
-    for (const auto& [a, b] : {std::pair<const Lane&, const Lane&>{farA, farB}, {nearA, nearB}})
+    const std::vector<Lane> far = {Lane(1, 80, 75, 40, 30, 1.0), Lane(2, 90, 90, 50, 41, -1.0)};
+    const std::vector<Lane> near = {Lane(3, 80, 70, 72, 60, 1.0), Lane(4, 70, 69, 66, 52, -1.0)};
+    for (const auto& lanes : {far, near})
     {
         for (const int count : {32, 17})
         {
-            const Result plain = RunPair(a, b, 0, 0, count);
+            const Result plain = RunLanes(lanes, {0, 0}, count, Kernel::Pairs);
             for (int r = 1; r < kRing; ++r)
             {
-                const int rb = (5 * r + 17) % kRing;
-                const Result turned = RunPair(a.Turned(r), b.Turned(rb), r, rb, count);
-                ASSERT_EQ(turned.ringA, plain.ringA) << count << " " << r;
-                ASSERT_EQ(turned.ringB, plain.ringB) << count << " " << r;
-                ASSERT_EQ(turned.outA, plain.outA) << count << " " << r;
-                ASSERT_EQ(turned.outB, plain.outB) << count << " " << r;
-                ASSERT_EQ(turned.left, plain.left) << count << " " << r;
-                ASSERT_EQ(turned.right, plain.right) << count << " " << r;
-                ASSERT_EQ(turned.state, plain.state) << count << " " << r;
+                const std::vector<int> turns = {r, (5 * r + 17) % kRing};
+                ExpectSame(RunLanes(Turned(lanes, turns), turns, count, Kernel::Pairs), plain,
+                           std::to_string(count) + " " + std::to_string(r));
+            }
+        }
+    }
+}
+
+// Up to eight lanes four to a register give what the lanes give one by one,
+// wherever in their rings the stretch falls: reads far from the writes,
+// reads among them, an injection slot behind, on and just ahead of the
+// write slot, a stretch of 17 and one of 32.
+TEST(DelayKernel, FourLaneKernelMatchesLaneByLaneAtEveryOffset)
+{
+    if (Delay::FastestLaneKernel() != LaneKernel::Quads)
+        GTEST_SKIP() << "the processor does not run AVX2";
+    std::vector<Lane> lanes = {Lane(1, 80, 75, 40, 30, 1.0),    Lane(2, 90, 90, 50, 41, -1.0),
+                               Lane(5, 10, 10, 100, 95, 1.0),   Lane(6, 60, 30, 20, 5, 1.0),
+                               Lane(7, 100, 100, 40, 33, -1.0), Lane(8, 5, 125, 70, 66, 1.0),
+                               Lane(9, 44, 44, 3, 120, 1.0),    Lane(10, 64, 0, 32, 31, -1.0)};
+    lanes[5].s.bypassed = 1.0;
+    lanes[6].s.processed = 0.0;
+    std::vector<Lane> near = lanes;
+    near[3] = Lane(3, 80, 70, 72, 60, 1.0); // reads what the stretch writes
+    std::vector<Lane> ahead = lanes;
+    ahead[1] = Lane(4, 70, 72, 20, 10, 1.0); // injects two slots ahead of the write
+    for (const auto& set : {lanes, near, ahead})
+    {
+        for (const size_t size : {size_t{8}, size_t{5}, size_t{2}})
+        {
+            const std::vector<Lane> group(set.begin(), set.begin() + size);
+            for (const int count : {32, 17})
+            {
+                const std::vector<int> none(size, 0);
+                const Result reference = RunLanes(group, none, count, Kernel::OneByOne);
+                for (int r = 0; r < kRing; ++r)
+                {
+                    std::vector<int> turns;
+                    for (size_t i = 0; i < size; ++i)
+                        turns.push_back((r + 37 * static_cast<int>(i)) % kRing);
+                    ExpectSame(RunLanes(Turned(group, turns), turns, count, Kernel::Quads),
+                               reference,
+                               std::to_string(size) + " lanes, " + std::to_string(count) +
+                                   " samples, turn " + std::to_string(r));
+                }
             }
         }
     }
