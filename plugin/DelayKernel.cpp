@@ -19,14 +19,6 @@ template <bool Wrap>
     }
 }
 
-inline void WrapAfter(double*& p, double* base, double* end)
-{
-    if (p == end)
-    {
-        p = base;
-    }
-}
-
 // A lane's four positions in its ring, held in locals for a stretch; all of
 // them move on by one slot per sample.
 struct Cursors
@@ -391,43 +383,6 @@ void RunLanePairSplit(LaneState& a, LaneState& b, int count, double* left, doubl
 }
 
 } // namespace
-
-bool ReadsClearOfWrites(const LaneState& s, int count)
-{
-    const double* reads[2] = {s.readOld, s.readNew};
-    const double* writes[2] = {s.write, s.inject};
-    for (const double* r : reads)
-    {
-        for (const double* w : writes)
-        {
-            const long long gap = r > w ? r - w : w - r;
-            if (gap < count)
-            {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-void WrapAtRingEnd(LaneState& s)
-{
-    WrapAfter(s.write, s.base, s.end);
-    WrapAfter(s.inject, s.base, s.end);
-    WrapAfter(s.readOld, s.base, s.end);
-    WrapAfter(s.readNew, s.base, s.end);
-}
-
-int SamplesBeforeWrap(const LaneState& s)
-{
-    long long m = s.end - s.write;
-    const long long others[3] = {s.end - s.inject, s.end - s.readOld, s.end - s.readNew};
-    for (long long v : others)
-    {
-        m = v < m ? v : m;
-    }
-    return m > 1 << 30 ? 1 << 30 : static_cast<int>(m);
-}
 
 void RunLane(LaneState& s, int count, double* left, double* right)
 {

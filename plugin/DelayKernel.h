@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 // The per-sample work of one running line and its tap over a stretch of at
 // most 32 samples (between two control steps), with every piece of state in
 // locals. Two lanes that do not hear each other can run side by side in the
@@ -49,12 +51,43 @@ struct LaneState
 };
 
 // Samples before any of the lane's four positions wraps around the ring.
-int SamplesBeforeWrap(const LaneState& s);
+inline int SamplesBeforeWrap(const LaneState& s)
+{
+    long long m = s.end - s.write;
+    const long long others[3] = {s.end - s.inject, s.end - s.readOld, s.end - s.readNew};
+    for (long long v : others)
+    {
+        m = v < m ? v : m;
+    }
+    return m > 1 << 30 ? 1 << 30 : static_cast<int>(m);
+}
+
 // Puts a position that reached the ring's end back to its start.
-void WrapAtRingEnd(LaneState& s);
+inline void WrapAtRingEnd(LaneState& s)
+{
+    for (double** p : {&s.write, &s.inject, &s.readOld, &s.readNew})
+    {
+        *p = *p == s.end ? s.base : *p;
+    }
+}
+
 // Whether a stretch of count samples, in which no position wraps, reads no
 // slot that it also writes.
-bool ReadsClearOfWrites(const LaneState& s, int count);
+inline bool ReadsClearOfWrites(const LaneState& s, int count)
+{
+    for (const double* r : {s.readOld, s.readNew})
+    {
+        for (const double* w : {s.write, s.inject})
+        {
+            const long long gap = r > w ? r - w : w - r;
+            if (gap < count)
+            {
+                return false;
+            }
+        }
+    }
+    return true;
+}
 
 // Runs count samples (1..32). left and right receive each lane's share of
 // the main outputs, added in lane order.

@@ -159,57 +159,59 @@ struct BiquadQuad
     }
 };
 
-// The read heads of every lane: ring samples in, crossfaded head outputs
-// out (ys[n * 4R + slot]).
-template <int R> AVX2_FUNCTION void ReadHeads(LaneGroup& g, int count, double* ys)
+// The read heads of R registers' lanes from slot first on: ring samples
+// in, crossfaded head outputs out (ys[n * stride + slot - first]).
+template <int R>
+AVX2_FUNCTION void ReadHeads(LaneGroup& g, int first, int count, double* ys, int stride)
 {
-    constexpr int W = kWidth * R;
     HeadQuad h0, h1;
-    h0.Load(g, 0);
-    if constexpr (R == 2) h1.Load(g, kWidth);
+    h0.Load(g, first);
+    if constexpr (R == 2) h1.Load(g, first + kWidth);
     int n = 0;
     for (; n + kWidth <= count; n += kWidth)
     {
-        h0.ReadBlock(n, ys, W);
-        if constexpr (R == 2) h1.ReadBlock(n, ys + kWidth, W);
+        h0.ReadBlock(n, ys, stride);
+        if constexpr (R == 2) h1.ReadBlock(n, ys + kWidth, stride);
     }
     for (; n < count; ++n)
     {
-        _mm256_storeu_pd(ys + n * W, h0.Read(HeadQuad::At(h0.oldP, n), HeadQuad::At(h0.newP, n)));
+        _mm256_storeu_pd(ys + n * stride,
+                         h0.Read(HeadQuad::At(h0.oldP, n), HeadQuad::At(h0.newP, n)));
         if constexpr (R == 2)
-            _mm256_storeu_pd(ys + n * W + kWidth,
+            _mm256_storeu_pd(ys + n * stride + kWidth,
                              h1.Read(HeadQuad::At(h1.oldP, n), HeadQuad::At(h1.newP, n)));
     }
-    h0.Store(g, 0, count);
-    if constexpr (R == 2) h1.Store(g, kWidth, count);
+    h0.Store(g, first, count);
+    if constexpr (R == 2) h1.Store(g, first + kWidth, count);
 }
 
-// High-pass, then low-pass, of every lane: ys in, ls out (same layout).
+// High-pass, then low-pass, of R registers' lanes from slot first on: ys
+// in, ls out (same layout).
 template <int R>
-AVX2_FUNCTION void RunFilters(LaneGroup& g, int count, const double* ys, double* ls)
+AVX2_FUNCTION void RunFilters(LaneGroup& g, int first, int count, const double* ys, double* ls,
+                              int stride)
 {
-    constexpr int W = kWidth * R;
     BiquadQuad hp0, lp0, hp1, lp1;
-    hp0.Load(g.hp, g.hpState, 0);
-    lp0.Load(g.lp, g.lpState, 0);
+    hp0.Load(g.hp, g.hpState, first);
+    lp0.Load(g.lp, g.lpState, first);
     if constexpr (R == 2)
     {
-        hp1.Load(g.hp, g.hpState, kWidth);
-        lp1.Load(g.lp, g.lpState, kWidth);
+        hp1.Load(g.hp, g.hpState, first + kWidth);
+        lp1.Load(g.lp, g.lpState, first + kWidth);
     }
     for (int n = 0; n < count; ++n)
     {
-        _mm256_storeu_pd(ls + n * W, lp0.Run(hp0.Run(_mm256_loadu_pd(ys + n * W))));
+        _mm256_storeu_pd(ls + n * stride, lp0.Run(hp0.Run(_mm256_loadu_pd(ys + n * stride))));
         if constexpr (R == 2)
-            _mm256_storeu_pd(ls + n * W + kWidth,
-                             lp1.Run(hp1.Run(_mm256_loadu_pd(ys + n * W + kWidth))));
+            _mm256_storeu_pd(ls + n * stride + kWidth,
+                             lp1.Run(hp1.Run(_mm256_loadu_pd(ys + n * stride + kWidth))));
     }
-    hp0.Store(g.hpState, 0);
-    lp0.Store(g.lpState, 0);
+    hp0.Store(g.hpState, first);
+    lp0.Store(g.lpState, first);
     if constexpr (R == 2)
     {
-        hp1.Store(g.hpState, kWidth);
-        lp1.Store(g.lpState, kWidth);
+        hp1.Store(g.hpState, first + kWidth);
+        lp1.Store(g.lpState, first + kWidth);
     }
 }
 
@@ -293,13 +295,31 @@ AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, int stri
     s.inject += count;
 }
 
-template <int R> AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right)
+AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right)
 {
-    constexpr int W = kWidth * R;
+    constexpr int W = LaneGroup::kSlots;
     double ys[kStretch * W];
     double ls[kStretch * W];
-    ReadHeads<R>(g, count, ys);
-    RunFilters<R>(g, count, ys, ls);
+#if defined(__x86_64__)
+    // Sixteen registers hold the recurrences of two registers' lanes at once.
+    if (g.laneCount > kWidth)
+    {
+        ReadHeads<2>(g, 0, count, ys, W);
+        RunFilters<2>(g, 0, count, ys, ls, W);
+    }
+    else
+    {
+        ReadHeads<1>(g, 0, count, ys, W);
+        RunFilters<1>(g, 0, count, ys, ls, W);
+    }
+#else
+    // Eight registers: one register's lanes at a time.
+    for (int first = 0; first < g.laneCount; first += kWidth)
+    {
+        ReadHeads<1>(g, first, count, ys + first, W);
+        RunFilters<1>(g, first, count, ys + first, ls + first, W);
+    }
+#endif
     for (int j = 0; j < g.laneCount; ++j)
     {
         RunOutputs(*g.lanes[j], count, ls + j, W, left, right);
@@ -361,10 +381,7 @@ AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* r
         }
         else
         {
-            if (laneCount > kWidth)
-                RunSplit<2>(g, run, left + done, right + done);
-            else
-                RunSplit<1>(g, run, left + done, right + done);
+            RunSplit(g, run, left + done, right + done);
             for (int j = 0; j < laneCount; ++j)
             {
                 WrapAtRingEnd(*lanes[j]);

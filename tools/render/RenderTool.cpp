@@ -237,6 +237,7 @@ int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
     // Two runs in one process: the plain defaults (two taps) as the baseline,
     // then all eight taps.
     double seconds[2] = {0.0, 0.0};
+    const char* kernel = "";
     for (int run = 0; run < 2; ++run)
     {
         std::string error;
@@ -258,6 +259,10 @@ int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
             err << "zelbor-render: " << error << "\n";
             return kExitUsage;
         }
+        if (const auto* delay = dynamic_cast<const Delay*>(&host->Plugin()))
+        {
+            kernel = Delay::LaneKernelName(delay->ActiveLaneKernel());
+        }
         host->Resume();
         const auto start = std::chrono::steady_clock::now();
         const AudioBuffer rendered = RenderThroughEffect(*host, noise, settings);
@@ -274,6 +279,7 @@ int RunBench(const RenderOptions& o, std::ostream& out, std::ostream& err)
     out << "bench: " << FormatNumber(kBenchSeconds, 0) << " s of stereo noise at "
         << FormatNumber(rate, 0) << " Hz, block " << o.blockSize << ", "
         << (o.useDouble ? "64-bit" : "32-bit") << " process callback\n";
+    out << "  lane kernel: " << kernel << "\n";
     out << "  eight taps active: " << FormatNumber(seconds[1], 3) << " s, " << FormatNumber(rtf, 1)
         << "x real time\n";
     out << "  baseline (defaults, two taps): " << FormatNumber(seconds[0], 3) << " s, "
