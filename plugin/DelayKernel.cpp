@@ -420,8 +420,50 @@ void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* ri
     }
 }
 
+namespace
+{
+
+// Slots from a forward to b around a ring of len slots.
+long long Forward(const double* a, const double* b, long long len)
+{
+    const long long d = b - a;
+    return d < 0 ? d + len : d;
+}
+
+// Whether no stretch of up to 32 samples between two control steps reads a
+// slot it writes, or injects into a slot it writes later, wherever the
+// stretch falls in the ring.
+bool SeparableUntilNextStep(const LaneState& s)
+{
+    constexpr long long kStretch = 32;
+    const long long len = s.end - s.base;
+    for (const double* r : {s.readOld, s.readNew})
+    {
+        for (const double* w : {s.write, s.inject})
+        {
+            const long long d = Forward(w, r, len);
+            if (d < kStretch || len - d < kStretch)
+            {
+                return false;
+            }
+        }
+    }
+    const long long ahead = Forward(s.write, s.inject, len);
+    return ahead == 0 || ahead >= kStretch;
+}
+
+} // namespace
+
 void GatherGroup(LaneGroup& g, bool filters)
 {
+    g.separable = true;
+    g.untilWrap = 1 << 30;
+    for (int j = 0; j < g.laneCount; ++j)
+    {
+        g.separable = g.separable && SeparableUntilNextStep(*g.lanes[j]);
+        const int room = SamplesBeforeWrap(*g.lanes[j]);
+        g.untilWrap = room < g.untilWrap ? room : g.untilWrap;
+    }
     for (int j = 0; j < LaneGroup::kSlots; ++j)
     {
         static const LaneState kUnused{};

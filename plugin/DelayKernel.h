@@ -108,10 +108,18 @@ struct LaneGroup
     double fade[kSlots];
     double hp[5][kSlots], hpState[4][kSlots];
     double lp[5][kSlots], lpState[4][kSlots];
+    // Whether every stretch until the next control step can run in passes:
+    // in each lane, no read slot within 32 samples of a written one and no
+    // injection up to 31 slots ahead of the write. Positions only move
+    // apart at a control step, so it holds until then.
+    bool separable;
+    // Samples before any lane's position reaches its ring's end.
+    int untilWrap;
 };
 
 // Copies the lanes' read heads (and filters) into the group's slots; slots
-// past the last lane hold 0. ScatterGroup copies them back.
+// past the last lane hold 0. Works out separable and untilWrap.
+// ScatterGroup copies the slots back.
 void GatherGroup(LaneGroup& g, bool filters);
 void ScatterGroup(const LaneGroup& g, bool filters);
 

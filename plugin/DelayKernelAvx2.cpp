@@ -83,6 +83,7 @@ struct HeadQuad
         __m256d sOld[kWidth], sNew[kWidth];
         Block(oldP, n, sOld);
         Block(newP, n, sNew);
+#pragma GCC unroll 4
         for (int i = 0; i < kWidth; ++i)
             _mm256_storeu_pd(ys + (n + i) * stride, Read(sOld[i], sNew[i]));
     }
@@ -199,6 +200,7 @@ AVX2_FUNCTION void RunFilters(LaneGroup& g, int first, int count, const double* 
         hp1.Load(g.hp, g.hpState, first + kWidth);
         lp1.Load(g.lp, g.lpState, first + kWidth);
     }
+#pragma GCC unroll 2
     for (int n = 0; n < count; ++n)
     {
         _mm256_storeu_pd(ls + n * stride, lp0.Run(hp0.Run(_mm256_loadu_pd(ys + n * stride))));
@@ -357,6 +359,13 @@ AVX2_FUNCTION void RunInPairs(LaneGroup& g, int count, double* left, double* rig
 
 AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* right)
 {
+    // Usually nothing reaches a ring's end and nothing read is written.
+    if (g.separable && count < g.untilWrap)
+    {
+        RunSplit(g, count, left, right);
+        g.untilWrap -= count;
+        return;
+    }
     LaneState* const* lanes = g.lanes;
     const int laneCount = g.laneCount;
     // The stretch is cut where a position reaches its ring's end, so that
@@ -395,10 +404,13 @@ AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* r
         }
         done += run;
     }
+    g.untilWrap = 1 << 30;
     for (int j = 0; j < laneCount; ++j)
     {
         lanes[j]->port -= count;
         lanes[j]->source -= count;
         lanes[j]->out -= count;
+        const int room = SamplesBeforeWrap(*lanes[j]);
+        g.untilWrap = room < g.untilWrap ? room : g.untilWrap;
     }
 }
