@@ -7,32 +7,18 @@ set -u
 list=$1
 arch=${2:-win32}
 source "$(dirname "$0")/build.sh"
-export WINEPREFIX
-WINEPREFIX=$(mktemp -d /tmp/zelbor-wine.XXXXXX)
-export WINEDEBUG=-all WINEARCH=$arch
-export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-if [ "$arch" = win64 ]; then
-  # Debian's "wine" prefers the 32-bit loader; a 64-bit prefix and 64-bit
-  # programs need the 64-bit one.
-  export WINELOADER=/usr/lib/wine/wine64
-  winecmd=$WINELOADER
-  wine() { "$WINELOADER" "$@"; }
-  wineboot() { "$WINELOADER" wineboot.exe "$@"; }
-else
-  winecmd=wine
-fi
-trap 'wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
-wineboot -i >/dev/null 2>&1
+zelbor_wine_start "$arch"
+trap zelbor_wine_end EXIT
 # Editor text is drawn in "Arial"; Liberation Sans (fonts-liberation) has its
 # metrics, so text lands where the layout expects it.
-wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f \
+"$ZELBOR_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f \
   >/dev/null 2>&1
 passed=0 failed=0
 while read -r exe; do
   [ -n "$exe" ] || continue
   name=$(basename "$exe")
   log=$(mktemp)
-  (cd "$(dirname "$exe")" && timeout 1200 "$winecmd" "$exe" --gtest_color=no) > "$log" 2>&1
+  (cd "$(dirname "$exe")" && timeout 1200 "$ZELBOR_WINE" "$exe" --gtest_color=no) > "$log" 2>&1
   rc=$?
   read -r p f < <(zelbor_gtest_counts "$log")
   if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
