@@ -424,10 +424,19 @@ namespace
 {
 
 // Slots from a forward to b around a ring of len slots.
-long long Forward(const double* a, const double* b, long long len)
+inline long long Forward(const double* a, const double* b, long long len)
 {
     const long long d = b - a;
     return d < 0 ? d + len : d;
+}
+
+// Whether a read position stays at least 32 slots away from a written one
+// either way round the ring.
+inline bool FarApart(const double* read, const double* written, long long len)
+{
+    constexpr long long kStretch = 32;
+    const long long d = Forward(written, read, len);
+    return d >= kStretch && len - d >= kStretch;
 }
 
 // Whether no stretch of up to 32 samples between two control steps reads a
@@ -435,39 +444,37 @@ long long Forward(const double* a, const double* b, long long len)
 // stretch falls in the ring.
 bool SeparableUntilNextStep(const LaneState& s)
 {
-    constexpr long long kStretch = 32;
     const long long len = s.end - s.base;
-    for (const double* r : {s.readOld, s.readNew})
-    {
-        for (const double* w : {s.write, s.inject})
-        {
-            const long long d = Forward(w, r, len);
-            if (d < kStretch || len - d < kStretch)
-            {
-                return false;
-            }
-        }
-    }
     const long long ahead = Forward(s.write, s.inject, len);
-    return ahead == 0 || ahead >= kStretch;
+    return FarApart(s.readOld, s.write, len) && FarApart(s.readNew, s.write, len) &&
+           FarApart(s.readOld, s.inject, len) && FarApart(s.readNew, s.inject, len) &&
+           (ahead == 0 || ahead >= 32);
 }
 
 } // namespace
 
 void GatherGroup(LaneGroup& g, bool filters)
 {
+    if (filters)
+    {
+        // Slots past the last lane hold 0; the kernel keeps them finite.
+        LaneState* lanes[LaneGroup::kSlots];
+        const int laneCount = g.laneCount;
+        for (int j = 0; j < laneCount; ++j)
+            lanes[j] = g.lanes[j];
+        g = LaneGroup{};
+        g.laneCount = laneCount;
+        for (int j = 0; j < laneCount; ++j)
+            g.lanes[j] = lanes[j];
+    }
     g.separable = true;
     g.untilWrap = 1 << 30;
     for (int j = 0; j < g.laneCount; ++j)
     {
-        g.separable = g.separable && SeparableUntilNextStep(*g.lanes[j]);
-        const int room = SamplesBeforeWrap(*g.lanes[j]);
+        const LaneState& s = *g.lanes[j];
+        g.separable = g.separable && SeparableUntilNextStep(s);
+        const int room = SamplesBeforeWrap(s);
         g.untilWrap = room < g.untilWrap ? room : g.untilWrap;
-    }
-    for (int j = 0; j < LaneGroup::kSlots; ++j)
-    {
-        static const LaneState kUnused{};
-        const LaneState& s = j < g.laneCount ? *g.lanes[j] : kUnused;
         g.coefOld[j] = s.coefOld;
         g.inOld[j] = s.inOld;
         g.outOld[j] = s.outOld;
