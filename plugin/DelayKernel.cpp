@@ -423,20 +423,14 @@ void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* ri
 namespace
 {
 
-// Slots from a forward to b around a ring of len slots.
-inline long long Forward(const double* a, const double* b, long long len)
+// Whether read stays at least 32 slots away from written either way round
+// a ring of bytes bytes: the forward distance d must lie in 32 .. len - 32.
+inline bool FarApart(const double* read, const double* written, unsigned long long bytes)
 {
-    const long long d = b - a;
-    return d < 0 ? d + len : d;
-}
-
-// Whether a read position stays at least 32 slots away from a written one
-// either way round the ring.
-inline bool FarApart(const double* read, const double* written, long long len)
-{
-    constexpr long long kStretch = 32;
-    const long long d = Forward(written, read, len);
-    return d >= kStretch && len - d >= kStretch;
+    constexpr unsigned long long kGap = 32 * sizeof(double);
+    long long d = reinterpret_cast<const char*>(read) - reinterpret_cast<const char*>(written);
+    d += d < 0 ? static_cast<long long>(bytes) : 0;
+    return static_cast<unsigned long long>(d) - kGap <= bytes - 2 * kGap;
 }
 
 // Whether no stretch of up to 32 samples between two control steps reads a
@@ -444,11 +438,21 @@ inline bool FarApart(const double* read, const double* written, long long len)
 // stretch falls in the ring.
 bool SeparableUntilNextStep(const LaneState& s)
 {
-    const long long len = s.end - s.base;
-    const long long ahead = Forward(s.write, s.inject, len);
-    return FarApart(s.readOld, s.write, len) && FarApart(s.readNew, s.write, len) &&
-           FarApart(s.readOld, s.inject, len) && FarApart(s.readNew, s.inject, len) &&
-           (ahead == 0 || ahead >= 32);
+    const auto bytes = static_cast<unsigned long long>(reinterpret_cast<const char*>(s.end) -
+                                                       reinterpret_cast<const char*>(s.base));
+    if (bytes < 2 * 32 * sizeof(double))
+    {
+        return false;
+    }
+    // The injection slot is the write slot or at least 32 slots ahead of it.
+    long long ahead =
+        reinterpret_cast<const char*>(s.inject) - reinterpret_cast<const char*>(s.write);
+    ahead += ahead < 0 ? static_cast<long long>(bytes) : 0;
+    const bool injectionApart =
+        static_cast<unsigned long long>(ahead) - sizeof(double) >= 31 * sizeof(double);
+    return FarApart(s.readOld, s.write, bytes) & FarApart(s.readNew, s.write, bytes) &
+           FarApart(s.readOld, s.inject, bytes) & FarApart(s.readNew, s.inject, bytes) &
+           injectionApart;
 }
 
 } // namespace

@@ -27,6 +27,19 @@ constexpr int kWidth = 4;    // lanes per register
 // What the read heads of an unused slot in a register see.
 const double kSilence[kStretch] = {};
 
+// Rows become columns: r[i][k] goes to r[k][i].
+AVX2_INLINE void Transpose(__m256d* r)
+{
+    const __m256d t0 = _mm256_unpacklo_pd(r[0], r[1]);
+    const __m256d t1 = _mm256_unpackhi_pd(r[0], r[1]);
+    const __m256d t2 = _mm256_unpacklo_pd(r[2], r[3]);
+    const __m256d t3 = _mm256_unpackhi_pd(r[2], r[3]);
+    r[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+    r[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+    r[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+    r[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
 AVX2_INLINE __m256d Load4(const double* p)
 {
     return _mm256_loadu_pd(p);
@@ -64,18 +77,9 @@ struct HeadQuad
     // The samples under the four heads at n..n+3, one register per sample.
     AVX2_INLINE static void Block(const double* const* p, int n, __m256d* s)
     {
-        const __m256d r0 = _mm256_loadu_pd(p[0] + n);
-        const __m256d r1 = _mm256_loadu_pd(p[1] + n);
-        const __m256d r2 = _mm256_loadu_pd(p[2] + n);
-        const __m256d r3 = _mm256_loadu_pd(p[3] + n);
-        const __m256d t0 = _mm256_unpacklo_pd(r0, r1);
-        const __m256d t1 = _mm256_unpackhi_pd(r0, r1);
-        const __m256d t2 = _mm256_unpacklo_pd(r2, r3);
-        const __m256d t3 = _mm256_unpackhi_pd(r2, r3);
-        s[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
-        s[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
-        s[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
-        s[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+        for (int i = 0; i < kWidth; ++i)
+            s[i] = _mm256_loadu_pd(p[i] + n);
+        Transpose(s);
     }
     // Samples n..n+3 of the four lanes into ys (stride doubles per sample).
     AVX2_INLINE void ReadBlock(int n, double* ys, int stride)
@@ -187,10 +191,11 @@ AVX2_FUNCTION void ReadHeads(LaneGroup& g, int first, int count, double* ys, int
 }
 
 // High-pass, then low-pass, of R registers' lanes from slot first on: ys
-// in, ls out (same layout).
+// in (as ReadHeads leaves them), each lane's filtered samples out in a row of
+// byLane.
 template <int R>
-AVX2_FUNCTION void RunFilters(LaneGroup& g, int first, int count, const double* ys, double* ls,
-                              int stride)
+AVX2_FUNCTION void RunFilters(LaneGroup& g, int first, int count, const double* ys, int stride,
+                              double (*byLane)[kStretch])
 {
     BiquadQuad hp0, lp0, hp1, lp1;
     hp0.Load(g.hp, g.hpState, first);
@@ -200,13 +205,36 @@ AVX2_FUNCTION void RunFilters(LaneGroup& g, int first, int count, const double* 
         hp1.Load(g.hp, g.hpState, first + kWidth);
         lp1.Load(g.lp, g.lpState, first + kWidth);
     }
-#pragma GCC unroll 2
-    for (int n = 0; n < count; ++n)
+    int n = 0;
+    for (; n + kWidth <= count; n += kWidth)
     {
-        _mm256_storeu_pd(ls + n * stride, lp0.Run(hp0.Run(_mm256_loadu_pd(ys + n * stride))));
+        __m256d l0[kWidth], l1[kWidth];
+#pragma GCC unroll 4
+        for (int i = 0; i < kWidth; ++i)
+        {
+            const double* y = ys + (n + i) * stride;
+            l0[i] = lp0.Run(hp0.Run(_mm256_loadu_pd(y)));
+            if constexpr (R == 2) l1[i] = lp1.Run(hp1.Run(_mm256_loadu_pd(y + kWidth)));
+        }
+        Transpose(l0);
+        for (int k = 0; k < kWidth; ++k)
+            _mm256_storeu_pd(byLane[first + k] + n, l0[k]);
         if constexpr (R == 2)
-            _mm256_storeu_pd(ls + n * stride + kWidth,
+        {
+            Transpose(l1);
+            for (int k = 0; k < kWidth; ++k)
+                _mm256_storeu_pd(byLane[first + kWidth + k] + n, l1[k]);
+        }
+    }
+    for (; n < count; ++n)
+    {
+        double l[kWidth * R];
+        _mm256_storeu_pd(l, lp0.Run(hp0.Run(_mm256_loadu_pd(ys + n * stride))));
+        if constexpr (R == 2)
+            _mm256_storeu_pd(l + kWidth,
                              lp1.Run(hp1.Run(_mm256_loadu_pd(ys + n * stride + kWidth))));
+        for (int k = 0; k < kWidth * R; ++k)
+            byLane[first + k][n] = l[k];
     }
     hp0.Store(g.hpState, first);
     lp0.Store(g.lpState, first);
@@ -218,12 +246,11 @@ AVX2_FUNCTION void RunFilters(LaneGroup& g, int first, int count, const double* 
 }
 
 // One lane's output stage, line writes and main-output shares, four samples
-// to a register. l holds the lane's filtered samples every stride doubles.
+// to a register, from the lane's filtered samples l.
 // Block by block, each feedback value goes to its write slot before the
 // inputs are added at the injection slots: the per-sample order, because no
 // injection slot of the stretch is written later in it.
-AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, int stride, double* left,
-                              double* right)
+AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, double* left, double* right)
 {
     const double* const port = s.port;
     const double* const src = s.source;
@@ -249,8 +276,7 @@ AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, int stri
     {
         const __m256d x = _mm256_add_pd(
             _mm256_add_pd(_mm256_loadu_pd(port + n), _mm256_loadu_pd(src + n)), antiDenormal);
-        const __m256d y = _mm256_set_pd(l[(n + 3) * stride], l[(n + 2) * stride],
-                                        l[(n + 1) * stride], l[n * stride]);
+        const __m256d y = _mm256_loadu_pd(l + n);
         // Processed: the filtered, scaled signal (which alone feeds back);
         // bypassed: the line's input; muted: nothing.
         const __m256d sum = _mm256_mul_pd(_mm256_mul_pd(y, gain), processed);
@@ -280,7 +306,7 @@ AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, int stri
     for (; n < count; ++n)
     {
         const double x = port[n] + src[n] + kAntiDenormal;
-        const double sum = l[n * stride] * s.gain * s.processed;
+        const double sum = l[n] * s.gain * s.processed;
         const double o = sum + x * s.bypassed;
         const double mains = o * s.sign;
         out[n] = o + kAntiDenormal;
@@ -301,30 +327,30 @@ AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right
 {
     constexpr int W = LaneGroup::kSlots;
     double ys[kStretch * W];
-    double ls[kStretch * W];
+    double byLane[LaneGroup::kSlots][kStretch];
 #if defined(__x86_64__)
     // Sixteen registers hold the recurrences of two registers' lanes at once.
     if (g.laneCount > kWidth)
     {
         ReadHeads<2>(g, 0, count, ys, W);
-        RunFilters<2>(g, 0, count, ys, ls, W);
+        RunFilters<2>(g, 0, count, ys, W, byLane);
     }
     else
     {
         ReadHeads<1>(g, 0, count, ys, W);
-        RunFilters<1>(g, 0, count, ys, ls, W);
+        RunFilters<1>(g, 0, count, ys, W, byLane);
     }
 #else
     // Eight registers: one register's lanes at a time.
     for (int first = 0; first < g.laneCount; first += kWidth)
     {
         ReadHeads<1>(g, first, count, ys + first, W);
-        RunFilters<1>(g, first, count, ys + first, ls + first, W);
+        RunFilters<1>(g, first, count, ys + first, W, byLane);
     }
 #endif
     for (int j = 0; j < g.laneCount; ++j)
     {
-        RunOutputs(*g.lanes[j], count, ls + j, W, left, right);
+        RunOutputs(*g.lanes[j], count, byLane[j], left, right);
     }
 }
 

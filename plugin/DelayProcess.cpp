@@ -422,12 +422,16 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
     double right[kMax];
     bool heard[kNumTaps + 1] = {};
     bool running[kNumTaps + 1] = {};
+    bool sums = false; // a lane hears one of the ports made of both inputs
     for (int k = 0; k < mOrderCount; ++k)
     {
         heard[lanes[k].source] = true;
         running[lanes[k].index] = true;
+        sums = sums || lanes[k].port >= 3;
     }
-    // The six input ports, two samples at a time.
+    // The input ports, two samples at a time. Port 0 is silence.
+    static const double kSilence[kMax] = {};
+    const double* portData[6] = {kSilence, ports[1], ports[2], ports[3], ports[4], ports[5]};
     const __m128d levelGain = _mm_set1_pd(gain);
     const __m128d half = _mm_set1_pd(0.5);
     const __m128d sqrtHalf = _mm_set1_pd(kSqrtHalf);
@@ -436,27 +440,37 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
     {
         const __m128d L = _mm_mul_pd(CleanInputs(_mm_loadu_pd(in0 + n)), levelGain);
         const __m128d R = _mm_mul_pd(CleanInputs(_mm_loadu_pd(in1 + n)), levelGain);
-        _mm_storeu_pd(ports[0] + n, _mm_setzero_pd());
         _mm_storeu_pd(ports[1] + n, L);
         _mm_storeu_pd(ports[2] + n, R);
-        _mm_storeu_pd(ports[3] + n, _mm_mul_pd(_mm_add_pd(L, R), half));
-        _mm_storeu_pd(ports[4] + n, _mm_mul_pd(_mm_add_pd(L, R), sqrtHalf));
-        _mm_storeu_pd(ports[5] + n, _mm_mul_pd(_mm_sub_pd(L, R), sqrtHalf));
         _mm_storeu_pd(left + n, _mm_setzero_pd());
         _mm_storeu_pd(right + n, _mm_setzero_pd());
     }
     for (; n < count; ++n)
     {
-        const double L = CleanInput(in0[n]) * gain;
-        const double R = CleanInput(in1[n]) * gain;
-        ports[0][n] = 0.0;
-        ports[1][n] = L;
-        ports[2][n] = R;
-        ports[3][n] = (L + R) * 0.5;
-        ports[4][n] = (L + R) * kSqrtHalf;
-        ports[5][n] = (L - R) * kSqrtHalf;
+        ports[1][n] = CleanInput(in0[n]) * gain;
+        ports[2][n] = CleanInput(in1[n]) * gain;
         left[n] = 0.0;
         right[n] = 0.0;
+    }
+    if (sums)
+    {
+        n = 0;
+        for (; n + 2 <= count; n += 2)
+        {
+            const __m128d L = _mm_loadu_pd(ports[1] + n);
+            const __m128d R = _mm_loadu_pd(ports[2] + n);
+            _mm_storeu_pd(ports[3] + n, _mm_mul_pd(_mm_add_pd(L, R), half));
+            _mm_storeu_pd(ports[4] + n, _mm_mul_pd(_mm_add_pd(L, R), sqrtHalf));
+            _mm_storeu_pd(ports[5] + n, _mm_mul_pd(_mm_sub_pd(L, R), sqrtHalf));
+        }
+        for (; n < count; ++n)
+        {
+            const double L = ports[1][n];
+            const double R = ports[2][n];
+            ports[3][n] = (L + R) * 0.5;
+            ports[4][n] = (L + R) * kSqrtHalf;
+            ports[5][n] = (L - R) * kSqrtHalf;
+        }
     }
     // A heard tap that does not run holds its output for the whole stretch.
     for (int i = 0; i <= kNumTaps; ++i)
@@ -472,7 +486,7 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
 
     for (int k = 0; k < mOrderCount; ++k)
     {
-        states[k].port = ports[lanes[k].port];
+        states[k].port = portData[lanes[k].port];
         states[k].source = outs[lanes[k].source];
         states[k].out = outs[lanes[k].index];
     }
