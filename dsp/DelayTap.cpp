@@ -14,8 +14,7 @@ DelayTap::DelayTap()
 
 void DelayTap::ControlStep(double depthScale, double samplesPerMs)
 {
-    const float v = lfo.Advance(kControlInterval);
-    heads.Step(ModulationOffset(v, depthScale, samplesPerMs));
+    MoveHeads(AdvanceLfo(), depthScale, samplesPerMs);
 }
 
 void DelayTap::Restart(double depthScale, double samplesPerMs)

@@ -40,6 +40,13 @@ public:
     // the heads at distance = smoothed x length + depthScale x depth x (2v - 1)
     // x samplesPerMs, at least 1 sample.
     void ControlStep(double depthScale, double samplesPerMs);
+    // The two halves of ControlStep, for callers that step many taps: the
+    // LFO's value for this step, then the heads moved by it.
+    float AdvanceLfo() { return lfo.Advance(kControlInterval); }
+    void MoveHeads(float lfoValue, double depthScale, double samplesPerMs)
+    {
+        heads.Step(ModulationOffset(lfoValue, depthScale, samplesPerMs));
+    }
     // Starts the tap afresh on its line: filters and heads cleared, the LFO
     // back at its start phase, the heads straight at the target distance
     // with the LFO's offset (no glide). Call after the line's own Restart.

@@ -369,10 +369,18 @@ void Delay::RunSamples(const Lane* lanes, double gain, const double* in0, const 
 
 void Delay::ControlStep()
 {
+    // All the LFOs first, then all the heads: each tap's step is a long
+    // chain of dependent arithmetic, and the processor overlaps the taps'
+    // chains better when they come in short, independent pieces.
     const double depthScale = mLfoDepthScale;
-    for (DelayTap& tap : mTaps)
+    float values[kNumTaps];
+    for (int i = 0; i < kNumTaps; ++i)
     {
-        tap.ControlStep(depthScale, mSamplesPerMs);
+        values[i] = mTaps[i].AdvanceLfo();
+    }
+    for (int i = 0; i < kNumTaps; ++i)
+    {
+        mTaps[i].MoveHeads(values[i], depthScale, mSamplesPerMs);
     }
 }
 
@@ -417,7 +425,7 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
     // arithmetic and its order per sample are those of RunSamples.
     constexpr int kMax = DelayTap::kControlInterval;
     double ports[6][kMax];
-    double outs[kNumTaps + 1][kMax];
+    double outs[kNumTaps][kMax];
     double left[kMax];
     double right[kMax];
     bool heard[kNumTaps + 1] = {};
@@ -472,8 +480,9 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
             ports[5][n] = (L - R) * kSqrtHalf;
         }
     }
-    // A heard tap that does not run holds its output for the whole stretch.
-    for (int i = 0; i <= kNumTaps; ++i)
+    // A heard tap that does not run holds its output for the whole stretch;
+    // no tap at all is silence.
+    for (int i = 0; i < kNumTaps; ++i)
     {
         if (heard[i] && !running[i])
         {
@@ -487,7 +496,7 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
     for (int k = 0; k < mOrderCount; ++k)
     {
         states[k].port = portData[lanes[k].port];
-        states[k].source = outs[lanes[k].source];
+        states[k].source = lanes[k].source == kNoTap ? kSilence : outs[lanes[k].source];
         states[k].out = outs[lanes[k].index];
     }
     for (int i = 0; i < groupCount; ++i)
