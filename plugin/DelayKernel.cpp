@@ -462,14 +462,16 @@ void GatherGroup(LaneGroup& g, bool filters)
     if (filters)
     {
         // Slots past the last lane hold 0; the kernel keeps them finite.
-        LaneState* lanes[LaneGroup::kSlots];
-        const int laneCount = g.laneCount;
-        for (int j = 0; j < laneCount; ++j)
-            lanes[j] = g.lanes[j];
-        g = LaneGroup{};
-        g.laneCount = laneCount;
-        for (int j = 0; j < laneCount; ++j)
-            g.lanes[j] = lanes[j];
+        for (int j = g.laneCount; j < LaneGroup::kSlots; ++j)
+        {
+            for (double* field :
+                 {g.coefOld, g.inOld, g.outOld, g.coefNew, g.inNew, g.outNew, g.fade})
+                field[j] = 0.0;
+            for (int i = 0; i < 5; ++i)
+                g.hp[i][j] = g.lp[i][j] = 0.0;
+            for (int i = 0; i < 4; ++i)
+                g.hpState[i][j] = g.lpState[i][j] = 0.0;
+        }
     }
     g.separable = true;
     g.untilWrap = 1 << 30;
