@@ -30,10 +30,12 @@ if(ZELBOR_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
-# zelbor_folder_library(NAME [DEPS ...]): a static library of every .cpp in
-# the calling folder, with the repository root on the include path.
+# zelbor_folder_library(NAME [AUDIO_PATH] [DEPS ...]): a static library of
+# every .cpp in the calling folder, with the repository root on the include
+# path. AUDIO_PATH: code that runs for every sample, optimised at -O3 in the
+# RelWithDebInfo trees too (the Linux module ships from one).
 function(zelbor_folder_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "AUDIO_PATH" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(WIN32)
     file(GLOB winsrcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*.cpp)
@@ -43,6 +45,9 @@ function(zelbor_folder_library name)
   if(srcs OR winsrcs)
     add_library(${name} STATIC ${srcs} ${winsrcs})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    if(ARG_AUDIO_PATH)
+      target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo>:-O3>)
+    endif()
     if(ARG_DEPS)
       target_link_libraries(${name} PUBLIC ${ARG_DEPS})
     endif()
