@@ -6,6 +6,7 @@
 // baseline is a plain stereo ring-buffer delay with feedback over the same
 // frames, to read the others as ratios.
 
+#include "bench/FrameCounters.h"
 #include "plugin/Delay.h"
 
 #include <benchmark/benchmark.h>
@@ -40,18 +41,6 @@ void AllTaps(Delay& d)
     // Two taps hear another one as well as their port.
     Set(d, kBaseRx + 5, 0);
     Set(d, kBaseRx + 6, 2);
-}
-
-void Count(benchmark::State& state, int block)
-{
-    const double frames = static_cast<double>(state.iterations()) * block;
-    state.SetItemsProcessed(static_cast<int64_t>(frames));
-    // Both from the CPU time: nanoseconds per stereo frame (shown with the
-    // unit "s" that inverted rates carry), and seconds of audio per second,
-    // that is 1e9 / (48000 x ns per frame).
-    state.counters["ns_per_frame"] = benchmark::Counter(
-        frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["rt_factor"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
 void Signal(std::vector<double>& l, std::vector<double>& r, int block)
@@ -100,7 +89,7 @@ void BM_Delay(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     state.SetLabel(Delay::LaneKernelName(kernel));
-    Count(state, block);
+    CountFrames(state, block, kRate);
 }
 
 // Baseline: a stereo integer-delay ring buffer with feedback, 1 s long.
@@ -125,7 +114,7 @@ void BM_PlainRingDelay(benchmark::State& state)
         benchmark::DoNotOptimize(outL.data());
         benchmark::ClobberMemory();
     }
-    Count(state, kBlock);
+    CountFrames(state, kBlock, kRate);
 }
 
 } // namespace

@@ -39,3 +39,24 @@ if(zelbor_have_effect AND EXISTS ${ZELBOR_ENTRY_SOURCE})
     target_link_options(zelbor_module PRIVATE -Wl,--exclude-libs,ALL)
   endif()
 endif()
+
+# zelbor_load_module(TARGET): a program that loads the built module as a host
+# does. It is built after the module and finds it through
+# ZELBOR_MODULE_FILE: on Windows a copy beside the program, where LoadLibrary
+# finds it whatever the working folder; elsewhere the module's own path.
+function(zelbor_load_module target)
+  add_dependencies(${target} zelbor_module)
+  if(WIN32)
+    set(module_copy ${CMAKE_CURRENT_BINARY_DIR}/Zelbor.dll)
+    add_custom_command(OUTPUT ${module_copy}
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:zelbor_module> ${module_copy}
+      DEPENDS zelbor_module $<TARGET_FILE:zelbor_module>
+      VERBATIM)
+    add_custom_target(${target}_module_copy DEPENDS ${module_copy})
+    add_dependencies(${target} ${target}_module_copy)
+    target_compile_definitions(${target} PRIVATE ZELBOR_MODULE_FILE="Zelbor.dll")
+  else()
+    target_compile_definitions(${target} PRIVATE
+      ZELBOR_MODULE_FILE="$<TARGET_FILE:zelbor_module>")
+  endif()
+endfunction()

@@ -13,6 +13,7 @@
 // ZELBOR_MODULE names the module to load; without it, the module of the same
 // build tree.
 
+#include "bench/FrameCounters.h"
 #include "framework/vst/VstAbi.h"
 #include "platform/DynamicLibrary.h"
 
@@ -181,18 +182,6 @@ std::string SetEightTaps(Effect& effect)
     return {};
 }
 
-void Count(benchmark::State& state, int block)
-{
-    const double frames = static_cast<double>(state.iterations()) * block;
-    state.SetItemsProcessed(static_cast<int64_t>(frames));
-    // Both from the CPU time: nanoseconds per stereo frame (shown with the
-    // unit "s" that inverted rates carry), and seconds of audio per second,
-    // that is 1e9 / (48000 x ns per frame).
-    state.counters["ns_per_frame"] = benchmark::Counter(
-        frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["rt_factor"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
-}
-
 // A block of a sine on each channel, the channels a different pitch.
 template <typename T> void Signal(std::vector<T>& left, std::vector<T>& right, int block)
 {
@@ -305,7 +294,7 @@ template <typename T> void BM_Module(benchmark::State& state, Setting setting)
     }
     state.SetLabel(std::string(setting == Setting::Defaults ? "Defaults " : "EightTaps ") +
                    TypeName(T()));
-    Count(state, block);
+    CountFrames(state, block, kRate);
 }
 
 // Baseline: a stereo integer-delay ring buffer with feedback, 1 s long, fed
@@ -343,7 +332,7 @@ template <typename T> void BM_PlainRingDelay(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     state.SetLabel(std::string("ring ") + TypeName(T()));
-    Count(state, block);
+    CountFrames(state, block, kRate);
 }
 
 void BM_Module_Float(benchmark::State& state, Setting setting)
