@@ -236,7 +236,7 @@ private:
     DelayLine mLines[kNumTaps];
     DelayTap mTaps[kNumTaps];
 
-    // Entry i belongs to line/tap i; entry 8 stays 0 so that "no source"
+    // Entry i belongs to line/tap i; entry kNoTap stays 0 so that "no source"
     // reads silence.
     double mTapOutputs[kNumTaps + 1] = {};
     double mFeedbackValues[kNumTaps + 1] = {};

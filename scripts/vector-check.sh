@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Checks that in each given module only the four-lane kernel uses VEX-coded
+# (AVX) instructions: the module runs that code only after asking the
+# processor, so an AVX instruction anywhere else would stop older processors.
+#   scripts/vector-check.sh MODULE...     prints one line per module, fails on any finding
+# Kernel functions: RunLaneQuads and the helpers in plugin/DelayKernelAvx2.cpp.
+kernel='RunLaneQuads|RunSplit|ReadHeads|RunFilters|RunOutputs|RunInPairs|Separable|HeadQuad|BiquadQuad|Transpose|Load4'
+status=0
+for module in "$@"; do
+  case $module in
+    *.dll) dump=$(i686-w64-mingw32-objdump -d --no-show-raw-insn -C "$module" 2>/dev/null \
+             || x86_64-w64-mingw32-objdump -d --no-show-raw-insn -C "$module") ;;
+    *) dump=$(objdump -d --no-show-raw-insn -C "$module") ;;
+  esac
+  # Functions holding an instruction whose mnemonic starts with "v" (every
+  # VEX-coded one does; no older one does apart from verr/verw).
+  found=$(echo "$dump" | awk -F'\t' '
+    /^[0-9a-f]+ <.*>:$/ { fn = $0; next }
+    NF >= 2 { split($2, w, " "); if (w[1] ~ /^v/ && w[1] !~ /^ver[rw]$/) print fn }' | sort -u)
+  outside=$(echo "$found" | grep -v -E "$kernel" | grep -v '^$')
+  inside=$(echo "$found" | grep -c -E "$kernel")
+  if [ -n "$outside" ]; then
+    echo "$(basename "$module"): AVX instructions outside the lane kernel:"
+    echo "$outside" | head -n 20
+    status=1
+  elif [ "$inside" -eq 0 ]; then
+    echo "$(basename "$module"): no four-lane kernel found"
+    status=1
+  else
+    echo "$(basename "$module"): AVX instructions only in the lane kernel ($inside functions)"
+  fi
+done
+exit $status
