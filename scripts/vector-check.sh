@@ -4,6 +4,8 @@
 # processor, so an AVX instruction anywhere else would stop older processors.
 #   scripts/vector-check.sh MODULE...     prints one line per module, fails on any finding
 # Kernel functions: RunLaneQuads and the helpers in plugin/DelayKernelAvx2.cpp.
+# In a DLL, no AVX move may require alignment either: Windows keeps the stack
+# aligned to 16 bytes only, so the assembler turns them into unaligned ones.
 kernel='RunLaneQuads|RunSplit|ReadHeads|RunFilters|RunOutputs|RunInPairs|Separable|HeadQuad|BiquadQuad|Transpose|Load4'
 status=0
 for module in "$@"; do
@@ -19,9 +21,16 @@ for module in "$@"; do
     NF >= 2 { split($2, w, " "); if (w[1] ~ /^v/ && w[1] !~ /^ver[rw]$/) print fn }' | sort -u)
   outside=$(echo "$found" | grep -v -E "$kernel" | grep -v '^$')
   inside=$(echo "$found" | grep -c -E "$kernel")
+  aligned=0
+  case $module in
+    *.dll) aligned=$(echo "$dump" | grep -c -E $'\tvmov(ap[sd]|dqa)') ;;
+  esac
   if [ -n "$outside" ]; then
     echo "$(basename "$module"): AVX instructions outside the lane kernel:"
     echo "$outside" | head -n 20
+    status=1
+  elif [ "$aligned" -ne 0 ]; then
+    echo "$(basename "$module"): $aligned AVX moves that require 32-byte alignment"
     status=1
   elif [ "$inside" -eq 0 ]; then
     echo "$(basename "$module"): no four-lane kernel found"
