@@ -167,6 +167,9 @@ private:
     // Splits the running lanes into groups that run side by side; returns
     // how many.
     int FormGroups(const Lane* lanes, LaneState* states, LaneGroup* groups) const;
+    // Whether the group runs in the four-lane kernel (else in the paired or
+    // single-lane one), its state then held in the group's slots.
+    bool RunsFourLane(const LaneGroup& g) const;
     void RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount,
                   double gain, const double* in0, const double* in1, double* out0, double* out1,
                   int count);

@@ -195,7 +195,6 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         LaneState states[kNumTaps];
         LaneGroup groups[kNumTaps];
         int groupCount = 0;
-        const bool quads = laneByLane && mKernel == LaneKernel::Quads;
         if (laneByLane)
         {
             for (int k = 0; k < mOrderCount; ++k)
@@ -204,9 +203,9 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             }
             groupCount = FormGroups(lanes, states, groups);
         }
-        if (quads)
+        for (int i = 0; i < groupCount; ++i)
         {
-            for (int i = 0; i < groupCount; ++i)
+            if (RunsFourLane(groups[i]))
             {
                 GatherGroup(groups[i], true);
             }
@@ -220,9 +219,12 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                 mLfoCountdown = DelayTap::kControlInterval + 1;
                 if (laneByLane)
                 {
-                    for (int i = 0; quads && i < groupCount; ++i)
+                    for (int i = 0; i < groupCount; ++i)
                     {
-                        ScatterGroup(groups[i], false);
+                        if (RunsFourLane(groups[i]))
+                        {
+                            ScatterGroup(groups[i], false);
+                        }
                     }
                     for (int k = 0; k < mOrderCount; ++k)
                     {
@@ -233,9 +235,12 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                     {
                         LoadHeads(lanes[k], states[k]);
                     }
-                    for (int i = 0; quads && i < groupCount; ++i)
+                    for (int i = 0; i < groupCount; ++i)
                     {
-                        GatherGroup(groups[i], false);
+                        if (RunsFourLane(groups[i]))
+                        {
+                            GatherGroup(groups[i], false);
+                        }
                     }
                 }
                 else
@@ -261,9 +266,12 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             mLfoCountdown -= run;
             n += run;
         }
-        for (int i = 0; quads && i < groupCount; ++i)
+        for (int i = 0; i < groupCount; ++i)
         {
-            ScatterGroup(groups[i], true);
+            if (RunsFourLane(groups[i]))
+            {
+                ScatterGroup(groups[i], true);
+            }
         }
         if (laneByLane)
         {
@@ -394,6 +402,12 @@ void Delay::UpdateMeters()
     PublishEchoMap();
 }
 
+bool Delay::RunsFourLane(const LaneGroup& g) const
+{
+    // One or two lanes gain nothing from the wider registers.
+    return mKernel == LaneKernel::Quads && g.laneCount > 2;
+}
+
 int Delay::FormGroups(const Lane* lanes, LaneState* states, LaneGroup* groups) const
 {
     // Neighbours in the order run side by side until one hears another
@@ -502,7 +516,7 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
     for (int i = 0; i < groupCount; ++i)
     {
         LaneGroup& g = groups[i];
-        if (mKernel == LaneKernel::Quads)
+        if (RunsFourLane(g))
         {
             RunLaneQuads(g, count, left, right);
         }
