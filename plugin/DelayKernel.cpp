@@ -425,12 +425,12 @@ namespace
 
 // Whether read stays at least 32 slots away from written either way round
 // a ring of bytes bytes: the forward distance d must lie in 32 .. len - 32.
-inline bool FarApart(const double* read, const double* written, unsigned long long bytes)
+inline bool FarApart(const double* read, const double* written, std::size_t bytes)
 {
-    constexpr unsigned long long kGap = 32 * sizeof(double);
-    long long d = reinterpret_cast<const char*>(read) - reinterpret_cast<const char*>(written);
-    d += d < 0 ? static_cast<long long>(bytes) : 0;
-    return static_cast<unsigned long long>(d) - kGap <= bytes - 2 * kGap;
+    constexpr std::size_t kGap = 32 * sizeof(double);
+    std::ptrdiff_t d = reinterpret_cast<const char*>(read) - reinterpret_cast<const char*>(written);
+    d += d < 0 ? static_cast<std::ptrdiff_t>(bytes) : 0;
+    return static_cast<std::size_t>(d) - kGap <= bytes - 2 * kGap;
 }
 
 // Whether no stretch of up to 32 samples between two control steps reads a
@@ -438,18 +438,18 @@ inline bool FarApart(const double* read, const double* written, unsigned long lo
 // stretch falls in the ring.
 bool SeparableUntilNextStep(const LaneState& s)
 {
-    const auto bytes = static_cast<unsigned long long>(reinterpret_cast<const char*>(s.end) -
-                                                       reinterpret_cast<const char*>(s.base));
+    const auto bytes = static_cast<std::size_t>(reinterpret_cast<const char*>(s.end) -
+                                                reinterpret_cast<const char*>(s.base));
     if (bytes < 2 * 32 * sizeof(double))
     {
         return false;
     }
     // The injection slot is the write slot or at least 32 slots ahead of it.
-    long long ahead =
+    std::ptrdiff_t ahead =
         reinterpret_cast<const char*>(s.inject) - reinterpret_cast<const char*>(s.write);
-    ahead += ahead < 0 ? static_cast<long long>(bytes) : 0;
+    ahead += ahead < 0 ? static_cast<std::ptrdiff_t>(bytes) : 0;
     const bool injectionApart =
-        static_cast<unsigned long long>(ahead) - sizeof(double) >= 31 * sizeof(double);
+        static_cast<std::size_t>(ahead) - sizeof(double) >= 31 * sizeof(double);
     return FarApart(s.readOld, s.write, bytes) & FarApart(s.readNew, s.write, bytes) &
            FarApart(s.readOld, s.inject, bytes) & FarApart(s.readNew, s.inject, bytes) &
            injectionApart;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 
 // The per-sample work of one running line and its tap over a stretch of at
@@ -53,9 +54,9 @@ struct LaneState
 // Samples before any of the lane's four positions wraps around the ring.
 inline int SamplesBeforeWrap(const LaneState& s)
 {
-    long long m = s.end - s.write;
-    const long long others[3] = {s.end - s.inject, s.end - s.readOld, s.end - s.readNew};
-    for (long long v : others)
+    std::ptrdiff_t m = s.end - s.write;
+    const std::ptrdiff_t others[3] = {s.end - s.inject, s.end - s.readOld, s.end - s.readNew};
+    for (std::ptrdiff_t v : others)
     {
         m = v < m ? v : m;
     }
@@ -79,7 +80,7 @@ inline bool ReadsClearOfWrites(const LaneState& s, int count)
     {
         for (const double* w : {s.write, s.inject})
         {
-            const long long gap = r > w ? r - w : w - r;
+            const std::ptrdiff_t gap = r > w ? r - w : w - r;
             if (gap < count)
             {
                 return false;

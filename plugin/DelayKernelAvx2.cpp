@@ -359,7 +359,7 @@ AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right
 // injection slot is written later in it.
 AVX2_FUNCTION bool Separable(const LaneState& s, int count)
 {
-    const long long ahead = s.inject - s.write;
+    const std::ptrdiff_t ahead = s.inject - s.write;
     return ReadsClearOfWrites(s, count) && !(ahead >= 1 && ahead < count);
 }
 
