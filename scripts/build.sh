@@ -130,35 +130,33 @@ zelbor_build_native() {
   zelbor_configure_build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 }
 
-zelbor_build_win32() {
-  local dir=$1; shift
-  zelbor_build_mingw_libpng && zelbor_build_mingw_gtest || return 1
+# zelbor_build_windows 32|64 DIR [cmake options...]: a Windows build, in
+# Release, with that architecture's MinGW libpng and GoogleTest from
+# build/cache (mingw/ for 32-bit, mingw64/ for 64-bit).
+zelbor_build_windows() {
+  local bits=$1 dir=$2; shift 2
+  local toolchain=$ZELBOR_ROOT/cmake/Toolchain-mingw32.cmake prefix=$ZELBOR_MINGW_PREFIX
+  local zlib=$MINGW_ZLIB triplet=i686-w64-mingw32
+  if [ "$bits" = 64 ]; then
+    toolchain=$ZELBOR_ROOT/cmake/Toolchain-mingw64.cmake prefix=$ZELBOR_MINGW64_PREFIX
+    zlib=$MINGW64_ZLIB triplet=x86_64-w64-mingw32
+    zelbor_build_mingw_libpng "$toolchain" "$prefix" "$zlib" "$triplet" \
+      "$ZELBOR_CACHE/libpng64-build" "" \
+      && zelbor_build_mingw_gtest "$toolchain" "$prefix" "$ZELBOR_CACHE/gtest64-build" || return 1
+  else
+    zelbor_build_mingw_libpng && zelbor_build_mingw_gtest || return 1
+  fi
   zelbor_configure_build "$dir" \
-    -DCMAKE_TOOLCHAIN_FILE="$ZELBOR_ROOT/cmake/Toolchain-mingw32.cmake" \
-    -DZELBOR_MINGW_PREFIX="$ZELBOR_MINGW_PREFIX" -DCMAKE_PREFIX_PATH="$ZELBOR_MINGW_PREFIX" \
-    -DZLIB_LIBRARY="$MINGW_ZLIB" -DZLIB_INCLUDE_DIR=/usr/i686-w64-mingw32/include \
-    -DPNG_PNG_INCLUDE_DIR="$ZELBOR_MINGW_PREFIX/include" \
-    -DPNG_LIBRARY="$ZELBOR_MINGW_PREFIX/lib/libpng16.a" \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DZELBOR_MINGW_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DZLIB_LIBRARY="$zlib" -DZLIB_INCLUDE_DIR=/usr/$triplet/include \
+    -DPNG_PNG_INCLUDE_DIR="$prefix/include" -DPNG_LIBRARY="$prefix/lib/libpng16.a" \
     -DCMAKE_BUILD_TYPE=Release -DZELBOR_TOOLS=OFF "$@"
 }
 
-# zelbor_build_win64 DIR [cmake options...]: the 64-bit Windows build, in
-# Release, with its own MinGW libpng and GoogleTest in build/cache/mingw64.
-zelbor_build_win64() {
-  local dir=$1; shift
-  local toolchain=$ZELBOR_ROOT/cmake/Toolchain-mingw64.cmake
-  zelbor_build_mingw_libpng "$toolchain" "$ZELBOR_MINGW64_PREFIX" "$MINGW64_ZLIB" \
-    x86_64-w64-mingw32 "$ZELBOR_CACHE/libpng64-build" "" \
-    && zelbor_build_mingw_gtest "$toolchain" "$ZELBOR_MINGW64_PREFIX" \
-         "$ZELBOR_CACHE/gtest64-build" || return 1
-  zelbor_configure_build "$dir" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DZELBOR_MINGW_PREFIX="$ZELBOR_MINGW64_PREFIX" -DCMAKE_PREFIX_PATH="$ZELBOR_MINGW64_PREFIX" \
-    -DZLIB_LIBRARY="$MINGW64_ZLIB" -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include \
-    -DPNG_PNG_INCLUDE_DIR="$ZELBOR_MINGW64_PREFIX/include" \
-    -DPNG_LIBRARY="$ZELBOR_MINGW64_PREFIX/lib/libpng16.a" \
-    -DCMAKE_BUILD_TYPE=Release -DZELBOR_TOOLS=OFF "$@"
-}
+# zelbor_build_win32 DIR / zelbor_build_win64 DIR [cmake options...].
+zelbor_build_win32() { zelbor_build_windows 32 "$@"; }
+zelbor_build_win64() { zelbor_build_windows 64 "$@"; }
 
 # zelbor_wine_start [win32|win64]: a throw-away Wine prefix of that
 # architecture (default win32), booted, and the environment that the tests
