@@ -47,6 +47,12 @@ public:
     {
         heads.Step(ModulationOffset(lfoValue, depthScale, samplesPerMs));
     }
+    // MoveHeads for a caller that holds the read positions (HeadPair::StepHeld).
+    ReadHead::Placement MoveHeadsHeld(float lfoValue, double depthScale, double samplesPerMs,
+                                      int writeIndex)
+    {
+        return heads.StepHeld(ModulationOffset(lfoValue, depthScale, samplesPerMs), writeIndex);
+    }
     // Starts the tap afresh on its line: filters and heads cleared, the LFO
     // back at its start phase, the heads straight at the target distance
     // with the LFO's offset (no glide). Call after the line's own Restart.
@@ -63,6 +69,12 @@ public:
     Lfo& GetLfo() { return lfo.Get(); }
     void SetLowPassCutoff(double hz) { lowPass.SetCutoff(hz); }
     void SetHighPassCutoff(double hz) { highPass.SetCutoff(hz); }
+
+    // Read-distance offset in samples for the LFO value v (0 .. 1).
+    double ModulationOffset(float v, double depthScale, double samplesPerMs) const
+    {
+        return depthScale * lfoDepth * (2.0 * v - 1.0) * samplesPerMs;
+    }
 
     bool Feeds(const DelayLine* l) const;
     void AddFedLine(DelayLine* l);
@@ -87,13 +99,6 @@ public:
     double lfoDepth = 0.0;
     double gain = 0.707;
     double pan = 0.5;
-
-private:
-    // Read-distance offset in samples for the LFO value v (0 .. 1).
-    double ModulationOffset(float v, double depthScale, double samplesPerMs) const
-    {
-        return depthScale * lfoDepth * (2.0 * v - 1.0) * samplesPerMs;
-    }
 };
 
 // Makes the tap read the line (or nothing). A tap cannot read a line that it

@@ -17,7 +17,7 @@ void HeadPair::Attach(DelayLine* l)
     }
 }
 
-void HeadPair::Step(double offsetSamples)
+double HeadPair::Advance(double offsetSamples)
 {
     double z = smoother.Step(target);
     if (!std::isfinite(z))
@@ -33,7 +33,22 @@ void HeadPair::Step(double offsetSamples)
     current = previous;
     previous = t;
     crossfade = kFadeStart;
+    return d;
+}
+
+void HeadPair::Step(double offsetSamples)
+{
+    const double d = Advance(offsetSamples);
     current->SetDistance(d, line != nullptr ? line->writeIndex : 0);
+}
+
+ReadHead::Placement HeadPair::StepHeld(double offsetSamples, int writeIndex)
+{
+    const double d = Advance(offsetSamples);
+    const ReadHead::Placement p = ReadHead::Locate(d, writeIndex, line->buffer.length);
+    current->delay = p.delay;
+    current->coefficient = p.coefficient;
+    return p;
 }
 
 void HeadPair::Snap(double offsetSamples)

@@ -24,6 +24,12 @@ public:
     // Control step: smooth the distance towards the target, add the
     // modulation offset (samples), swap heads and place the new current one.
     void Step(double offsetSamples);
+    // Step for a caller that keeps the heads' read positions itself while it
+    // runs them (the line's buffer, a non-empty one, is attached): the same
+    // distance, swap, coefficient and crossfade, with w as the write index;
+    // the new current head's cursor stays where it was. Returns where that
+    // head now reads.
+    ReadHead::Placement StepHeld(double offsetSamples, int writeIndex);
     // Places the current head at distance d without smoothing or swapping.
     void Place(double d);
     // As if the glide had long ended: the smoothed distance takes the
@@ -58,4 +64,9 @@ public:
     // Target distance as a fraction of the buffer length.
     double target = 0.0;
     OnePoleSmoother smoother{0.997};
+
+private:
+    // The common part of both steps: glides the distance, swaps the heads and
+    // restarts the crossfade. Returns the new current head's distance.
+    double Advance(double offsetSamples);
 };

@@ -11,25 +11,31 @@ void ReadHead::Attach(DelayBuffer* buf)
 
 void ReadHead::SetDistance(double d, int writeIndex)
 {
-    // Not above 1, infinite or not a number at all: the 1-sample minimum.
-    // Beyond the buffer: as far back as the buffer reaches.
-    if (!(d > 1.0 && d <= std::numeric_limits<double>::max())) d = 1.0;
     if (buffer == nullptr)
     {
-        delay = d;
+        delay = d > 1.0 && d <= std::numeric_limits<double>::max() ? d : 1.0;
         cursor = DelayBuffer::SilentCursor();
         return;
     }
-    const int len = buffer->length;
+    const Placement p = Locate(d, writeIndex, buffer->length);
+    delay = p.delay;
+    coefficient = p.coefficient;
+    cursor = buffer->CursorInRange(p.slot);
+}
+
+ReadHead::Placement ReadHead::Locate(double d, int writeIndex, int length)
+{
+    // Not above 1, infinite or not a number at all: the 1-sample minimum.
+    // Beyond the buffer: as far back as the buffer reaches.
+    if (!(d > 1.0 && d <= std::numeric_limits<double>::max())) d = 1.0;
+    const int len = length;
     const double lenD = len;
     if (d > lenD - 1.0) d = lenD - 1.0;
     if (static_cast<unsigned>(writeIndex) >= static_cast<unsigned>(len))
         writeIndex = ((writeIndex % len) + len) % len;
-    delay = d;
 
     // Runs every control step for every tap: selections instead of branches
-    // on the fraction (which falls either way at random) and the cursor built
-    // in place.
+    // on the fraction (which falls either way at random).
     // Adding 0.0 leaves a value unchanged (p and f are never -0.0), so the
     // masked additions give the same bits as the conditional ones.
     double p = writeIndex - d + 1.0;
@@ -43,8 +49,7 @@ void ReadHead::SetDistance(double d, int writeIndex)
     f += early ? 1.0 : 0.0;
     n += early ? 1 : 0;
     n = n >= len ? 0 : n;
-    coefficient = AllpassCoefficient(f);
-    cursor = buffer->CursorInRange(n);
+    return Placement{d, AllpassCoefficient(f), n};
 }
 
 int ReadHead::SlotIndex() const

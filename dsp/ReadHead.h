@@ -16,6 +16,16 @@ public:
     // a finite number or is below 1 counts as 1; one beyond the buffer is
     // limited to length - 1. The fraction is kept within [0.418, 1.418).
     void SetDistance(double d, int writeIndex);
+    // Where a head d samples behind write index w of a ring of length slots
+    // (length > 0) reads, by the rules of SetDistance: the distance it
+    // keeps, its allpass coefficient and the slot of its next read.
+    struct Placement
+    {
+        double delay;
+        double coefficient;
+        int slot;
+    };
+    static Placement Locate(double d, int writeIndex, int length);
     // Allpass coefficient for a fractional delay f (fourth-order expansion of
     // (1 - f) / (1 + f) around f = 0.5). The terms are evaluated exactly as
     // written, left to right, so every caller gets the same bits.

@@ -174,14 +174,18 @@ private:
                   double gain, const double* in0, const double* in1, double* out0, double* out1,
                   int count);
     // A running lane's state between the engine's records and the locals of
-    // the lane-by-lane path; the heads alone around a control step.
+    // the lane-by-lane path, at the start and the end of a block.
     void LoadLane(const Lane& lane, LaneState& s);
     void StoreLane(const Lane& lane, const LaneState& s);
-    void LoadHeads(const Lane& lane, LaneState& s);
-    void StoreHeads(const Lane& lane, const LaneState& s);
+    // The same for a four-lane group's slots, with its heads' glide and
+    // placement (after the lanes are loaded, before they are stored).
+    void LoadGroup(const Lane* lanes, const LaneState* states, LaneGroup& g) const;
+    void StoreGroup(const Lane* lanes, const LaneState* states, const LaneGroup& g);
     void RunSamples(const Lane* lanes, double gain, const double* in0, const double* in1,
                     double* out0, double* out1, int count);
     void ControlStep();
+    // The control step of a block that runs lane by lane.
+    void StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount);
     void UpdateMeters();
     // Copies what the echo map shows out of the engine (under the lock).
     void PublishEchoMap();

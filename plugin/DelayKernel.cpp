@@ -457,22 +457,8 @@ bool SeparableUntilNextStep(const LaneState& s)
 
 } // namespace
 
-void GatherGroup(LaneGroup& g, bool filters)
+void SurveyGroup(LaneGroup& g)
 {
-    if (filters)
-    {
-        // Slots past the last lane hold 0; the kernel keeps them finite.
-        for (int j = g.laneCount; j < LaneGroup::kSlots; ++j)
-        {
-            for (double* field :
-                 {g.coefOld, g.inOld, g.outOld, g.coefNew, g.inNew, g.outNew, g.fade})
-                field[j] = 0.0;
-            for (int i = 0; i < 5; ++i)
-                g.hp[i][j] = g.lp[i][j] = 0.0;
-            for (int i = 0; i < 4; ++i)
-                g.hpState[i][j] = g.lpState[i][j] = 0.0;
-        }
-    }
     g.separable = true;
     g.untilWrap = 1 << 30;
     for (int j = 0; j < g.laneCount; ++j)
@@ -481,6 +467,25 @@ void GatherGroup(LaneGroup& g, bool filters)
         g.separable = g.separable && SeparableUntilNextStep(s);
         const int room = SamplesBeforeWrap(s);
         g.untilWrap = room < g.untilWrap ? room : g.untilWrap;
+    }
+}
+
+void GatherGroup(LaneGroup& g)
+{
+    // Slots past the last lane hold 0; the kernel keeps them finite.
+    for (int j = g.laneCount; j < LaneGroup::kSlots; ++j)
+    {
+        for (double* field : {g.coefOld, g.inOld, g.outOld, g.coefNew, g.inNew, g.outNew, g.fade,
+                              g.glideA, g.glideB, g.glide, g.target, g.delayOld, g.delayNew})
+            field[j] = 0.0;
+        for (int i = 0; i < 5; ++i)
+            g.hp[i][j] = g.lp[i][j] = 0.0;
+        for (int i = 0; i < 4; ++i)
+            g.hpState[i][j] = g.lpState[i][j] = 0.0;
+    }
+    for (int j = 0; j < g.laneCount; ++j)
+    {
+        const LaneState& s = *g.lanes[j];
         g.coefOld[j] = s.coefOld;
         g.inOld[j] = s.inOld;
         g.outOld[j] = s.outOld;
@@ -488,23 +493,21 @@ void GatherGroup(LaneGroup& g, bool filters)
         g.inNew[j] = s.inNew;
         g.outNew[j] = s.outNew;
         g.fade[j] = s.fade;
-        if (filters)
+        for (int i = 0; i < 5; ++i)
         {
-            for (int i = 0; i < 5; ++i)
-            {
-                g.hp[i][j] = s.hp[i];
-                g.lp[i][j] = s.lp[i];
-            }
-            for (int i = 0; i < 4; ++i)
-            {
-                g.hpState[i][j] = s.hpState[i];
-                g.lpState[i][j] = s.lpState[i];
-            }
+            g.hp[i][j] = s.hp[i];
+            g.lp[i][j] = s.lp[i];
+        }
+        for (int i = 0; i < 4; ++i)
+        {
+            g.hpState[i][j] = s.hpState[i];
+            g.lpState[i][j] = s.lpState[i];
         }
     }
+    SurveyGroup(g);
 }
 
-void ScatterGroup(const LaneGroup& g, bool filters)
+void ScatterGroup(const LaneGroup& g)
 {
     for (int j = 0; j < g.laneCount; ++j)
     {
@@ -516,13 +519,10 @@ void ScatterGroup(const LaneGroup& g, bool filters)
         s.inNew = g.inNew[j];
         s.outNew = g.outNew[j];
         s.fade = g.fade[j];
-        if (filters)
+        for (int i = 0; i < 4; ++i)
         {
-            for (int i = 0; i < 4; ++i)
-            {
-                s.hpState[i] = g.hpState[i][j];
-                s.lpState[i] = g.lpState[i][j];
-            }
+            s.hpState[i] = g.hpState[i][j];
+            s.lpState[i] = g.lpState[i][j];
         }
     }
 }

@@ -109,6 +109,12 @@ struct LaneGroup
     double fade[kSlots];
     double hp[5][kSlots], hpState[4][kSlots];
     double lp[5][kSlots], lpState[4][kSlots];
+    // For the control steps: the distance glide (z = a z + b target, as a
+    // fraction of the ring), the distances the heads were placed at, and
+    // how many steps (head swaps) the group has taken since it was loaded.
+    double glideA[kSlots], glideB[kSlots], glide[kSlots], target[kSlots];
+    double delayOld[kSlots], delayNew[kSlots];
+    int steps;
     // Whether every stretch until the next control step can run in passes:
     // in each lane, no read slot within 32 samples of a written one and no
     // injection up to 31 slots ahead of the write. Positions only move
@@ -118,11 +124,21 @@ struct LaneGroup
     int untilWrap;
 };
 
-// Copies the lanes' read heads (and filters) into the group's slots; slots
-// past the last lane hold 0. Works out separable and untilWrap.
-// ScatterGroup copies the slots back.
-void GatherGroup(LaneGroup& g, bool filters);
-void ScatterGroup(const LaneGroup& g, bool filters);
+// Copies the lanes' read heads and filters into the group's slots; slots
+// past the last lane hold 0. Surveys the group. ScatterGroup copies the slots
+// back.
+void GatherGroup(LaneGroup& g);
+void ScatterGroup(const LaneGroup& g);
+// Works out separable and untilWrap from the lanes' positions.
+void SurveyGroup(LaneGroup& g);
+
+// One control step of the group's read heads, four lanes to a register:
+// each lane's distance glides, the idle head is placed at it plus
+// offset[j] samples behind the write position and becomes the current one,
+// and the crossfade starts again. The arithmetic is that of HeadPair::Step
+// and ReadHead::SetDistance, lane for lane. Surveys the group. Only for
+// processors that run AVX2.
+void StepGroupHeads(LaneGroup& g, const double* offset);
 
 // Runs the group over count samples (1..32), four lanes to a 256-bit
 // register, all of them in one pass. The main outputs receive each lane's

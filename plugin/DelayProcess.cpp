@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <emmintrin.h>
+#include <utility>
 
 namespace
 {
@@ -207,7 +208,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         {
             if (RunsFourLane(groups[i]))
             {
-                GatherGroup(groups[i], true);
+                LoadGroup(lanes, states, groups[i]);
             }
         }
         int n = 0;
@@ -219,29 +220,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                 mLfoCountdown = DelayTap::kControlInterval + 1;
                 if (laneByLane)
                 {
-                    for (int i = 0; i < groupCount; ++i)
-                    {
-                        if (RunsFourLane(groups[i]))
-                        {
-                            ScatterGroup(groups[i], false);
-                        }
-                    }
-                    for (int k = 0; k < mOrderCount; ++k)
-                    {
-                        StoreHeads(lanes[k], states[k]);
-                    }
-                    ControlStep();
-                    for (int k = 0; k < mOrderCount; ++k)
-                    {
-                        LoadHeads(lanes[k], states[k]);
-                    }
-                    for (int i = 0; i < groupCount; ++i)
-                    {
-                        if (RunsFourLane(groups[i]))
-                        {
-                            GatherGroup(groups[i], false);
-                        }
-                    }
+                    StepLanes(lanes, states, groups, groupCount);
                 }
                 else
                 {
@@ -270,7 +249,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         {
             if (RunsFourLane(groups[i]))
             {
-                ScatterGroup(groups[i], true);
+                StoreGroup(lanes, states, groups[i]);
             }
         }
         if (laneByLane)
@@ -389,6 +368,100 @@ void Delay::ControlStep()
     for (int i = 0; i < kNumTaps; ++i)
     {
         mTaps[i].MoveHeads(values[i], depthScale, mSamplesPerMs);
+    }
+}
+
+void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount)
+{
+    // ControlStep for a block that runs lane by lane, where the lanes and
+    // groups hold the read heads: each running tap's step goes straight into
+    // them, and the engine's heads take only the distances, coefficients
+    // and swaps (their positions and allpass states follow at the block's
+    // end). Taps without a running line step as usual.
+    const double depthScale = mLfoDepthScale;
+    float values[kNumTaps];
+    for (int i = 0; i < kNumTaps; ++i)
+    {
+        values[i] = mTaps[i].AdvanceLfo();
+    }
+    bool running[kNumTaps] = {};
+    for (int k = 0; k < mOrderCount; ++k)
+    {
+        running[lanes[k].index] = true;
+    }
+    for (int i = 0; i < kNumTaps; ++i)
+    {
+        if (!running[i])
+        {
+            mTaps[i].MoveHeads(values[i], depthScale, mSamplesPerMs);
+        }
+    }
+    for (int i = 0; i < groupCount; ++i)
+    {
+        LaneGroup& g = groups[i];
+        if (RunsFourLane(g))
+        {
+            double offset[LaneGroup::kSlots] = {};
+            for (int j = 0; j < g.laneCount; ++j)
+            {
+                const Lane& lane = lanes[g.lanes[j] - states];
+                offset[j] =
+                    lane.tap->ModulationOffset(values[lane.index], depthScale, mSamplesPerMs);
+            }
+            StepGroupHeads(g, offset);
+            continue;
+        }
+        for (int j = 0; j < g.laneCount; ++j)
+        {
+            LaneState& s = *g.lanes[j];
+            const Lane& lane = lanes[&s - states];
+            const ReadHead::Placement p = lane.tap->MoveHeadsHeld(
+                values[lane.index], depthScale, mSamplesPerMs, static_cast<int>(s.write - s.base));
+            // The idle head, with its allpass state, becomes the current one.
+            s.readOld = s.readNew;
+            s.readNew = s.base + p.slot;
+            s.coefOld = s.coefNew;
+            s.coefNew = p.coefficient;
+            std::swap(s.inOld, s.inNew);
+            std::swap(s.outOld, s.outNew);
+            s.fade = HeadPair::kFadeStart;
+        }
+    }
+}
+
+void Delay::LoadGroup(const Lane* lanes, const LaneState* states, LaneGroup& g) const
+{
+    GatherGroup(g);
+    for (int j = 0; j < g.laneCount; ++j)
+    {
+        const HeadPair& heads = lanes[g.lanes[j] - states].tap->heads;
+        g.glideA[j] = heads.smoother.a;
+        g.glideB[j] = heads.smoother.b;
+        g.glide[j] = heads.smoother.z;
+        g.target[j] = heads.target;
+        g.delayOld[j] = heads.previous->delay;
+        g.delayNew[j] = heads.current->delay;
+    }
+    g.steps = 0;
+}
+
+void Delay::StoreGroup(const Lane* lanes, const LaneState* states, const LaneGroup& g)
+{
+    // The engine's heads take what the group's control steps did to them;
+    // StoreLane then hands back their positions and allpass states.
+    ScatterGroup(g);
+    for (int j = 0; j < g.laneCount; ++j)
+    {
+        HeadPair& heads = lanes[g.lanes[j] - states].tap->heads;
+        heads.smoother.z = g.glide[j];
+        if (g.steps % 2 != 0)
+        {
+            std::swap(heads.current, heads.previous);
+        }
+        heads.previous->delay = g.delayOld[j];
+        heads.previous->coefficient = g.coefOld[j];
+        heads.current->delay = g.delayNew[j];
+        heads.current->coefficient = g.coefNew[j];
     }
 }
 
@@ -577,7 +650,16 @@ void Delay::LoadLane(const Lane& lane, LaneState& s)
     s.end = s.base + line.buffer.length;
     s.write = line.writeCursor.slot;
     s.inject = line.injectCursor.slot;
-    LoadHeads(lane, s);
+    const HeadPair& heads = lane.tap->heads;
+    s.readOld = heads.previous->cursor.slot;
+    s.readNew = heads.current->cursor.slot;
+    s.coefOld = heads.previous->coefficient;
+    s.inOld = heads.previous->previousInput;
+    s.outOld = heads.previous->previousOutput;
+    s.coefNew = heads.current->coefficient;
+    s.inNew = heads.current->previousInput;
+    s.outNew = heads.current->previousOutput;
+    s.fade = heads.crossfade;
     const double hpc[9] = {hp.b0, hp.b1, hp.b2, hp.a1, hp.a2, hp.x1, hp.x2, hp.y1, hp.y2};
     const double lpc[9] = {lp.b0, lp.b1, lp.b2, lp.a1, lp.a2, lp.x1, lp.x2, lp.y1, lp.y2};
     for (int i = 0; i < 5; ++i)
@@ -600,25 +682,12 @@ void Delay::LoadLane(const Lane& lane, LaneState& s)
     s.feedback = mFeedbackValues[lane.index];
 }
 
-void Delay::LoadHeads(const Lane& lane, LaneState& s)
-{
-    const HeadPair& heads = lane.tap->heads;
-    s.readOld = heads.previous->cursor.slot;
-    s.readNew = heads.current->cursor.slot;
-    s.coefOld = heads.previous->coefficient;
-    s.inOld = heads.previous->previousInput;
-    s.outOld = heads.previous->previousOutput;
-    s.coefNew = heads.current->coefficient;
-    s.inNew = heads.current->previousInput;
-    s.outNew = heads.current->previousOutput;
-    s.fade = heads.crossfade;
-}
-
-void Delay::StoreHeads(const Lane& lane, const LaneState& s)
+void Delay::StoreLane(const Lane& lane, const LaneState& s)
 {
     DelayLine& line = *lane.line;
+    Biquad& hp = lane.tap->highPass;
+    Biquad& lp = lane.tap->lowPass;
     HeadPair& heads = lane.tap->heads;
-    // The control step places the new head against the write position.
     line.writeIndex = static_cast<int>(s.write - s.base);
     MoveCursor(line.buffer, heads.previous->cursor, s.readOld, s.base);
     MoveCursor(line.buffer, heads.current->cursor, s.readNew, s.base);
@@ -627,14 +696,6 @@ void Delay::StoreHeads(const Lane& lane, const LaneState& s)
     heads.current->previousInput = s.inNew;
     heads.current->previousOutput = s.outNew;
     heads.crossfade = s.fade;
-}
-
-void Delay::StoreLane(const Lane& lane, const LaneState& s)
-{
-    DelayLine& line = *lane.line;
-    Biquad& hp = lane.tap->highPass;
-    Biquad& lp = lane.tap->lowPass;
-    StoreHeads(lane, s);
     MoveCursor(line.buffer, line.writeCursor, s.write, s.base);
     MoveCursor(line.buffer, line.injectCursor, s.inject, s.base);
     hp.x1 = s.hpState[0];

@@ -127,9 +127,9 @@ Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int coun
         g.laneCount = n;
         for (int i = 0; i < n; ++i)
             g.lanes[i] = &lanes[i].s;
-        GatherGroup(g, true);
+        GatherGroup(g);
         RunLaneQuads(g, count, left.data(), right.data());
-        ScatterGroup(g, true);
+        ScatterGroup(g);
     }
     for (int i = 0; kernel != Kernel::Quads && i < n; ++i)
     {
