@@ -133,11 +133,11 @@ void ScatterGroup(const LaneGroup& g);
 void SurveyGroup(LaneGroup& g);
 
 // One control step of the group's read heads, four lanes to a register:
-// each lane's distance glides, the idle head is placed at it plus
-// offset[j] samples behind the write position and becomes the current one,
-// and the crossfade starts again. The arithmetic is that of HeadPair::Step
-// and ReadHead::SetDistance, lane for lane. Surveys the group. Only for
-// processors that run AVX2.
+// each lane's distance glides, the idle head is placed at it plus offset[j]
+// samples (kSlots values) behind the write position and becomes the current
+// one, and the crossfade starts again. The arithmetic is that of
+// HeadPair::Step and ReadHead::SetDistance, lane for lane. Surveys the group.
+// Only for processors that run AVX2.
 void StepGroupHeads(LaneGroup& g, const double* offset);
 
 // Runs the group over count samples (1..32), four lanes to a 256-bit

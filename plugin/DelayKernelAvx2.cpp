@@ -365,6 +365,51 @@ AVX2_FUNCTION bool Separable(const LaneState& s, int count)
     return ReadsClearOfWrites(s, count) && !(ahead >= 1 && ahead < count);
 }
 
+AVX2_INLINE __m128i Load4i(const int* p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Whether the unsigned values a <= b, lane by lane.
+AVX2_INLINE __m128i AtMost(__m128i a, __m128i b)
+{
+    return _mm_cmpeq_epi32(_mm_min_epu32(a, b), a);
+}
+
+// The forward distance from slot from to slot to round a ring of len slots.
+AVX2_INLINE __m128i Ahead(__m128i to, __m128i from, __m128i len)
+{
+    const __m128i d = _mm_sub_epi32(to, from);
+    return _mm_add_epi32(d, _mm_and_si128(len, _mm_cmpgt_epi32(_mm_setzero_si128(), d)));
+}
+
+// SurveyGroup for four lanes, on slot indices: the samples before a position
+// reaches the ring's end, and whether every stretch until the next control
+// step can run in passes (no read slot within 32 of a written one, no
+// injection 1 .. 31 slots ahead of the write, a ring of at least 64 slots).
+AVX2_INLINE void SurveyQuad(__m128i len, __m128i write, __m128i inject, __m128i readOld,
+                            __m128i readNew, int* room, int* separable)
+{
+    __m128i least = _mm_min_epi32(_mm_sub_epi32(len, write), _mm_sub_epi32(len, inject));
+    least = _mm_min_epi32(least, _mm_sub_epi32(len, readOld));
+    least = _mm_min_epi32(least, _mm_sub_epi32(len, readNew));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(room), least);
+
+    const __m128i gap = _mm_set1_epi32(32);
+    const __m128i span = _mm_sub_epi32(len, _mm_set1_epi32(64));
+    __m128i ok = _mm_cmpgt_epi32(len, _mm_set1_epi32(63));
+    for (const __m128i read : {readOld, readNew})
+    {
+        for (const __m128i written : {write, inject})
+        {
+            ok = _mm_and_si128(ok, AtMost(_mm_sub_epi32(Ahead(read, written, len), gap), span));
+        }
+    }
+    const __m128i ahead = _mm_sub_epi32(Ahead(inject, write, len), _mm_set1_epi32(1));
+    ok = _mm_andnot_si128(AtMost(ahead, _mm_set1_epi32(30)), ok);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(separable), ok);
+}
+
 // c x^powers, multiplied left to right.
 AVX2_INLINE __m256d Term(double c, __m256d x, int powers)
 {
@@ -456,16 +501,25 @@ AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* r
 
 AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
 {
+    // Positions as slot indices (0 .. length): the write position, the
+    // same within the ring, the injection and the head that goes idle.
     int write[LaneGroup::kSlots] = {};
+    int place[LaneGroup::kSlots] = {};
+    int inject[LaneGroup::kSlots] = {};
+    int idle[LaneGroup::kSlots] = {};
     int length[LaneGroup::kSlots] = {};
     for (int j = 0; j < g.laneCount; ++j)
     {
         const LaneState& s = *g.lanes[j];
         length[j] = static_cast<int>(s.end - s.base);
-        const int w = static_cast<int>(s.write - s.base);
-        write[j] = w >= length[j] ? w - length[j] : w;
+        write[j] = static_cast<int>(s.write - s.base);
+        place[j] = write[j] >= length[j] ? write[j] - length[j] : write[j];
+        inject[j] = static_cast<int>(s.inject - s.base);
+        idle[j] = static_cast<int>(s.readNew - s.base);
     }
     int slot[LaneGroup::kSlots];
+    int room[LaneGroup::kSlots];
+    int separable[LaneGroup::kSlots];
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d zero = _mm256_setzero_pd();
     for (int first = 0; first < g.laneCount; first += kWidth)
@@ -481,7 +535,7 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
         _mm256_storeu_pd(g.glide + first, z);
 
         const __m128i len = _mm_loadu_si128(reinterpret_cast<const __m128i*>(length + first));
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(write + first));
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(place + first));
         const __m256d lenD = _mm256_cvtepi32_pd(len);
         // The distance, at least 1 sample and at most length - 1 (one that
         // is infinite or not a number counts as 1).
@@ -507,6 +561,8 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
         n = _mm_sub_epi32(n, earlyN);
         n = _mm_and_si128(n, _mm_cmpgt_epi32(len, n));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(slot + first), n);
+        SurveyQuad(len, Load4i(write + first), Load4i(inject + first), Load4i(idle + first), n,
+                   room + first, separable + first);
 
         // The allpass coefficient, term by term as ReadHead::AllpassCoefficient.
         const __m256d x = _mm256_sub_pd(f, _mm256_set1_pd(0.5));
@@ -527,12 +583,15 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
         }
         _mm256_storeu_pd(g.fade + first, _mm256_set1_pd(HeadPair::kFadeStart));
     }
+    g.separable = true;
+    g.untilWrap = 1 << 30;
     for (int j = 0; j < g.laneCount; ++j)
     {
         LaneState& s = *g.lanes[j];
         s.readOld = s.readNew;
         s.readNew = s.base + slot[j];
+        g.separable = g.separable && separable[j] != 0;
+        g.untilWrap = room[j] < g.untilWrap ? room[j] : g.untilWrap;
     }
     ++g.steps;
-    SurveyGroup(g);
 }

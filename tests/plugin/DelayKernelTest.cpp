@@ -4,9 +4,11 @@
 
 #include "plugin/DelayKernel.h"
 
+#include "dsp/DelayLine.h"
 #include "plugin/Delay.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -248,6 +250,69 @@ TEST(DelayKernel, FourLaneKernelMatchesLaneByLaneAtEveryOffset)
                                    " samples, turn " + std::to_string(r));
                 }
             }
+        }
+    }
+}
+
+// Four lanes to a register, a control step places the heads exactly where
+// the engine's own step does: over several steps, with distances below one
+// sample and beyond the ring, glides that are not numbers, fractions on
+// both sides of the allpass limit and write positions at the ring's ends.
+TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
+{
+    if (Delay::FastestLaneKernel() != LaneKernel::Quads)
+        GTEST_SKIP() << "the processor does not run AVX2";
+    DelayLine line;
+    const int length = line.buffer.length;
+    double* base = const_cast<double*>(line.buffer.Base());
+    constexpr int kLanes = 7;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double targets[kLanes] = {0.25, 1e-9, 2.0, nan, 0.5, 0.999999, 0.1};
+    const double offsets[LaneGroup::kSlots] = {3.7, -40.0, 0.0, 12.0, inf, 0.418, -0.582};
+    const int writes[kLanes] = {0, length - 1, 17, 5000, length / 2, 1, length - 33};
+
+    HeadPair engine[kLanes];
+    LaneState states[kLanes]{};
+    LaneGroup g{};
+    g.laneCount = kLanes;
+    for (int j = 0; j < kLanes; ++j)
+    {
+        engine[j].Attach(&line);
+        engine[j].target = targets[j];
+        engine[j].smoother.z = 0.2 * j;
+        LaneState& s = states[j];
+        s.base = base;
+        s.end = base + length;
+        s.write = base + writes[j];
+        s.inject = base + (writes[j] + 100) % length;
+        s.readOld = base + engine[j].previous->SlotIndex();
+        s.readNew = base + engine[j].current->SlotIndex();
+        g.lanes[j] = &s;
+    }
+    GatherGroup(g);
+    for (int j = 0; j < kLanes; ++j)
+    {
+        g.glideA[j] = engine[j].smoother.a;
+        g.glideB[j] = engine[j].smoother.b;
+        g.glide[j] = engine[j].smoother.z;
+        g.target[j] = engine[j].target;
+        g.delayNew[j] = engine[j].current->delay;
+    }
+    for (int step = 0; step < 3; ++step)
+    {
+        StepGroupHeads(g, offsets);
+        for (int j = 0; j < kLanes; ++j)
+        {
+            line.writeIndex = writes[j];
+            engine[j].Step(offsets[j]);
+            const std::string what = "lane " + std::to_string(j) + ", step " + std::to_string(step);
+            EXPECT_EQ(g.glide[j], engine[j].smoother.z) << what;
+            EXPECT_EQ(g.delayNew[j], engine[j].current->delay) << what;
+            EXPECT_EQ(g.coefNew[j], engine[j].current->coefficient) << what;
+            EXPECT_EQ(states[j].readNew - base, engine[j].current->SlotIndex()) << what;
+            EXPECT_EQ(states[j].readOld - base, engine[j].previous->SlotIndex()) << what;
+            EXPECT_EQ(g.fade[j], engine[j].crossfade) << what;
         }
     }
 }
