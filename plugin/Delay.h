@@ -174,11 +174,14 @@ private:
                   double gain, const double* in0, const double* in1, double* out0, double* out1,
                   int count);
     // A running lane's state between the engine's records and the locals of
-    // the lane-by-lane path, at the start and the end of a block.
-    void LoadLane(const Lane& lane, LaneState& s);
-    void StoreLane(const Lane& lane, const LaneState& s);
-    // The same for a four-lane group's slots, with its heads' glide and
-    // placement (after the lanes are loaded, before they are stored).
+    // the lane-by-lane path, at the start and the end of a block; the heads'
+    // allpass states and the filters only when the lane holds them (not a
+    // four-lane group's member).
+    void LoadLane(const Lane& lane, LaneState& s, bool headsAndFilters);
+    void StoreLane(const Lane& lane, const LaneState& s, bool headsAndFilters);
+    // The same for a four-lane group's slots: the heads (with their glide
+    // and placement) and the filters, straight from and to the engine. The
+    // group is stored before its lanes.
     void LoadGroup(const Lane* lanes, const LaneState* states, LaneGroup& g) const;
     void StoreGroup(const Lane* lanes, const LaneState* states, const LaneGroup& g);
     void RunSamples(const Lane* lanes, double gain, const double* in0, const double* in1,

@@ -420,59 +420,8 @@ void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* ri
     }
 }
 
-namespace
+void ClearUnusedSlots(LaneGroup& g)
 {
-
-// Whether read stays at least 32 slots away from written either way round
-// a ring of bytes bytes: the forward distance d must lie in 32 .. len - 32.
-inline bool FarApart(const double* read, const double* written, std::size_t bytes)
-{
-    constexpr std::size_t kGap = 32 * sizeof(double);
-    std::ptrdiff_t d = reinterpret_cast<const char*>(read) - reinterpret_cast<const char*>(written);
-    d += d < 0 ? static_cast<std::ptrdiff_t>(bytes) : 0;
-    return static_cast<std::size_t>(d) - kGap <= bytes - 2 * kGap;
-}
-
-// Whether no stretch of up to 32 samples between two control steps reads a
-// slot it writes, or injects into a slot it writes later, wherever the
-// stretch falls in the ring.
-bool SeparableUntilNextStep(const LaneState& s)
-{
-    const auto bytes = static_cast<std::size_t>(reinterpret_cast<const char*>(s.end) -
-                                                reinterpret_cast<const char*>(s.base));
-    if (bytes < 2 * 32 * sizeof(double))
-    {
-        return false;
-    }
-    // The injection slot is the write slot or at least 32 slots ahead of it.
-    std::ptrdiff_t ahead =
-        reinterpret_cast<const char*>(s.inject) - reinterpret_cast<const char*>(s.write);
-    ahead += ahead < 0 ? static_cast<std::ptrdiff_t>(bytes) : 0;
-    const bool injectionApart =
-        static_cast<std::size_t>(ahead) - sizeof(double) >= 31 * sizeof(double);
-    return FarApart(s.readOld, s.write, bytes) & FarApart(s.readNew, s.write, bytes) &
-           FarApart(s.readOld, s.inject, bytes) & FarApart(s.readNew, s.inject, bytes) &
-           injectionApart;
-}
-
-} // namespace
-
-void SurveyGroup(LaneGroup& g)
-{
-    g.separable = true;
-    g.untilWrap = 1 << 30;
-    for (int j = 0; j < g.laneCount; ++j)
-    {
-        const LaneState& s = *g.lanes[j];
-        g.separable = g.separable && SeparableUntilNextStep(s);
-        const int room = SamplesBeforeWrap(s);
-        g.untilWrap = room < g.untilWrap ? room : g.untilWrap;
-    }
-}
-
-void GatherGroup(LaneGroup& g)
-{
-    // Slots past the last lane hold 0; the kernel keeps them finite.
     for (int j = g.laneCount; j < LaneGroup::kSlots; ++j)
     {
         for (double* field : {g.coefOld, g.inOld, g.outOld, g.coefNew, g.inNew, g.outNew, g.fade,
@@ -483,6 +432,11 @@ void GatherGroup(LaneGroup& g)
         for (int i = 0; i < 4; ++i)
             g.hpState[i][j] = g.lpState[i][j] = 0.0;
     }
+}
+
+void GatherGroup(LaneGroup& g)
+{
+    ClearUnusedSlots(g);
     for (int j = 0; j < g.laneCount; ++j)
     {
         const LaneState& s = *g.lanes[j];
@@ -519,6 +473,11 @@ void ScatterGroup(const LaneGroup& g)
         s.inNew = g.inNew[j];
         s.outNew = g.outNew[j];
         s.fade = g.fade[j];
+        for (int i = 0; i < 5; ++i)
+        {
+            s.hp[i] = g.hp[i][j];
+            s.lp[i] = g.lp[i][j];
+        }
         for (int i = 0; i < 4; ++i)
         {
             s.hpState[i] = g.hpState[i][j];

@@ -126,9 +126,12 @@ struct LaneGroup
 
 // Copies the lanes' read heads and filters into the group's slots; slots
 // past the last lane hold 0. Surveys the group. ScatterGroup copies the slots
-// back.
+// back, filter coefficients included. Four-lane groups exist only on processors that run AVX2, and
+// so do the surveys.
 void GatherGroup(LaneGroup& g);
 void ScatterGroup(const LaneGroup& g);
+// Slots past the last lane hold 0; the kernel keeps them finite.
+void ClearUnusedSlots(LaneGroup& g);
 // Works out separable and untilWrap from the lanes' positions.
 void SurveyGroup(LaneGroup& g);
 

@@ -410,6 +410,42 @@ AVX2_INLINE void SurveyQuad(__m128i len, __m128i write, __m128i inject, __m128i 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(separable), ok);
 }
 
+// The lanes' positions as slot indices (0 .. length) in their rings; slots
+// past the last lane hold 0.
+struct SlotIndices
+{
+    int length[LaneGroup::kSlots] = {};
+    int write[LaneGroup::kSlots] = {};
+    int inject[LaneGroup::kSlots] = {};
+    int readOld[LaneGroup::kSlots] = {};
+    int readNew[LaneGroup::kSlots] = {};
+
+    AVX2_INLINE explicit SlotIndices(const LaneGroup& g)
+    {
+        for (int j = 0; j < g.laneCount; ++j)
+        {
+            const LaneState& s = *g.lanes[j];
+            length[j] = static_cast<int>(s.end - s.base);
+            write[j] = static_cast<int>(s.write - s.base);
+            inject[j] = static_cast<int>(s.inject - s.base);
+            readOld[j] = static_cast<int>(s.readOld - s.base);
+            readNew[j] = static_cast<int>(s.readNew - s.base);
+        }
+    }
+};
+
+// The group's survey from its lanes' rooms and separability.
+AVX2_INLINE void TakeSurvey(LaneGroup& g, const int* room, const int* separable)
+{
+    g.separable = true;
+    g.untilWrap = 1 << 30;
+    for (int j = 0; j < g.laneCount; ++j)
+    {
+        g.separable = g.separable && separable[j] != 0;
+        g.untilWrap = room[j] < g.untilWrap ? room[j] : g.untilWrap;
+    }
+}
+
 // c x^powers, multiplied left to right.
 AVX2_INLINE __m256d Term(double c, __m256d x, int powers)
 {
@@ -501,21 +537,12 @@ AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* r
 
 AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
 {
-    // Positions as slot indices (0 .. length): the write position, the
-    // same within the ring, the injection and the head that goes idle.
-    int write[LaneGroup::kSlots] = {};
+    SlotIndices at(g);
+    // The write position within the ring, where the heads are placed.
     int place[LaneGroup::kSlots] = {};
-    int inject[LaneGroup::kSlots] = {};
-    int idle[LaneGroup::kSlots] = {};
-    int length[LaneGroup::kSlots] = {};
     for (int j = 0; j < g.laneCount; ++j)
     {
-        const LaneState& s = *g.lanes[j];
-        length[j] = static_cast<int>(s.end - s.base);
-        write[j] = static_cast<int>(s.write - s.base);
-        place[j] = write[j] >= length[j] ? write[j] - length[j] : write[j];
-        inject[j] = static_cast<int>(s.inject - s.base);
-        idle[j] = static_cast<int>(s.readNew - s.base);
+        place[j] = at.write[j] >= at.length[j] ? at.write[j] - at.length[j] : at.write[j];
     }
     int slot[LaneGroup::kSlots];
     int room[LaneGroup::kSlots];
@@ -534,8 +561,8 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
         z = _mm256_and_pd(z, _mm256_cmp_pd(magnitude, _mm256_set1_pd(DBL_MAX), _CMP_LE_OQ));
         _mm256_storeu_pd(g.glide + first, z);
 
-        const __m128i len = _mm_loadu_si128(reinterpret_cast<const __m128i*>(length + first));
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(place + first));
+        const __m128i len = Load4i(at.length + first);
+        const __m128i w = Load4i(place + first);
         const __m256d lenD = _mm256_cvtepi32_pd(len);
         // The distance, at least 1 sample and at most length - 1 (one that
         // is infinite or not a number counts as 1).
@@ -561,8 +588,9 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
         n = _mm_sub_epi32(n, earlyN);
         n = _mm_and_si128(n, _mm_cmpgt_epi32(len, n));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(slot + first), n);
-        SurveyQuad(len, Load4i(write + first), Load4i(inject + first), Load4i(idle + first), n,
-                   room + first, separable + first);
+        // The head that goes idle is the current one.
+        SurveyQuad(len, Load4i(at.write + first), Load4i(at.inject + first),
+                   Load4i(at.readNew + first), n, room + first, separable + first);
 
         // The allpass coefficient, term by term as ReadHead::AllpassCoefficient.
         const __m256d x = _mm256_sub_pd(f, _mm256_set1_pd(0.5));
@@ -583,15 +611,26 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
         }
         _mm256_storeu_pd(g.fade + first, _mm256_set1_pd(HeadPair::kFadeStart));
     }
-    g.separable = true;
-    g.untilWrap = 1 << 30;
     for (int j = 0; j < g.laneCount; ++j)
     {
         LaneState& s = *g.lanes[j];
         s.readOld = s.readNew;
         s.readNew = s.base + slot[j];
-        g.separable = g.separable && separable[j] != 0;
-        g.untilWrap = room[j] < g.untilWrap ? room[j] : g.untilWrap;
     }
+    TakeSurvey(g, room, separable);
     ++g.steps;
+}
+
+AVX2_FUNCTION void SurveyGroup(LaneGroup& g)
+{
+    const SlotIndices at(g);
+    int room[LaneGroup::kSlots];
+    int separable[LaneGroup::kSlots];
+    for (int first = 0; first < g.laneCount; first += kWidth)
+    {
+        SurveyQuad(Load4i(at.length + first), Load4i(at.write + first), Load4i(at.inject + first),
+                   Load4i(at.readOld + first), Load4i(at.readNew + first), room + first,
+                   separable + first);
+    }
+    TakeSurvey(g, room, separable);
 }

@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <emmintrin.h>
+#include <tuple>
 #include <utility>
 
 namespace
@@ -190,19 +191,27 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         DenormalGuard denormals;
         Lane lanes[kNumTaps];
         const bool laneByLane = PrepareLanes(lanes);
-        // Lane by lane, each lane's state stays in its LaneState for the
-        // whole block; only the read heads go through the engine's records
-        // around a control step.
+        // Lane by lane, each lane's state stays in its LaneState, and the
+        // heads and filters of a four-lane group in the group's slots, for
+        // the whole block.
         LaneState states[kNumTaps];
         LaneGroup groups[kNumTaps];
+        bool grouped[kNumTaps] = {};
         int groupCount = 0;
         if (laneByLane)
         {
+            groupCount = FormGroups(lanes, states, groups);
+            for (int i = 0; i < groupCount; ++i)
+            {
+                for (int j = 0; RunsFourLane(groups[i]) && j < groups[i].laneCount; ++j)
+                {
+                    grouped[groups[i].lanes[j] - states] = true;
+                }
+            }
             for (int k = 0; k < mOrderCount; ++k)
             {
-                LoadLane(lanes[k], states[k]);
+                LoadLane(lanes[k], states[k], !grouped[k]);
             }
-            groupCount = FormGroups(lanes, states, groups);
         }
         for (int i = 0; i < groupCount; ++i)
         {
@@ -256,7 +265,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         {
             for (int k = 0; k < mOrderCount; ++k)
             {
-                StoreLane(lanes[k], states[k]);
+                StoreLane(lanes[k], states[k], !grouped[k]);
             }
         }
     }
@@ -431,10 +440,32 @@ void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, i
 
 void Delay::LoadGroup(const Lane* lanes, const LaneState* states, LaneGroup& g) const
 {
-    GatherGroup(g);
+    ClearUnusedSlots(g);
     for (int j = 0; j < g.laneCount; ++j)
     {
-        const HeadPair& heads = lanes[g.lanes[j] - states].tap->heads;
+        const DelayTap& tap = *lanes[g.lanes[j] - states].tap;
+        const HeadPair& heads = tap.heads;
+        g.coefOld[j] = heads.previous->coefficient;
+        g.inOld[j] = heads.previous->previousInput;
+        g.outOld[j] = heads.previous->previousOutput;
+        g.coefNew[j] = heads.current->coefficient;
+        g.inNew[j] = heads.current->previousInput;
+        g.outNew[j] = heads.current->previousOutput;
+        g.fade[j] = heads.crossfade;
+        for (const auto& [f, coef, state] : {std::tuple{&tap.highPass, g.hp, g.hpState},
+                                             std::tuple{&tap.lowPass, g.lp, g.lpState}})
+        {
+            const double c[5] = {f->b0, f->b1, f->b2, f->a1, f->a2};
+            const double z[4] = {f->x1, f->x2, f->y1, f->y2};
+            for (int i = 0; i < 5; ++i)
+            {
+                coef[i][j] = c[i];
+            }
+            for (int i = 0; i < 4; ++i)
+            {
+                state[i][j] = z[i];
+            }
+        }
         g.glideA[j] = heads.smoother.a;
         g.glideB[j] = heads.smoother.b;
         g.glide[j] = heads.smoother.z;
@@ -443,16 +474,17 @@ void Delay::LoadGroup(const Lane* lanes, const LaneState* states, LaneGroup& g) 
         g.delayNew[j] = heads.current->delay;
     }
     g.steps = 0;
+    SurveyGroup(g);
 }
 
 void Delay::StoreGroup(const Lane* lanes, const LaneState* states, const LaneGroup& g)
 {
-    // The engine's heads take what the group's control steps did to them;
-    // StoreLane then hands back their positions and allpass states.
-    ScatterGroup(g);
+    // The engine's heads take what the group's control steps did to them
+    // (StoreLane then moves their cursors), and the filters their states.
     for (int j = 0; j < g.laneCount; ++j)
     {
-        HeadPair& heads = lanes[g.lanes[j] - states].tap->heads;
+        DelayTap& tap = *lanes[g.lanes[j] - states].tap;
+        HeadPair& heads = tap.heads;
         heads.smoother.z = g.glide[j];
         if (g.steps % 2 != 0)
         {
@@ -460,8 +492,21 @@ void Delay::StoreGroup(const Lane* lanes, const LaneState* states, const LaneGro
         }
         heads.previous->delay = g.delayOld[j];
         heads.previous->coefficient = g.coefOld[j];
+        heads.previous->previousInput = g.inOld[j];
+        heads.previous->previousOutput = g.outOld[j];
         heads.current->delay = g.delayNew[j];
         heads.current->coefficient = g.coefNew[j];
+        heads.current->previousInput = g.inNew[j];
+        heads.current->previousOutput = g.outNew[j];
+        heads.crossfade = g.fade[j];
+        for (const auto& [f, state] :
+             {std::pair{&tap.highPass, g.hpState}, std::pair{&tap.lowPass, g.lpState}})
+        {
+            f->x1 = state[0][j];
+            f->x2 = state[1][j];
+            f->y1 = state[2][j];
+            f->y2 = state[3][j];
+        }
     }
 }
 
@@ -641,18 +686,28 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
     }
 }
 
-void Delay::LoadLane(const Lane& lane, LaneState& s)
+void Delay::LoadLane(const Lane& lane, LaneState& s, bool headsAndFilters)
 {
     const DelayLine& line = *lane.line;
-    const Biquad& hp = lane.tap->highPass;
-    const Biquad& lp = lane.tap->lowPass;
+    const HeadPair& heads = lane.tap->heads;
     s.base = const_cast<double*>(line.buffer.Base());
     s.end = s.base + line.buffer.length;
     s.write = line.writeCursor.slot;
     s.inject = line.injectCursor.slot;
-    const HeadPair& heads = lane.tap->heads;
     s.readOld = heads.previous->cursor.slot;
     s.readNew = heads.current->cursor.slot;
+    s.processed = lane.processed;
+    s.bypassed = lane.bypassed;
+    s.sign = lane.sign;
+    s.gain = lane.gain;
+    s.toLeft = lane.left;
+    s.toRight = lane.right;
+    s.loop = lane.feedback;
+    s.feedback = mFeedbackValues[lane.index];
+    if (!headsAndFilters)
+    {
+        return;
+    }
     s.coefOld = heads.previous->coefficient;
     s.inOld = heads.previous->previousInput;
     s.outOld = heads.previous->previousOutput;
@@ -660,6 +715,8 @@ void Delay::LoadLane(const Lane& lane, LaneState& s)
     s.inNew = heads.current->previousInput;
     s.outNew = heads.current->previousOutput;
     s.fade = heads.crossfade;
+    const Biquad& hp = lane.tap->highPass;
+    const Biquad& lp = lane.tap->lowPass;
     const double hpc[9] = {hp.b0, hp.b1, hp.b2, hp.a1, hp.a2, hp.x1, hp.x2, hp.y1, hp.y2};
     const double lpc[9] = {lp.b0, lp.b1, lp.b2, lp.a1, lp.a2, lp.x1, lp.x2, lp.y1, lp.y2};
     for (int i = 0; i < 5; ++i)
@@ -672,32 +729,29 @@ void Delay::LoadLane(const Lane& lane, LaneState& s)
         s.hpState[i] = hpc[5 + i];
         s.lpState[i] = lpc[5 + i];
     }
-    s.processed = lane.processed;
-    s.bypassed = lane.bypassed;
-    s.sign = lane.sign;
-    s.gain = lane.gain;
-    s.toLeft = lane.left;
-    s.toRight = lane.right;
-    s.loop = lane.feedback;
-    s.feedback = mFeedbackValues[lane.index];
 }
 
-void Delay::StoreLane(const Lane& lane, const LaneState& s)
+void Delay::StoreLane(const Lane& lane, const LaneState& s, bool headsAndFilters)
 {
     DelayLine& line = *lane.line;
-    Biquad& hp = lane.tap->highPass;
-    Biquad& lp = lane.tap->lowPass;
     HeadPair& heads = lane.tap->heads;
     line.writeIndex = static_cast<int>(s.write - s.base);
     MoveCursor(line.buffer, heads.previous->cursor, s.readOld, s.base);
     MoveCursor(line.buffer, heads.current->cursor, s.readNew, s.base);
+    MoveCursor(line.buffer, line.writeCursor, s.write, s.base);
+    MoveCursor(line.buffer, line.injectCursor, s.inject, s.base);
+    mFeedbackValues[lane.index] = s.feedback;
+    if (!headsAndFilters)
+    {
+        return;
+    }
     heads.previous->previousInput = s.inOld;
     heads.previous->previousOutput = s.outOld;
     heads.current->previousInput = s.inNew;
     heads.current->previousOutput = s.outNew;
     heads.crossfade = s.fade;
-    MoveCursor(line.buffer, line.writeCursor, s.write, s.base);
-    MoveCursor(line.buffer, line.injectCursor, s.inject, s.base);
+    Biquad& hp = lane.tap->highPass;
+    Biquad& lp = lane.tap->lowPass;
     hp.x1 = s.hpState[0];
     hp.x2 = s.hpState[1];
     hp.y1 = s.hpState[2];
@@ -706,5 +760,4 @@ void Delay::StoreLane(const Lane& lane, const LaneState& s)
     lp.x2 = s.lpState[1];
     lp.y1 = s.lpState[2];
     lp.y2 = s.lpState[3];
-    mFeedbackValues[lane.index] = s.feedback;
 }
