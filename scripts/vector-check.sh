@@ -3,10 +3,11 @@
 # (AVX) instructions: the module runs that code only after asking the
 # processor, so an AVX instruction anywhere else would stop older processors.
 #   scripts/vector-check.sh MODULE...     prints one line per module, fails on any finding
-# Kernel functions: RunLaneQuads and the helpers in plugin/DelayKernelAvx2.cpp.
+# Kernel functions: RunLaneQuads, StepGroupHeads, SurveyGroup and the helpers
+# in plugin/DelayKernelAvx2.cpp.
 # In a DLL, no AVX move may require alignment either: Windows keeps the stack
 # aligned to 16 bytes only, so the assembler turns them into unaligned ones.
-kernel='RunLaneQuads|RunSplit|ReadHeads|RunFilters|RunOutputs|RunInPairs|Separable|HeadQuad|BiquadQuad|Transpose|Load4'
+kernel='RunLaneQuads|StepGroupHeads|SurveyGroup|SurveyQuad|SlotIndices|TakeSurvey|Load4i|RunSplit|ReadHeads|RunFilters|RunOutputs|RunInPairs|Separable|HeadQuad|BiquadQuad|Transpose|Load4'
 status=0
 for module in "$@"; do
   case $module in
