@@ -170,9 +170,11 @@ private:
     // Whether the group runs in the four-lane kernel (else in the paired or
     // single-lane one), its state then held in the group's slots.
     bool RunsFourLane(const LaneGroup& g) const;
-    void RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount,
-                  double gain, const double* in0, const double* in1, double* out0, double* out1,
-                  int count);
+    struct Signals;
+    // Points the lanes at the block's signals.
+    void ConnectLanes(const Lane* lanes, LaneState* states, Signals& sig) const;
+    void RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int groupCount, double gain,
+                  const double* in0, const double* in1, double* out0, double* out1, int count);
     // A running lane's state between the engine's records and the locals of
     // the lane-by-lane path, at the start and the end of a block; the heads'
     // allpass states and the filters only when the lane holds them (not a

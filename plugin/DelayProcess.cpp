@@ -68,6 +68,28 @@ inline void MoveCursor(DelayBuffer& buffer, DelayBuffer::Cursor& c, double* slot
 
 } // namespace
 
+// A block's signals between the lanes, one stretch at a time: the input
+// ports, each tap's outputs and the main outputs. Which taps are heard and
+// which ports are used only change between blocks.
+struct Delay::Signals
+{
+    static constexpr int kMax = DelayTap::kControlInterval;
+    double ports[6][kMax];
+    double outs[kNumTaps][kMax];
+    double left[kMax];
+    double right[kMax];
+    // Taps that a lane hears but that do not run: their last output holds.
+    int held[kNumTaps];
+    int heldCount;
+    bool sums; // a lane hears one of the ports made of both inputs
+};
+
+inline bool Delay::RunsFourLane(const LaneGroup& g) const
+{
+    // One or two lanes gain nothing from the wider registers.
+    return mKernel == LaneKernel::Quads && g.laneCount > 2;
+}
+
 // Everything the sample loop needs about one running line, gathered once per
 // block so that the loop itself has no decisions to make about settings.
 struct Delay::Lane
@@ -197,6 +219,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         LaneState states[kNumTaps];
         LaneGroup groups[kNumTaps];
         bool grouped[kNumTaps] = {};
+        Signals signals;
         int groupCount = 0;
         if (laneByLane)
         {
@@ -212,6 +235,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             {
                 LoadLane(lanes[k], states[k], !grouped[k]);
             }
+            ConnectLanes(lanes, states, signals);
         }
         for (int i = 0; i < groupCount; ++i)
         {
@@ -243,7 +267,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             }
             if (laneByLane)
             {
-                RunLanes(lanes, states, groups, groupCount, gain, inputs[0] + n, inputs[1] + n,
+                RunLanes(lanes, signals, groups, groupCount, gain, inputs[0] + n, inputs[1] + n,
                          outputs[0] + n, outputs[1] + n, run);
             }
             else
@@ -520,12 +544,6 @@ void Delay::UpdateMeters()
     PublishEchoMap();
 }
 
-bool Delay::RunsFourLane(const LaneGroup& g) const
-{
-    // One or two lanes gain nothing from the wider registers.
-    return mKernel == LaneKernel::Quads && g.laneCount > 2;
-}
-
 int Delay::FormGroups(const Lane* lanes, LaneState* states, LaneGroup* groups) const
 {
     // Neighbours in the order run side by side until one hears another
@@ -548,30 +566,48 @@ int Delay::FormGroups(const Lane* lanes, LaneState* states, LaneGroup* groups) c
     return count;
 }
 
-void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount,
-                     double gain, const double* in0, const double* in1, double* out0, double* out1,
-                     int count)
+void Delay::ConnectLanes(const Lane* lanes, LaneState* states, Signals& sig) const
 {
-    // Everything between two control steps (up to 32 samples), one lane or
-    // one pair of lanes at a time, each lane's state held in locals. The
-    // arithmetic and its order per sample are those of RunSamples.
-    constexpr int kMax = DelayTap::kControlInterval;
-    double ports[6][kMax];
-    double outs[kNumTaps][kMax];
-    double left[kMax];
-    double right[kMax];
+    static const double kSilence[Signals::kMax] = {};
     bool heard[kNumTaps + 1] = {};
     bool running[kNumTaps + 1] = {};
-    bool sums = false; // a lane hears one of the ports made of both inputs
+    sig.sums = false;
     for (int k = 0; k < mOrderCount; ++k)
     {
         heard[lanes[k].source] = true;
         running[lanes[k].index] = true;
-        sums = sums || lanes[k].port >= 3;
+        sig.sums = sig.sums || lanes[k].port >= 3;
     }
-    // The input ports, two samples at a time. Port 0 is silence.
-    static const double kSilence[kMax] = {};
-    const double* portData[6] = {kSilence, ports[1], ports[2], ports[3], ports[4], ports[5]};
+    sig.heldCount = 0;
+    for (int i = 0; i < kNumTaps; ++i)
+    {
+        if (heard[i] && !running[i])
+        {
+            sig.held[sig.heldCount++] = i;
+        }
+    }
+    // Port 0 and "no tap" are silence.
+    const double* portData[6] = {kSilence,     sig.ports[1], sig.ports[2],
+                                 sig.ports[3], sig.ports[4], sig.ports[5]};
+    for (int k = 0; k < mOrderCount; ++k)
+    {
+        states[k].port = portData[lanes[k].port];
+        states[k].source = lanes[k].source == kNoTap ? kSilence : sig.outs[lanes[k].source];
+        states[k].out = sig.outs[lanes[k].index];
+    }
+}
+
+void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int groupCount,
+                     double gain, const double* in0, const double* in1, double* out0, double* out1,
+                     int count)
+{
+    // Everything between two control steps (up to 32 samples), one lane or
+    // one pair or group of lanes at a time, each lane's state held in locals.
+    // The arithmetic and its order per sample are those of RunSamples.
+    double(*const ports)[Signals::kMax] = sig.ports;
+    double* const left = sig.left;
+    double* const right = sig.right;
+    // The input ports, two samples at a time.
     const __m128d levelGain = _mm_set1_pd(gain);
     const __m128d half = _mm_set1_pd(0.5);
     const __m128d sqrtHalf = _mm_set1_pd(kSqrtHalf);
@@ -592,7 +628,7 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
         left[n] = 0.0;
         right[n] = 0.0;
     }
-    if (sums)
+    if (sig.sums)
     {
         n = 0;
         for (; n + 2 <= count; n += 2)
@@ -612,25 +648,15 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
             ports[5][n] = (L - R) * kSqrtHalf;
         }
     }
-    // A heard tap that does not run holds its output for the whole stretch;
-    // no tap at all is silence.
-    for (int i = 0; i < kNumTaps; ++i)
+    for (int h = 0; h < sig.heldCount; ++h)
     {
-        if (heard[i] && !running[i])
+        const int i = sig.held[h];
+        for (int n = 0; n < count; ++n)
         {
-            for (int n = 0; n < count; ++n)
-            {
-                outs[i][n] = mTapOutputs[i];
-            }
+            sig.outs[i][n] = mTapOutputs[i];
         }
     }
 
-    for (int k = 0; k < mOrderCount; ++k)
-    {
-        states[k].port = portData[lanes[k].port];
-        states[k].source = lanes[k].source == kNoTap ? kSilence : outs[lanes[k].source];
-        states[k].out = outs[lanes[k].index];
-    }
     for (int i = 0; i < groupCount; ++i)
     {
         LaneGroup& g = groups[i];
@@ -650,7 +676,7 @@ void Delay::RunLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, in
     for (int k2 = 0; k2 < mOrderCount; ++k2)
     {
         const Lane& lane = lanes[k2];
-        const double* out = outs[lane.index];
+        const double* out = sig.outs[lane.index];
         mTapOutputs[lane.index] = out[count - 1];
         // With the usual zero coefficient the meter holds the last square.
         TapMeter& meter = *lane.meter;
