@@ -34,6 +34,9 @@ public:
         Advance(0);
     }
     void ShapeChanged() override { LfoSine::RateChanged(); }
+    // Advances count oscillators by the same number of samples, four to an
+    // SSE register, each with exactly the arithmetic of Advance.
+    static void AdvanceEach(LfoSine* const* lfos, int count, int samples);
 
     float phase = 0.0f;
     float phaseIncrement = 0.0f;

@@ -45,6 +45,8 @@ public:
         std::visit([](auto& l) { l.Restart(); }, shape);
     }
     int Kind() const { return Get().shapeKind; }
+    // The oscillator when it is a sine, else null.
+    LfoSine* Sine() { return std::get_if<LfoSine>(&shape); }
 
     // Installs a new oscillator of the given shape kind (0 sine, 1 triangle,
     // 2 ramp up, 3 ramp down, 4 random, anything else sine) with the current

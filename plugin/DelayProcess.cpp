@@ -8,7 +8,6 @@
 #include <cfloat>
 #include <cmath>
 #include <emmintrin.h>
-#include <tuple>
 #include <utility>
 
 namespace
@@ -412,10 +411,27 @@ void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, i
     // and swaps (their positions and allpass states follow at the block's
     // end). Taps without a running line step as usual.
     const double depthScale = mLfoDepthScale;
+    // The sine oscillators (the usual shape) advance four at a time.
     float values[kNumTaps];
+    LfoSine* sines[kNumTaps];
+    int sineTaps[kNumTaps];
+    int sineCount = 0;
     for (int i = 0; i < kNumTaps; ++i)
     {
-        values[i] = mTaps[i].AdvanceLfo();
+        if (LfoSine* sine = mTaps[i].lfo.Sine())
+        {
+            sines[sineCount] = sine;
+            sineTaps[sineCount++] = i;
+        }
+        else
+        {
+            values[i] = mTaps[i].AdvanceLfo();
+        }
+    }
+    LfoSine::AdvanceEach(sines, sineCount, DelayTap::kControlInterval);
+    for (int k = 0; k < sineCount; ++k)
+    {
+        values[sineTaps[k]] = sines[k]->value;
     }
     bool running[kNumTaps] = {};
     for (int k = 0; k < mOrderCount; ++k)
@@ -476,20 +492,26 @@ void Delay::LoadGroup(const Lane* lanes, const LaneState* states, LaneGroup& g) 
         g.inNew[j] = heads.current->previousInput;
         g.outNew[j] = heads.current->previousOutput;
         g.fade[j] = heads.crossfade;
-        for (const auto& [f, coef, state] : {std::tuple{&tap.highPass, g.hp, g.hpState},
-                                             std::tuple{&tap.lowPass, g.lp, g.lpState}})
-        {
-            const double c[5] = {f->b0, f->b1, f->b2, f->a1, f->a2};
-            const double z[4] = {f->x1, f->x2, f->y1, f->y2};
-            for (int i = 0; i < 5; ++i)
-            {
-                coef[i][j] = c[i];
-            }
-            for (int i = 0; i < 4; ++i)
-            {
-                state[i][j] = z[i];
-            }
-        }
+        const Biquad& hp = tap.highPass;
+        const Biquad& lp = tap.lowPass;
+        g.hp[0][j] = hp.b0;
+        g.hp[1][j] = hp.b1;
+        g.hp[2][j] = hp.b2;
+        g.hp[3][j] = hp.a1;
+        g.hp[4][j] = hp.a2;
+        g.hpState[0][j] = hp.x1;
+        g.hpState[1][j] = hp.x2;
+        g.hpState[2][j] = hp.y1;
+        g.hpState[3][j] = hp.y2;
+        g.lp[0][j] = lp.b0;
+        g.lp[1][j] = lp.b1;
+        g.lp[2][j] = lp.b2;
+        g.lp[3][j] = lp.a1;
+        g.lp[4][j] = lp.a2;
+        g.lpState[0][j] = lp.x1;
+        g.lpState[1][j] = lp.x2;
+        g.lpState[2][j] = lp.y1;
+        g.lpState[3][j] = lp.y2;
         g.glideA[j] = heads.smoother.a;
         g.glideB[j] = heads.smoother.b;
         g.glide[j] = heads.smoother.z;
@@ -523,14 +545,16 @@ void Delay::StoreGroup(const Lane* lanes, const LaneState* states, const LaneGro
         heads.current->previousInput = g.inNew[j];
         heads.current->previousOutput = g.outNew[j];
         heads.crossfade = g.fade[j];
-        for (const auto& [f, state] :
-             {std::pair{&tap.highPass, g.hpState}, std::pair{&tap.lowPass, g.lpState}})
-        {
-            f->x1 = state[0][j];
-            f->x2 = state[1][j];
-            f->y1 = state[2][j];
-            f->y2 = state[3][j];
-        }
+        Biquad& hp = tap.highPass;
+        Biquad& lp = tap.lowPass;
+        hp.x1 = g.hpState[0][j];
+        hp.x2 = g.hpState[1][j];
+        hp.y1 = g.hpState[2][j];
+        hp.y2 = g.hpState[3][j];
+        lp.x1 = g.lpState[0][j];
+        lp.x2 = g.lpState[1][j];
+        lp.y1 = g.lpState[2][j];
+        lp.y2 = g.lpState[3][j];
     }
 }
 

@@ -180,3 +180,29 @@ TEST(Lfo, ReplacingTheShapeCarriesSettingsAndRestarts)
     EXPECT_TRUE(lfo.Replace(99));
     EXPECT_EQ(lfo.Kind(), Lfo::KindSine);
 }
+
+// Four to a register, sine oscillators step exactly as one by one: slow and
+// fast rates, the fastest wrapping several turns in one step, a group of
+// four and a remainder of two.
+TEST(Lfo, SinesAdvancedTogetherMatchOneByOne)
+{
+    const float rates[6] = {0.05f, 1.0f, 7.3f, 400.0f, 44100.0f, 0.0f};
+    LfoSine together[6], alone[6];
+    LfoSine* group[6];
+    for (int i = 0; i < 6; ++i)
+    {
+        together[i].SetRate(rates[i]);
+        alone[i].SetRate(rates[i]);
+        group[i] = &together[i];
+    }
+    for (int step = 0; step < 500; ++step)
+    {
+        LfoSine::AdvanceEach(group, 6, 32);
+        for (int i = 0; i < 6; ++i)
+        {
+            alone[i].Advance(32);
+            ASSERT_EQ(together[i].phase, alone[i].phase) << i << " " << step;
+            ASSERT_EQ(together[i].value, alone[i].value) << i << " " << step;
+        }
+    }
+}
