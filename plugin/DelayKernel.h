@@ -98,12 +98,11 @@ void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* ri
 // Up to eight lanes, none of which hears another, for the four-lane kernel:
 // the group's read heads and filters field by field (slot j = lanes[j]),
 // held there for a whole block. Each lane's LaneState keeps its positions,
-// signals and output stage.
-struct LaneGroup
+// signals and output stage. Each field of eight slots fills one cache line,
+// so that no register-wide access is split across two.
+struct alignas(64) LaneGroup
 {
     static constexpr int kSlots = 8;
-    LaneState* lanes[kSlots];
-    int laneCount;
     double coefOld[kSlots], inOld[kSlots], outOld[kSlots];
     double coefNew[kSlots], inNew[kSlots], outNew[kSlots];
     double fade[kSlots];
@@ -115,6 +114,8 @@ struct LaneGroup
     double glideA[kSlots], glideB[kSlots], glide[kSlots], target[kSlots];
     double delayOld[kSlots], delayNew[kSlots];
     int steps;
+    LaneState* lanes[kSlots];
+    int laneCount;
     // Whether every stretch until the next control step can run in passes:
     // in each lane, no read slot within 32 samples of a written one and no
     // injection up to 31 slots ahead of the write. Positions only move
@@ -126,8 +127,8 @@ struct LaneGroup
 
 // Copies the lanes' read heads and filters into the group's slots; slots
 // past the last lane hold 0. Surveys the group. ScatterGroup copies the slots
-// back, filter coefficients included. Four-lane groups exist only on processors that run AVX2, and
-// so do the surveys.
+// back, filter coefficients included. Four-lane groups exist only on
+// processors that run AVX2, and so do the surveys.
 void GatherGroup(LaneGroup& g);
 void ScatterGroup(const LaneGroup& g);
 // Slots past the last lane hold 0; the kernel keeps them finite.

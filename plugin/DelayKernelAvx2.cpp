@@ -328,8 +328,8 @@ AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, double* 
 AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right)
 {
     constexpr int W = LaneGroup::kSlots;
-    double ys[kStretch * W];
-    double byLane[LaneGroup::kSlots][kStretch];
+    alignas(64) double ys[kStretch * W];
+    alignas(64) double byLane[LaneGroup::kSlots][kStretch];
 #if defined(__x86_64__)
     // Sixteen registers hold the recurrences of two registers' lanes at once.
     if (g.laneCount > kWidth)

@@ -73,10 +73,12 @@ inline void MoveCursor(DelayBuffer& buffer, DelayBuffer::Cursor& c, double* slot
 struct Delay::Signals
 {
     static constexpr int kMax = DelayTap::kControlInterval;
-    double ports[6][kMax];
-    double outs[kNumTaps][kMax];
-    double left[kMax];
-    double right[kMax];
+    // Whole cache lines: the kernels read and write them a register at a
+    // time, and an access split across two lines is much slower.
+    alignas(64) double ports[6][kMax];
+    alignas(64) double outs[kNumTaps][kMax];
+    alignas(64) double left[kMax];
+    alignas(64) double right[kMax];
     // Taps that a lane hears but that do not run: their last output holds.
     int held[kNumTaps];
     int heldCount;
