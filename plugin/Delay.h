@@ -173,8 +173,11 @@ private:
     struct Signals;
     // Points the lanes at the block's signals.
     void ConnectLanes(const Lane* lanes, LaneState* states, Signals& sig) const;
+    // One stretch of count samples; with stepAt < count (four-lane groups
+    // only) the prepared control step is taken after stepAt samples.
     void RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int groupCount, double gain,
-                  const double* in0, const double* in1, double* out0, double* out1, int count);
+                  const double* in0, const double* in1, double* out0, double* out1, int count,
+                  int stepAt);
     // A running lane's state between the engine's records and the locals of
     // the lane-by-lane path, at the start and the end of a block; the heads'
     // allpass states and the filters only when the lane holds them (not a
@@ -189,8 +192,11 @@ private:
     void RunSamples(const Lane* lanes, double gain, const double* in0, const double* in1,
                     double* out0, double* out1, int count);
     void ControlStep();
-    // The control step of a block that runs lane by lane.
-    void StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount);
+    // The control step of a block that runs lane by lane. With ahead > 0
+    // (only when every group runs four lanes) the step that falls ahead
+    // samples from now is prepared, and the groups take it then.
+    void StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount,
+                   int ahead);
     void UpdateMeters();
     // Copies what the echo map shows out of the engine (under the lock).
     void PublishEchoMap();

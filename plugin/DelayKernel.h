@@ -16,6 +16,9 @@ constexpr double kAntiDenormal = 1e-20;
 // past unity self-oscillates loud but bounded, and falls back at once when
 // the feedback is lowered. Ordinary signals never get there.
 constexpr double kFeedbackLimit = 16.0;
+// Longest stretch a kernel runs: one control period, and a few samples more
+// when the four-lane kernel takes a control step inside the stretch.
+constexpr int kLongestStretch = 36;
 
 struct LaneState
 {
@@ -113,6 +116,14 @@ struct alignas(64) LaneGroup
     // how many steps (head swaps) the group has taken since it was loaded.
     double glideA[kSlots], glideB[kSlots], glide[kSlots], target[kSlots];
     double delayOld[kSlots], delayNew[kSlots];
+    // A prepared control step not yet taken: the new current heads'
+    // coefficients and slots, and the survey for the positions after it.
+    double pendingCoef[kSlots];
+    int pendingSlot[kSlots];
+    bool pendingSeparable;
+    int pendingUntilWrap;
+    // Whether a stretch may take the step inside (see RunsAcrossStep).
+    bool pendingAcross;
     int steps;
     LaneState* lanes[kSlots];
     int laneCount;
@@ -143,9 +154,19 @@ void SurveyGroup(LaneGroup& g);
 // HeadPair::Step and ReadHead::SetDistance, lane for lane. Surveys the group.
 // Only for processors that run AVX2.
 void StepGroupHeads(LaneGroup& g, const double* offset);
+// The same in two halves: PrepareGroupStep works out the step that falls
+// ahead samples from now (the glide moves at once; the heads wait), and
+// TakeGroupStep moves the heads when the stretch gets there.
+void PrepareGroupStep(LaneGroup& g, const double* offset, int ahead);
+void TakeGroupStep(LaneGroup& g);
+// Whether RunLaneQuads can take the prepared step after stepAt of count
+// samples inside one stretch (nothing wraps and nothing read is written on
+// either side of it).
+bool RunsAcrossStep(const LaneGroup& g, int stepAt, int count);
 
-// Runs the group over count samples (1..32), four lanes to a 256-bit
+// Runs the group over count samples (1 .. kLongestStretch), four lanes to a 256-bit
 // register, all of them in one pass. The main outputs receive each lane's
 // share in lane order, and every lane ends exactly as RunLane would leave it.
-// Only for processors that run AVX2.
-void RunLaneQuads(LaneGroup& g, int count, double* left, double* right);
+// With stepAt < count, the prepared control step is taken after stepAt
+// samples (RunsAcrossStep must hold). Only for processors that run AVX2.
+void RunLaneQuads(LaneGroup& g, int count, double* left, double* right, int stepAt);

@@ -23,8 +23,9 @@
 namespace
 {
 
-constexpr int kStretch = 32; // longest stretch: one control period
-constexpr int kWidth = 4;    // lanes per register
+constexpr int kStretch = kLongestStretch;
+constexpr int kControlPeriod = 32; // samples between two control steps
+constexpr int kWidth = 4;          // lanes per register
 
 // What the read heads of an unused slot in a register see.
 const double kSilence[kStretch] = {};
@@ -168,28 +169,76 @@ struct BiquadQuad
 
 // The read heads of R registers' lanes from slot first on: ring samples
 // in, crossfaded head outputs out (ys[n * stride + slot - first]).
+// Samples from .. count - 1 of the heads in h0 (and h1), read relative to
+// their lanes' positions at from.
 template <int R>
-AVX2_FUNCTION void ReadHeads(LaneGroup& g, int first, int count, double* ys, int stride)
+AVX2_INLINE void ReadSpan(HeadQuad& h0, HeadQuad& h1, int from, int count, double* ys, int stride)
+{
+    double* const at = ys + from * stride;
+    const int length = count - from;
+    int n = 0;
+    for (; n + kWidth <= length; n += kWidth)
+    {
+        h0.ReadBlock(n, at, stride);
+        if constexpr (R == 2) h1.ReadBlock(n, at + kWidth, stride);
+    }
+    for (; n < length; ++n)
+    {
+        _mm256_storeu_pd(at + n * stride,
+                         h0.Read(HeadQuad::At(h0.oldP, n), HeadQuad::At(h0.newP, n)));
+        if constexpr (R == 2)
+            _mm256_storeu_pd(at + n * stride + kWidth,
+                             h1.Read(HeadQuad::At(h1.oldP, n), HeadQuad::At(h1.newP, n)));
+    }
+}
+
+// The prepared step for slots first .. first + width - 1: the idle head,
+// with its allpass state, becomes the current one at the prepared slot.
+AVX2_INLINE void TakeSlots(LaneGroup& g, int first, int width)
+{
+    for (int q = first; q < first + width; q += kWidth)
+    {
+        _mm256_storeu_pd(g.coefOld + q, Load4(g.coefNew + q));
+        _mm256_storeu_pd(g.coefNew + q, Load4(g.pendingCoef + q));
+        for (const auto& [idle, current] :
+             {std::pair{g.inOld, g.inNew}, std::pair{g.outOld, g.outNew}})
+        {
+            const __m256d held = Load4(idle + q);
+            _mm256_storeu_pd(idle + q, Load4(current + q));
+            _mm256_storeu_pd(current + q, held);
+        }
+        _mm256_storeu_pd(g.fade + q, _mm256_set1_pd(HeadPair::kFadeStart));
+    }
+    for (int j = first; j < first + width && j < g.laneCount; ++j)
+    {
+        LaneState& s = *g.lanes[j];
+        s.readOld = s.readNew;
+        s.readNew = s.base + g.pendingSlot[j];
+    }
+}
+
+// The read heads of R registers' lanes from slot first on: ring samples
+// in, crossfaded head outputs out (ys[n * stride + slot - first]). With
+// stepAt < count the prepared step is taken after stepAt samples.
+template <int R>
+AVX2_FUNCTION void ReadHeads(LaneGroup& g, int first, int count, double* ys, int stride, int stepAt)
 {
     HeadQuad h0, h1;
     h0.Load(g, first);
     if constexpr (R == 2) h1.Load(g, first + kWidth);
-    int n = 0;
-    for (; n + kWidth <= count; n += kWidth)
+    ReadSpan<R>(h0, h1, 0, stepAt, ys, stride);
+    if (stepAt < count)
     {
-        h0.ReadBlock(n, ys, stride);
-        if constexpr (R == 2) h1.ReadBlock(n, ys + kWidth, stride);
+        h0.Store(g, first, stepAt);
+        if constexpr (R == 2) h1.Store(g, first + kWidth, stepAt);
+        TakeSlots(g, first, kWidth * R);
+        h0.Load(g, first);
+        if constexpr (R == 2) h1.Load(g, first + kWidth);
+        ReadSpan<R>(h0, h1, stepAt, count, ys, stride);
     }
-    for (; n < count; ++n)
-    {
-        _mm256_storeu_pd(ys + n * stride,
-                         h0.Read(HeadQuad::At(h0.oldP, n), HeadQuad::At(h0.newP, n)));
-        if constexpr (R == 2)
-            _mm256_storeu_pd(ys + n * stride + kWidth,
-                             h1.Read(HeadQuad::At(h1.oldP, n), HeadQuad::At(h1.newP, n)));
-    }
-    h0.Store(g, first, count);
-    if constexpr (R == 2) h1.Store(g, first + kWidth, count);
+    const int moved = stepAt < count ? count - stepAt : count;
+    h0.Store(g, first, moved);
+    if constexpr (R == 2) h1.Store(g, first + kWidth, moved);
 }
 
 // High-pass, then low-pass, of R registers' lanes from slot first on: ys
@@ -325,7 +374,7 @@ AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, double* 
     s.inject += count;
 }
 
-AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right)
+AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right, int stepAt)
 {
     constexpr int W = LaneGroup::kSlots;
     alignas(64) double ys[kStretch * W];
@@ -334,19 +383,19 @@ AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right
     // Sixteen registers hold the recurrences of two registers' lanes at once.
     if (g.laneCount > kWidth)
     {
-        ReadHeads<2>(g, 0, count, ys, W);
+        ReadHeads<2>(g, 0, count, ys, W, stepAt);
         RunFilters<2>(g, 0, count, ys, W, byLane);
     }
     else
     {
-        ReadHeads<1>(g, 0, count, ys, W);
+        ReadHeads<1>(g, 0, count, ys, W, stepAt);
         RunFilters<1>(g, 0, count, ys, W, byLane);
     }
 #else
     // Eight registers: one register's lanes at a time.
     for (int first = 0; first < g.laneCount; first += kWidth)
     {
-        ReadHeads<1>(g, first, count, ys + first, W);
+        ReadHeads<1>(g, first, count, ys + first, W, stepAt);
         RunFilters<1>(g, first, count, ys + first, W, byLane);
     }
 #endif
@@ -384,20 +433,25 @@ AVX2_INLINE __m128i Ahead(__m128i to, __m128i from, __m128i len)
 }
 
 // SurveyGroup for four lanes, on slot indices: the samples before a position
-// reaches the ring's end, and whether every stretch until the next control
-// step can run in passes (no read slot within 32 of a written one, no
-// injection 1 .. 31 slots ahead of the write, a ring of at least 64 slots).
-AVX2_INLINE void SurveyQuad(__m128i len, __m128i write, __m128i inject, __m128i readOld,
-                            __m128i readNew, int* room, int* separable)
+// reaches the ring's end.
+AVX2_INLINE void RoomQuad(__m128i len, __m128i write, __m128i inject, __m128i readOld,
+                          __m128i readNew, int* room)
 {
     __m128i least = _mm_min_epi32(_mm_sub_epi32(len, write), _mm_sub_epi32(len, inject));
     least = _mm_min_epi32(least, _mm_sub_epi32(len, readOld));
     least = _mm_min_epi32(least, _mm_sub_epi32(len, readNew));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(room), least);
+}
 
-    const __m128i gap = _mm_set1_epi32(32);
-    const __m128i span = _mm_sub_epi32(len, _mm_set1_epi32(64));
-    __m128i ok = _mm_cmpgt_epi32(len, _mm_set1_epi32(63));
+// Whether every stretch of up to gap samples can run in passes, for four
+// lanes: no read slot within gap of a written one, no injection 1 .. gap - 1
+// slots ahead of the write, a ring of at least 2 gap slots.
+AVX2_INLINE void ApartQuad(__m128i len, __m128i write, __m128i inject, __m128i readOld,
+                           __m128i readNew, int gapSlots, int* separable)
+{
+    const __m128i gap = _mm_set1_epi32(gapSlots);
+    const __m128i span = _mm_sub_epi32(len, _mm_set1_epi32(2 * gapSlots));
+    __m128i ok = _mm_cmpgt_epi32(len, _mm_set1_epi32(2 * gapSlots - 1));
     for (const __m128i read : {readOld, readNew})
     {
         for (const __m128i written : {write, inject})
@@ -406,7 +460,7 @@ AVX2_INLINE void SurveyQuad(__m128i len, __m128i write, __m128i inject, __m128i 
         }
     }
     const __m128i ahead = _mm_sub_epi32(Ahead(inject, write, len), _mm_set1_epi32(1));
-    ok = _mm_andnot_si128(AtMost(ahead, _mm_set1_epi32(30)), ok);
+    ok = _mm_andnot_si128(AtMost(ahead, _mm_set1_epi32(gapSlots - 2)), ok);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(separable), ok);
 }
 
@@ -434,15 +488,16 @@ struct SlotIndices
     }
 };
 
-// The group's survey from its lanes' rooms and separability.
-AVX2_INLINE void TakeSurvey(LaneGroup& g, const int* room, const int* separable)
+// Whether every lane is separable, and the least room among the lanes.
+AVX2_INLINE void TakeSurvey(const LaneGroup& g, const int* room, const int* separable,
+                            bool& allSeparable, int& least)
 {
-    g.separable = true;
-    g.untilWrap = 1 << 30;
+    allSeparable = true;
+    least = 1 << 30;
     for (int j = 0; j < g.laneCount; ++j)
     {
-        g.separable = g.separable && separable[j] != 0;
-        g.untilWrap = room[j] < g.untilWrap ? room[j] : g.untilWrap;
+        allSeparable = allSeparable && separable[j] != 0;
+        least = room[j] < least ? room[j] : least;
     }
 }
 
@@ -477,12 +532,20 @@ AVX2_FUNCTION void RunInPairs(LaneGroup& g, int count, double* left, double* rig
 
 } // namespace
 
-AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* right)
+AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* right, int stepAt)
 {
+    if (stepAt < count)
+    {
+        RunSplit(g, count, left, right, stepAt);
+        g.separable = g.pendingSeparable;
+        g.untilWrap = g.pendingUntilWrap - (count - stepAt);
+        ++g.steps;
+        return;
+    }
     // Usually nothing reaches a ring's end and nothing read is written.
     if (g.separable && count < g.untilWrap)
     {
-        RunSplit(g, count, left, right);
+        RunSplit(g, count, left, right, count);
         g.untilWrap -= count;
         return;
     }
@@ -510,7 +573,7 @@ AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* r
         }
         else
         {
-            RunSplit(g, run, left + done, right + done);
+            RunSplit(g, run, left + done, right + done, run);
             for (int j = 0; j < laneCount; ++j)
             {
                 WrapAtRingEnd(*lanes[j]);
@@ -535,18 +598,21 @@ AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* r
     }
 }
 
-AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
+AVX2_FUNCTION void PrepareGroupStep(LaneGroup& g, const double* offset, int ahead)
 {
+    // The positions when the step falls, within the ring.
     SlotIndices at(g);
-    // The write position within the ring, where the heads are placed.
-    int place[LaneGroup::kSlots] = {};
     for (int j = 0; j < g.laneCount; ++j)
     {
-        place[j] = at.write[j] >= at.length[j] ? at.write[j] - at.length[j] : at.write[j];
+        for (int* p : {at.write, at.inject, at.readNew})
+        {
+            p[j] += ahead;
+            p[j] = p[j] >= at.length[j] ? p[j] - at.length[j] : p[j];
+        }
     }
-    int slot[LaneGroup::kSlots];
     int room[LaneGroup::kSlots];
     int separable[LaneGroup::kSlots];
+    int across[LaneGroup::kSlots];
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d zero = _mm256_setzero_pd();
     for (int first = 0; first < g.laneCount; first += kWidth)
@@ -562,7 +628,7 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
         _mm256_storeu_pd(g.glide + first, z);
 
         const __m128i len = Load4i(at.length + first);
-        const __m128i w = Load4i(place + first);
+        const __m128i w = Load4i(at.write + first);
         const __m256d lenD = _mm256_cvtepi32_pd(len);
         // The distance, at least 1 sample and at most length - 1 (one that
         // is infinite or not a number counts as 1).
@@ -587,10 +653,18 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
             _mm256_castpd_si256(early), _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0)));
         n = _mm_sub_epi32(n, earlyN);
         n = _mm_and_si128(n, _mm_cmpgt_epi32(len, n));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(slot + first), n);
-        // The head that goes idle is the current one.
-        SurveyQuad(len, Load4i(at.write + first), Load4i(at.inject + first),
-                   Load4i(at.readNew + first), n, room + first, separable + first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(g.pendingSlot + first), n);
+        // The head that goes idle is the current one. A stretch that takes
+        // the step inside runs up to kLongestStretch samples.
+        const __m128i write = Load4i(at.write + first);
+        const __m128i inject = Load4i(at.inject + first);
+        const __m128i idle = Load4i(at.readNew + first);
+        RoomQuad(len, write, inject, idle, n, room + first);
+        ApartQuad(len, write, inject, idle, n, kControlPeriod, separable + first);
+        if (ahead > 0)
+        {
+            ApartQuad(len, write, inject, idle, n, kLongestStretch, across + first);
+        }
 
         // The allpass coefficient, term by term as ReadHead::AllpassCoefficient.
         const __m256d x = _mm256_sub_pd(f, _mm256_set1_pd(0.5));
@@ -599,26 +673,35 @@ AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
         c = _mm256_sub_pd(c, Term(32.0 / 81.0, x, 3));
         c = _mm256_add_pd(c, Term(64.0 / 243.0, x, 4));
 
-        // The idle head, with its allpass state, becomes the current one.
-        _mm256_storeu_pd(g.coefOld + first, Load4(g.coefNew + first));
-        _mm256_storeu_pd(g.coefNew + first, c);
-        for (const auto& [idle, current] :
-             {std::pair{g.inOld, g.inNew}, std::pair{g.outOld, g.outNew}})
-        {
-            const __m256d held = Load4(idle + first);
-            _mm256_storeu_pd(idle + first, Load4(current + first));
-            _mm256_storeu_pd(current + first, held);
-        }
-        _mm256_storeu_pd(g.fade + first, _mm256_set1_pd(HeadPair::kFadeStart));
+        _mm256_storeu_pd(g.pendingCoef + first, c);
     }
-    for (int j = 0; j < g.laneCount; ++j)
+    TakeSurvey(g, room, separable, g.pendingSeparable, g.pendingUntilWrap);
+    g.pendingAcross = false;
+    if (ahead > 0)
     {
-        LaneState& s = *g.lanes[j];
-        s.readOld = s.readNew;
-        s.readNew = s.base + slot[j];
+        int sameRoom = 0;
+        TakeSurvey(g, room, across, g.pendingAcross, sameRoom);
     }
-    TakeSurvey(g, room, separable);
+}
+
+AVX2_FUNCTION void TakeGroupStep(LaneGroup& g)
+{
+    TakeSlots(g, 0, LaneGroup::kSlots);
+    g.separable = g.pendingSeparable;
+    g.untilWrap = g.pendingUntilWrap;
     ++g.steps;
+}
+
+AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
+{
+    PrepareGroupStep(g, offset, 0);
+    TakeGroupStep(g);
+}
+
+AVX2_FUNCTION bool RunsAcrossStep(const LaneGroup& g, int stepAt, int count)
+{
+    return count <= kStretch && g.separable && count < g.untilWrap && g.pendingAcross &&
+           count - stepAt < g.pendingUntilWrap;
 }
 
 AVX2_FUNCTION void SurveyGroup(LaneGroup& g)
@@ -628,9 +711,13 @@ AVX2_FUNCTION void SurveyGroup(LaneGroup& g)
     int separable[LaneGroup::kSlots];
     for (int first = 0; first < g.laneCount; first += kWidth)
     {
-        SurveyQuad(Load4i(at.length + first), Load4i(at.write + first), Load4i(at.inject + first),
-                   Load4i(at.readOld + first), Load4i(at.readNew + first), room + first,
-                   separable + first);
+        const __m128i len = Load4i(at.length + first);
+        const __m128i write = Load4i(at.write + first);
+        const __m128i inject = Load4i(at.inject + first);
+        const __m128i readOld = Load4i(at.readOld + first);
+        const __m128i readNew = Load4i(at.readNew + first);
+        RoomQuad(len, write, inject, readOld, readNew, room + first);
+        ApartQuad(len, write, inject, readOld, readNew, kControlPeriod, separable + first);
     }
-    TakeSurvey(g, room, separable);
+    TakeSurvey(g, room, separable, g.separable, g.untilWrap);
 }

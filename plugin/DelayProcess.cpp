@@ -72,7 +72,7 @@ inline void MoveCursor(DelayBuffer& buffer, DelayBuffer::Cursor& c, double* slot
 // which ports are used only change between blocks.
 struct Delay::Signals
 {
-    static constexpr int kMax = DelayTap::kControlInterval;
+    static constexpr int kMax = kLongestStretch;
     // Whole cache lines: the kernels read and write them a register at a
     // time, and an access split across two lines is much slower.
     alignas(64) double ports[6][kMax];
@@ -245,6 +245,11 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                 LoadGroup(lanes, states, groups[i]);
             }
         }
+        bool allFourLane = laneByLane && groupCount > 0;
+        for (int i = 0; i < groupCount; ++i)
+        {
+            allFourLane = allFourLane && RunsFourLane(groups[i]);
+        }
         int n = 0;
         while (n < nFrames)
         {
@@ -254,7 +259,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                 mLfoCountdown = DelayTap::kControlInterval + 1;
                 if (laneByLane)
                 {
-                    StepLanes(lanes, states, groups, groupCount);
+                    StepLanes(lanes, states, groups, groupCount, 0);
                 }
                 else
                 {
@@ -266,10 +271,36 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             {
                 run = nFrames - n;
             }
+            const int after = nFrames - n - run;
+            if (allFourLane && after > 0 && after <= kLongestStretch - DelayTap::kControlInterval)
+            {
+                // The next step falls within the block's last few samples:
+                // rather than a stretch of those few alone, one stretch takes
+                // the step inside when the groups allow it.
+                StepLanes(lanes, states, groups, groupCount, run);
+                bool across = true;
+                for (int i = 0; i < groupCount; ++i)
+                {
+                    across = across && RunsAcrossStep(groups[i], run, run + after);
+                }
+                const int count = across ? run + after : run;
+                RunLanes(lanes, signals, groups, groupCount, gain, inputs[0] + n, inputs[1] + n,
+                         outputs[0] + n, outputs[1] + n, count, run);
+                if (!across)
+                {
+                    for (int i = 0; i < groupCount; ++i)
+                    {
+                        TakeGroupStep(groups[i]);
+                    }
+                }
+                mLfoCountdown = DelayTap::kControlInterval + 1 - (count - run);
+                n += count;
+                continue;
+            }
             if (laneByLane)
             {
                 RunLanes(lanes, signals, groups, groupCount, gain, inputs[0] + n, inputs[1] + n,
-                         outputs[0] + n, outputs[1] + n, run);
+                         outputs[0] + n, outputs[1] + n, run, run);
             }
             else
             {
@@ -405,7 +436,8 @@ void Delay::ControlStep()
     }
 }
 
-void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount)
+void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount,
+                      int ahead)
 {
     // ControlStep for a block that runs lane by lane, where the lanes and
     // groups hold the read heads: each running tap's step goes straight into
@@ -459,7 +491,11 @@ void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, i
                 offset[j] =
                     lane.tap->ModulationOffset(values[lane.index], depthScale, mSamplesPerMs);
             }
-            StepGroupHeads(g, offset);
+            PrepareGroupStep(g, offset, ahead);
+            if (ahead == 0)
+            {
+                TakeGroupStep(g);
+            }
             continue;
         }
         for (int j = 0; j < g.laneCount; ++j)
@@ -625,7 +661,7 @@ void Delay::ConnectLanes(const Lane* lanes, LaneState* states, Signals& sig) con
 
 void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int groupCount,
                      double gain, const double* in0, const double* in1, double* out0, double* out1,
-                     int count)
+                     int count, int stepAt)
 {
     // Everything between two control steps (up to 32 samples), one lane or
     // one pair or group of lanes at a time, each lane's state held in locals.
@@ -688,7 +724,7 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
         LaneGroup& g = groups[i];
         if (RunsFourLane(g))
         {
-            RunLaneQuads(g, count, left, right);
+            RunLaneQuads(g, count, left, right, stepAt);
         }
         else if (g.laneCount == 2)
         {

@@ -130,7 +130,7 @@ Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int coun
         for (int i = 0; i < n; ++i)
             g.lanes[i] = &lanes[i].s;
         GatherGroup(g);
-        RunLaneQuads(g, count, left.data(), right.data());
+        RunLaneQuads(g, count, left.data(), right.data(), count);
         ScatterGroup(g);
     }
     for (int i = 0; kernel != Kernel::Quads && i < n; ++i)
