@@ -3,11 +3,16 @@
 # (AVX) instructions: the module runs that code only after asking the
 # processor, so an AVX instruction anywhere else would stop older processors.
 #   scripts/vector-check.sh MODULE...     prints one line per module, fails on any finding
-# Kernel functions: RunLaneQuads, StepGroupHeads, SurveyGroup and the helpers
-# in plugin/DelayKernelAvx2.cpp.
+# Kernel functions: those defined in plugin/DelayKernelAvx2.cpp (every one of
+# them is compiled for AVX2), read from the file itself.
 # In a DLL, no AVX move may require alignment either: Windows keeps the stack
 # aligned to 16 bytes only, so the assembler turns them into unaligned ones.
-kernel='RunLaneQuads|StepGroupHeads|SurveyGroup|SurveyQuad|SlotIndices|TakeSurvey|Load4i|RunSplit|ReadHeads|RunFilters|RunOutputs|RunInPairs|Separable|HeadQuad|BiquadQuad|Transpose|Load4'
+source="$(dirname "$0")/../plugin/DelayKernelAvx2.cpp"
+functions=$(grep -E '^AVX2_(FUNCTION|INLINE) ' "$source" \
+  | sed -E 's/^AVX2_(FUNCTION|INLINE) [^(]*[ *&]([A-Za-z_][A-Za-z0-9_]*)\(.*/\2/' | sort -u | paste -sd'|')
+structs=$(grep -oE '^struct [A-Za-z_][A-Za-z0-9_]*' "$source" | cut -d' ' -f2 | sort -u | paste -sd'|')
+# A kernel function by its own name, or a member of a kernel struct.
+kernel="(<|::| )($functions)(\(|<| \[)|($structs)::"
 status=0
 for module in "$@"; do
   case $module in
