@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dsp/DelayTap.h"
+
 #include <cstddef>
 #include <initializer_list>
 
@@ -18,7 +20,7 @@ constexpr double kAntiDenormal = 1e-20;
 constexpr double kFeedbackLimit = 16.0;
 // Longest stretch a kernel runs: one control period, and a few samples more
 // when the four-lane kernel takes a control step inside the stretch.
-constexpr int kLongestStretch = 36;
+constexpr int kLongestStretch = DelayTap::kControlInterval + 4;
 
 struct LaneState
 {
@@ -147,16 +149,15 @@ void ClearUnusedSlots(LaneGroup& g);
 // Works out separable and untilWrap from the lanes' positions.
 void SurveyGroup(LaneGroup& g);
 
-// One control step of the group's read heads, four lanes to a register:
-// each lane's distance glides, the idle head is placed at it plus offset[j]
-// samples (kSlots values) behind the write position and becomes the current
-// one, and the crossfade starts again. The arithmetic is that of
-// HeadPair::Step and ReadHead::SetDistance, lane for lane. Surveys the group.
-// Only for processors that run AVX2.
-void StepGroupHeads(LaneGroup& g, const double* offset);
-// The same in two halves: PrepareGroupStep works out the step that falls
-// ahead samples from now (the glide moves at once; the heads wait), and
-// TakeGroupStep moves the heads when the stretch gets there.
+// One control step of the group's read heads, four lanes to a register, in
+// two halves. PrepareGroupStep works out the step that falls ahead samples
+// from now: each lane's distance glides (at once), the idle head's place is
+// offset[j] samples (kSlots values) behind the write position then, and the
+// group is surveyed for the positions after the step. TakeGroupStep moves
+// the heads when the stretch gets there: the idle head becomes the current
+// one and the crossfade starts again. The arithmetic is that of
+// HeadPair::Step and ReadHead::SetDistance, lane for lane. Only for
+// processors that run AVX2.
 void PrepareGroupStep(LaneGroup& g, const double* offset, int ahead);
 void TakeGroupStep(LaneGroup& g);
 // Whether RunLaneQuads can take the prepared step after stepAt of count

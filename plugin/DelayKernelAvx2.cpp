@@ -23,12 +23,10 @@
 namespace
 {
 
-constexpr int kStretch = kLongestStretch;
-constexpr int kControlPeriod = 32; // samples between two control steps
-constexpr int kWidth = 4;          // lanes per register
+constexpr int kWidth = 4; // lanes per register
 
 // What the read heads of an unused slot in a register see.
-const double kSilence[kStretch] = {};
+const double kSilence[kLongestStretch] = {};
 
 // Rows become columns: r[i][k] goes to r[k][i].
 AVX2_INLINE void Transpose(__m256d* r)
@@ -246,7 +244,7 @@ AVX2_FUNCTION void ReadHeads(LaneGroup& g, int first, int count, double* ys, int
 // byLane.
 template <int R>
 AVX2_FUNCTION void RunFilters(LaneGroup& g, int first, int count, const double* ys, int stride,
-                              double (*byLane)[kStretch])
+                              double (*byLane)[kLongestStretch])
 {
     BiquadQuad hp0, lp0, hp1, lp1;
     hp0.Load(g.hp, g.hpState, first);
@@ -377,8 +375,8 @@ AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, double* 
 AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right, int stepAt)
 {
     constexpr int W = LaneGroup::kSlots;
-    alignas(64) double ys[kStretch * W];
-    alignas(64) double byLane[LaneGroup::kSlots][kStretch];
+    alignas(64) double ys[kLongestStretch * W];
+    alignas(64) double byLane[LaneGroup::kSlots][kLongestStretch];
 #if defined(__x86_64__)
     // Sixteen registers hold the recurrences of two registers' lanes at once.
     if (g.laneCount > kWidth)
@@ -660,7 +658,7 @@ AVX2_FUNCTION void PrepareGroupStep(LaneGroup& g, const double* offset, int ahea
         const __m128i inject = Load4i(at.inject + first);
         const __m128i idle = Load4i(at.readNew + first);
         RoomQuad(len, write, inject, idle, n, room + first);
-        ApartQuad(len, write, inject, idle, n, kControlPeriod, separable + first);
+        ApartQuad(len, write, inject, idle, n, DelayTap::kControlInterval, separable + first);
         if (ahead > 0)
         {
             ApartQuad(len, write, inject, idle, n, kLongestStretch, across + first);
@@ -692,15 +690,9 @@ AVX2_FUNCTION void TakeGroupStep(LaneGroup& g)
     ++g.steps;
 }
 
-AVX2_FUNCTION void StepGroupHeads(LaneGroup& g, const double* offset)
-{
-    PrepareGroupStep(g, offset, 0);
-    TakeGroupStep(g);
-}
-
 AVX2_FUNCTION bool RunsAcrossStep(const LaneGroup& g, int stepAt, int count)
 {
-    return count <= kStretch && g.separable && count < g.untilWrap && g.pendingAcross &&
+    return count <= kLongestStretch && g.separable && count < g.untilWrap && g.pendingAcross &&
            count - stepAt < g.pendingUntilWrap;
 }
 
@@ -717,7 +709,8 @@ AVX2_FUNCTION void SurveyGroup(LaneGroup& g)
         const __m128i readOld = Load4i(at.readOld + first);
         const __m128i readNew = Load4i(at.readNew + first);
         RoomQuad(len, write, inject, readOld, readNew, room + first);
-        ApartQuad(len, write, inject, readOld, readNew, kControlPeriod, separable + first);
+        ApartQuad(len, write, inject, readOld, readNew, DelayTap::kControlInterval,
+                  separable + first);
     }
     TakeSurvey(g, room, separable, g.separable, g.untilWrap);
 }

@@ -441,9 +441,10 @@ void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, i
 {
     // ControlStep for a block that runs lane by lane, where the lanes and
     // groups hold the read heads: each running tap's step goes straight into
-    // them, and the engine's heads take only the distances, coefficients
-    // and swaps (their positions and allpass states follow at the block's
-    // end). Taps without a running line step as usual.
+    // them. The engine's heads take the distances, coefficients and swaps at
+    // once for a paired or single lane, at the block's end for a four-lane
+    // group (StoreGroup); their positions and allpass states follow at the
+    // block's end. Taps without a running line step as usual.
     const double depthScale = mLfoDepthScale;
     // The sine oscillators (the usual shape) advance four at a time.
     float values[kNumTaps];

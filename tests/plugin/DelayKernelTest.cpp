@@ -301,7 +301,8 @@ TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
     }
     for (int step = 0; step < 3; ++step)
     {
-        StepGroupHeads(g, offsets);
+        PrepareGroupStep(g, offsets, 0);
+        TakeGroupStep(g);
         for (int j = 0; j < kLanes; ++j)
         {
             line.writeIndex = writes[j];
