@@ -38,6 +38,31 @@ void SilentError(png_structp png, png_const_charp)
 
 void SilentWarning(png_structp, png_const_charp) {}
 
+// Whether every chunk's declared length fits in the data that follows it.
+// libpng allocates a chunk's length before it reads the chunk, so one forged
+// length field (up to 2 GB) would cost that much memory for a few bytes.
+bool ChunksFit(const unsigned char* p, std::size_t size)
+{
+    std::size_t at = 8;
+    while (size - at >= 8)
+    {
+        const std::size_t length = (std::size_t{p[at]} << 24) | (std::size_t{p[at + 1]} << 16) |
+                                   (std::size_t{p[at + 2]} << 8) | std::size_t{p[at + 3]};
+        if (length > size - at - 8)
+        {
+            return false;
+        }
+        if (std::memcmp(p + at + 4, "IEND", 4) == 0)
+        {
+            return true;
+        }
+        at += 8 + length;
+        // The CRC; one that is missing is libpng's to judge.
+        at += size - at < 4 ? size - at : 4;
+    }
+    return true;
+}
+
 // Bytes A, R, G, B in memory become the native word 0xAARRGGBB.
 void ConvertRow(uint32_t* row, int width)
 {
@@ -52,7 +77,8 @@ void ConvertRow(uint32_t* row, int width)
 
 LICE_IBitmap* DecodePngMemory(const void* data, std::size_t size, LICE_IBitmap* target)
 {
-    if (!data || size < 8 || png_sig_cmp(static_cast<png_const_bytep>(data), 0, 8) != 0)
+    if (!data || size < 8 || png_sig_cmp(static_cast<png_const_bytep>(data), 0, 8) != 0 ||
+        !ChunksFit(static_cast<const unsigned char*>(data), size))
     {
         return nullptr;
     }

@@ -266,6 +266,15 @@ TEST(PngDecode, RejectsBadInput)
     std::vector<unsigned char> corrupt = good;
     corrupt[good.size() - 20] ^= 0x5A;
     EXPECT_EQ(nullptr, DecodePngMemory(corrupt.data(), corrupt.size()));
+
+    // A chunk after the header that claims 2 GB of data it does not have is
+    // refused before the decoder sets memory aside for it (the fuzzer's
+    // memory limit catches the allocation itself).
+    std::vector<unsigned char> forged(good.begin(), good.begin() + 33);
+    for (int c : {0x7f, 0x00, 0x00, 0x00, int{'s'}, int{'P'}, int{'L'}, int{'T'}, int{'E'}, 0x00})
+        forged.push_back(static_cast<unsigned char>(c));
+    forged.insert(forged.end(), good.begin() + 33, good.end());
+    EXPECT_EQ(nullptr, DecodePngMemory(forged.data(), forged.size()));
 }
 
 TEST(PngDecode, HugeHeadersAreRefusedBeforeAllocating)
