@@ -41,6 +41,7 @@ Delay::Delay(audioMasterCallback hostCallback)
         mMeterValues[i].store(0.0f, std::memory_order_relaxed);
     }
 
+    mBlockLanes.reset(NewBlockLanes());
     mPresets = std::make_unique<PresetLibrary>();
     AddParam(); // 216: bound by the preset name control
     AddParam(); // 217: the placeholder
@@ -149,7 +150,7 @@ const ParamDef* Delay::DefinitionRow(int idx) const
 
 void Delay::ResetEngine()
 {
-    PlugLockGuard guard(Lock());
+    const EngineEdit edit(*this);
     if (SampleRate() != mSampleRate)
     {
         SetEngineSampleRate(SampleRate());
@@ -166,7 +167,7 @@ void Delay::OnMainsChanged(bool active)
 
 void Delay::ParamChanged(int paramIdx)
 {
-    PlugLockGuard guard(Lock());
+    const EngineEdit edit(*this);
     const ParamDef* row = DefinitionRow(paramIdx);
     const IPlugParam* param = GetParam(paramIdx);
     if (row == nullptr || param == nullptr)
@@ -216,7 +217,7 @@ void Delay::HandleMidiMessage(const MidiMessage& msg)
         IPlugParam* p = GetParam(map.paramIdx);
         if (p != nullptr && (map.channelMask & (1 << channel)) != 0)
         {
-            PlugLockGuard guard(Lock());
+            const EngineEdit edit(*this);
             const double v = (msg.data2 & 0x7F) * 0.007874015748031496;
             p->SetFromNormalized(v);
             if (IEditor* editor = GetEditor())
@@ -239,7 +240,7 @@ void Delay::SetEngineSampleRate(double rate)
     {
         return;
     }
-    PlugLockGuard guard(Lock());
+    const EngineEdit edit(*this);
     mSampleRate = rate;
     mSamplesPerMs = rate * 0.001;
     mTempo.SetSampleRate(rate);
@@ -267,13 +268,13 @@ void Delay::RestartFadeIn()
 {
     // Preset loading and saving call this outside any block; the audio
     // thread steps the same smoother.
-    PlugLockGuard guard(Lock());
+    const EngineEdit edit(*this);
     mLevelSmoother.Restart();
 }
 
 void Delay::StartClean()
 {
-    PlugLockGuard guard(Lock());
+    const EngineEdit edit(*this);
     mLevelSmoother.Restart();
     for (int i = 0; i < kNumTaps; ++i)
     {
@@ -292,6 +293,7 @@ void Delay::StartClean()
 
 void Delay::PlaceTapsAtTargets()
 {
+    mLanesCurrent = false;
     for (DelayTap& tap : mTaps)
     {
         tap.Restart(mLfoDepthScale, mSamplesPerMs);
@@ -300,7 +302,7 @@ void Delay::PlaceTapsAtTargets()
 
 void Delay::Panic()
 {
-    PlugLockGuard guard(Lock());
+    const EngineEdit edit(*this);
     mLevelSmoother.Restart();
     for (int i = 0; i < kNumTaps; ++i)
     {
@@ -316,6 +318,7 @@ void Delay::Panic()
 
 void Delay::ApplyTempoToLines()
 {
+    mLanesCurrent = false;
     for (DelayLine& line : mLines)
     {
         const int k = line.noteIndex >= 0 && line.noteIndex < kNumNoteValues ? line.noteIndex : 9;
@@ -329,6 +332,7 @@ void Delay::ApplyTempoToLines()
 
 void Delay::RebuildRouting()
 {
+    mLanesCurrent = false;
     RoutingInput in;
     for (int i = 0; i < kNumTaps; ++i)
     {

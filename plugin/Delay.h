@@ -162,6 +162,28 @@ private:
     void ApplyTempoToLines();
     void StoreRoutingResult();
     struct Lane;
+    struct Signals;
+    // The lanes, groups and signals of the lane-by-lane path. Their states
+    // go back into the engine's records at every block's end, and they are
+    // kept for the next block while nothing else changes the engine.
+    struct BlockLanes;
+    struct BlockLanesDelete
+    {
+        void operator()(BlockLanes* lanes) const;
+    };
+    static BlockLanes* NewBlockLanes();
+    // Holds the plug-in lock for a change to the engine, so that the next
+    // block gathers its lanes afresh from the engine's records.
+    class EngineEdit
+    {
+    public:
+        explicit EngineEdit(Delay& delay) : mGuard(delay.Lock()) { delay.mLanesCurrent = false; }
+
+    private:
+        PlugLockGuard mGuard;
+    };
+    // Gathers the running lanes, their states and groups from the engine.
+    void GatherLanes(BlockLanes& b);
     // Gathers the running lanes; true when they can run lane by lane.
     bool PrepareLanes(Lane* lanes) const;
     // Splits the running lanes into groups that run side by side; returns
@@ -170,7 +192,6 @@ private:
     // Whether the group runs in the four-lane kernel (else in the paired or
     // single-lane one), its state then held in the group's slots.
     bool RunsFourLane(const LaneGroup& g) const;
-    struct Signals;
     // Points the lanes at the block's signals.
     void ConnectLanes(const Lane* lanes, LaneState* states, Signals& sig) const;
     // One stretch of count samples; with stepAt < count (four-lane groups
@@ -179,9 +200,9 @@ private:
                   const double* in0, const double* in1, double* out0, double* out1, int count,
                   int stepAt);
     // A running lane's state between the engine's records and the locals of
-    // the lane-by-lane path, at the start and the end of a block; the heads'
-    // allpass states and the filters only when the lane holds them (not a
-    // four-lane group's member).
+    // the lane-by-lane path, when the lanes are gathered and at every block's
+    // end; the heads' allpass states and the filters only when the lane holds
+    // them (not a four-lane group's member).
     void LoadLane(const Lane& lane, LaneState& s, bool headsAndFilters);
     void StoreLane(const Lane& lane, const LaneState& s, bool headsAndFilters);
     // The same for a four-lane group's slots: the heads (with their glide
@@ -270,6 +291,9 @@ private:
     bool mStartPending = false;
 
     LaneKernel mKernel = FastestLaneKernel();
+    std::unique_ptr<BlockLanes, BlockLanesDelete> mBlockLanes;
+    // Whether mBlockLanes still match the engine's records.
+    bool mLanesCurrent = false;
     double mSampleRate = 0.0;
     double mSamplesPerMs = 0.0;
 

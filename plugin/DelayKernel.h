@@ -102,8 +102,8 @@ void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* ri
 
 // Up to eight lanes, none of which hears another, for the four-lane kernel:
 // the group's read heads and filters field by field (slot j = lanes[j]),
-// held there for a whole block. Each lane's LaneState keeps its positions,
-// signals and output stage. Each field of eight slots fills one cache line,
+// held there while the lanes are kept. Each lane's LaneState keeps its
+// positions, signals and output stage. Each field of eight slots fills one cache line,
 // so that no register-wide access is split across two.
 struct alignas(64) LaneGroup
 {
@@ -115,7 +115,8 @@ struct alignas(64) LaneGroup
     double lp[5][kSlots], lpState[4][kSlots];
     // For the control steps: the distance glide (z = a z + b target, as a
     // fraction of the ring), the distances the heads were placed at, and
-    // how many steps (head swaps) the group has taken since it was loaded.
+    // how many steps (head swaps) the group has taken since the engine
+    // last had them.
     double glideA[kSlots], glideB[kSlots], glide[kSlots], target[kSlots];
     double delayOld[kSlots], delayNew[kSlots];
     // A prepared control step not yet taken: the new current heads'

@@ -110,6 +110,30 @@ struct Delay::Lane
     double feedback; // feedback gain x FbScale x Scl_Fbk
 };
 
+struct Delay::BlockLanes
+{
+    Lane lanes[kNumTaps];
+    // Lane by lane, each lane's state stays in its LaneState, and the heads
+    // and filters of a four-lane group in the group's slots.
+    LaneState states[kNumTaps];
+    LaneGroup groups[kNumTaps];
+    bool grouped[kNumTaps]; // the lane is a four-lane group's member
+    Signals signals;
+    int groupCount;
+    bool laneByLane;
+    bool allFourLane; // every group runs four lanes
+};
+
+Delay::BlockLanes* Delay::NewBlockLanes()
+{
+    return new BlockLanes();
+}
+
+void Delay::BlockLanesDelete::operator()(BlockLanes* lanes) const
+{
+    delete lanes;
+}
+
 namespace
 {
 
@@ -149,6 +173,7 @@ const char* Delay::LaneKernelName(LaneKernel kernel)
 
 void Delay::SetLaneKernel(LaneKernel kernel)
 {
+    mLanesCurrent = false;
     if (kernel == LaneKernel::Quads && FastestLaneKernel() != LaneKernel::Quads)
     {
         kernel = LaneKernel::Pairs;
@@ -212,44 +237,18 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
     if (nFrames > 0)
     {
         DenormalGuard denormals;
-        Lane lanes[kNumTaps];
-        const bool laneByLane = PrepareLanes(lanes);
-        // Lane by lane, each lane's state stays in its LaneState, and the
-        // heads and filters of a four-lane group in the group's slots, for
-        // the whole block.
-        LaneState states[kNumTaps];
-        LaneGroup groups[kNumTaps];
-        bool grouped[kNumTaps] = {};
-        Signals signals;
-        int groupCount = 0;
-        if (laneByLane)
+        BlockLanes& kept = *mBlockLanes;
+        if (!mLanesCurrent)
         {
-            groupCount = FormGroups(lanes, states, groups);
-            for (int i = 0; i < groupCount; ++i)
-            {
-                for (int j = 0; RunsFourLane(groups[i]) && j < groups[i].laneCount; ++j)
-                {
-                    grouped[groups[i].lanes[j] - states] = true;
-                }
-            }
-            for (int k = 0; k < mOrderCount; ++k)
-            {
-                LoadLane(lanes[k], states[k], !grouped[k]);
-            }
-            ConnectLanes(lanes, states, signals);
+            GatherLanes(kept);
         }
-        for (int i = 0; i < groupCount; ++i)
-        {
-            if (RunsFourLane(groups[i]))
-            {
-                LoadGroup(lanes, states, groups[i]);
-            }
-        }
-        bool allFourLane = laneByLane && groupCount > 0;
-        for (int i = 0; i < groupCount; ++i)
-        {
-            allFourLane = allFourLane && RunsFourLane(groups[i]);
-        }
+        Lane* const lanes = kept.lanes;
+        LaneState* const states = kept.states;
+        LaneGroup* const groups = kept.groups;
+        Signals& signals = kept.signals;
+        const int groupCount = kept.groupCount;
+        const bool laneByLane = kept.laneByLane;
+        const bool allFourLane = kept.allFourLane;
         int n = 0;
         while (n < nFrames)
         {
@@ -315,15 +314,19 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
             if (RunsFourLane(groups[i]))
             {
                 StoreGroup(lanes, states, groups[i]);
+                groups[i].steps = 0;
             }
         }
         if (laneByLane)
         {
             for (int k = 0; k < mOrderCount; ++k)
             {
-                StoreLane(lanes[k], states[k], !grouped[k]);
+                StoreLane(lanes[k], states[k], !kept.grouped[k]);
             }
         }
+        // The engine's records and the lanes now agree; the lanes serve the
+        // next block unless something changes the engine first.
+        mLanesCurrent = true;
     }
 
     mMeterCountdown -= nFrames;
@@ -331,6 +334,44 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
     {
         mMeterCountdown = mMeterPeriod;
         UpdateMeters();
+    }
+}
+
+void Delay::GatherLanes(BlockLanes& b)
+{
+    Lane* const lanes = b.lanes;
+    LaneState* const states = b.states;
+    LaneGroup* const groups = b.groups;
+    b.laneByLane = PrepareLanes(lanes);
+    b.groupCount = 0;
+    for (int k = 0; k < kNumTaps; ++k)
+    {
+        b.grouped[k] = false;
+    }
+    if (b.laneByLane)
+    {
+        b.groupCount = FormGroups(lanes, states, groups);
+        for (int i = 0; i < b.groupCount; ++i)
+        {
+            for (int j = 0; RunsFourLane(groups[i]) && j < groups[i].laneCount; ++j)
+            {
+                b.grouped[groups[i].lanes[j] - states] = true;
+            }
+        }
+        for (int k = 0; k < mOrderCount; ++k)
+        {
+            LoadLane(lanes[k], states[k], !b.grouped[k]);
+        }
+        ConnectLanes(lanes, states, b.signals);
+    }
+    b.allFourLane = b.laneByLane && b.groupCount > 0;
+    for (int i = 0; i < b.groupCount; ++i)
+    {
+        if (RunsFourLane(groups[i]))
+        {
+            LoadGroup(lanes, states, groups[i]);
+        }
+        b.allFourLane = b.allFourLane && RunsFourLane(groups[i]);
     }
 }
 

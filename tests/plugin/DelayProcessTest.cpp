@@ -591,34 +591,45 @@ TEST(DelayProcess, KernelsAgreeOverRandomSettingsAndBlocks)
         std::mt19937 gen(seed);
         std::uniform_real_distribution<double> u(0.0, 1.0);
         auto pick = [&](int n) { return static_cast<int>(u(gen) * n); };
-        std::vector<std::pair<int, double>> settings;
-        for (int t = 0; t < kNumTaps; ++t)
+        auto draw = [&]
         {
-            settings.insert(settings.end(), {{kBaseIn + t, pick(6)},
-                                             {kBaseMains + t, pick(4) != 0},
-                                             {kBaseOper + t, pick(5) == 0 ? pick(3) : 0},
-                                             {kBasePhase + t, pick(2)},
-                                             {kBasePan + t, u(gen)},
-                                             {kBaseGain + t, -20.0 * u(gen)},
-                                             {kBaseTime + t, Time(seed, pick(8), u(gen))},
-                                             {kBasePct + t, u(gen)},
-                                             {kBaseFb + t, -30.0 * u(gen)},
-                                             {kBaseLpf + t, 200.0 + 3800.0 * u(gen)},
-                                             {kBaseHpf + t, 20.0 + 500.0 * u(gen)},
-                                             {kBaseShape + t, pick(4)},
-                                             {kBaseRate + t, 5.0 * u(gen)},
-                                             {kBaseDepth + t, 5.0 * u(gen)}});
-            if (seed <= 6 && pick(3) == 0)
-                settings.push_back({kBaseRx + t, pick(kNumTaps)}); // refused if it closes a loop
-        }
-        settings.push_back({kParamSclFbk, 0.5 + u(gen)});
-        settings.push_back({kParamSclDly, 0.5 + u(gen)});
-
-        Delay quads(nullptr), pairs(nullptr), plain(nullptr);
+            std::vector<std::pair<int, double>> settings;
+            for (int t = 0; t < kNumTaps; ++t)
+            {
+                settings.insert(settings.end(), {{kBaseIn + t, pick(6)},
+                                                 {kBaseMains + t, pick(4) != 0},
+                                                 {kBaseOper + t, pick(5) == 0 ? pick(3) : 0},
+                                                 {kBasePhase + t, pick(2)},
+                                                 {kBasePan + t, u(gen)},
+                                                 {kBaseGain + t, -20.0 * u(gen)},
+                                                 {kBaseTime + t, Time(seed, pick(8), u(gen))},
+                                                 {kBasePct + t, u(gen)},
+                                                 {kBaseFb + t, -30.0 * u(gen)},
+                                                 {kBaseLpf + t, 200.0 + 3800.0 * u(gen)},
+                                                 {kBaseHpf + t, 20.0 + 500.0 * u(gen)},
+                                                 {kBaseShape + t, pick(4)},
+                                                 {kBaseRate + t, 5.0 * u(gen)},
+                                                 {kBaseDepth + t, 5.0 * u(gen)},
+                                                 {kBaseBpm + t, pick(kNumNoteValues)},
+                                                 {kBaseMode + t, pick(4) != 0}});
+                if (seed <= 6 && pick(3) == 0)
+                    settings.push_back(
+                        {kBaseRx + t, pick(kNumTaps)}); // refused if it closes a loop
+            }
+            settings.push_back({kParamSclFbk, 0.5 + u(gen)});
+            settings.push_back({kParamSclDly, 0.5 + u(gen)});
+            return settings;
+        };
+        const auto settings = draw();
+        // Changes between blocks, each to all three alike: the kernels keep
+        // their lanes from block to block and must notice every one.
+        auto changes = draw();
+        changes.push_back({kParamPanic, 1.0});
+        TestDelay quads, pairs, plain;
         quads.SetLaneKernel(LaneKernel::Quads);
         pairs.SetLaneKernel(LaneKernel::Pairs);
         plain.SetLaneKernel(LaneKernel::SampleBySample);
-        for (Delay* d : {&quads, &pairs, &plain})
+        for (TestDelay* d : {&quads, &pairs, &plain})
         {
             d->SetSampleRate(kLowRate);
             d->ResetEngine();
@@ -637,9 +648,17 @@ TEST(DelayProcess, KernelsAgreeOverRandomSettingsAndBlocks)
             const int want = seed > 6 ? 60 + pick(10) : pick(5) == 0 ? pick(4097) : pick(70);
             const int n = static_cast<int>(std::min<size_t>(want, in.size() - pos));
             double* ins[2] = {in.l.data() + pos, in.r.data() + pos};
+            const int count = static_cast<int>(changes.size());
+            const int change = pick(12) == 0 ? pick(count + 1) : -1;
+            const double tempo = pick(30) == 0 ? 60.0 + 120.0 * u(gen) : quads.tempo;
             int k = 0;
-            for (Delay* d : {&quads, &pairs, &plain})
+            for (TestDelay* d : {&quads, &pairs, &plain})
             {
+                d->tempo = tempo;
+                if (change == count)
+                    d->OnMainsChanged(true); // starts clean
+                else if (change >= 0)
+                    SetParam(*d, changes[change].first, changes[change].second);
                 double* outs[2] = {out[k].l.data() + pos, out[k].r.data() + pos};
                 d->ProcessBlock(ins, outs, n);
                 ++k;
