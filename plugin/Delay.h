@@ -216,8 +216,7 @@ private:
     // The control step of a block that runs lane by lane. With ahead > 0
     // (only when every group runs four lanes) the step that falls ahead
     // samples from now is prepared, and the groups take it then.
-    void StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount,
-                   int ahead);
+    void StepLanes(BlockLanes& b, int ahead);
     void UpdateMeters();
     // Copies what the echo map shows out of the engine (under the lock).
     void PublishEchoMap();

@@ -118,6 +118,11 @@ struct Delay::BlockLanes
     LaneState states[kNumTaps];
     LaneGroup groups[kNumTaps];
     bool grouped[kNumTaps]; // the lane is a four-lane group's member
+    bool running[kNumTaps]; // by tap: its line runs
+    // The taps whose LFO is a sine, which advance four at a time.
+    LfoSine* sines[kNumTaps];
+    int sineTaps[kNumTaps];
+    int sineCount;
     Signals signals;
     int groupCount;
     bool laneByLane;
@@ -258,7 +263,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                 mLfoCountdown = DelayTap::kControlInterval + 1;
                 if (laneByLane)
                 {
-                    StepLanes(lanes, states, groups, groupCount, 0);
+                    StepLanes(kept, 0);
                 }
                 else
                 {
@@ -276,7 +281,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                 // The next step falls within the block's last few samples:
                 // rather than a stretch of those few alone, one stretch takes
                 // the step inside when the groups allow it.
-                StepLanes(lanes, states, groups, groupCount, run);
+                StepLanes(kept, run);
                 bool across = true;
                 for (int i = 0; i < groupCount; ++i)
                 {
@@ -344,9 +349,20 @@ void Delay::GatherLanes(BlockLanes& b)
     LaneGroup* const groups = b.groups;
     b.laneByLane = PrepareLanes(lanes);
     b.groupCount = 0;
-    for (int k = 0; k < kNumTaps; ++k)
+    b.sineCount = 0;
+    for (int i = 0; i < kNumTaps; ++i)
     {
-        b.grouped[k] = false;
+        b.grouped[i] = false;
+        b.running[i] = false;
+        if (LfoSine* sine = mTaps[i].lfo.Sine())
+        {
+            b.sines[b.sineCount] = sine;
+            b.sineTaps[b.sineCount++] = i;
+        }
+    }
+    for (int k = 0; k < mOrderCount; ++k)
+    {
+        b.running[lanes[k].index] = true;
     }
     if (b.laneByLane)
     {
@@ -477,8 +493,7 @@ void Delay::ControlStep()
     }
 }
 
-void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, int groupCount,
-                      int ahead)
+void Delay::StepLanes(BlockLanes& b, int ahead)
 {
     // ControlStep for a block that runs lane by lane, where the lanes and
     // groups hold the read heads: each running tap's step goes straight into
@@ -487,36 +502,32 @@ void Delay::StepLanes(const Lane* lanes, LaneState* states, LaneGroup* groups, i
     // group (StoreGroup); their positions and allpass states follow at the
     // block's end. Taps without a running line step as usual.
     const double depthScale = mLfoDepthScale;
-    // The sine oscillators (the usual shape) advance four at a time.
+    const Lane* const lanes = b.lanes;
+    LaneState* const states = b.states;
+    LaneGroup* const groups = b.groups;
+    const int groupCount = b.groupCount;
+    // The sine oscillators (the usual shape) advance four at a time, the
+    // others one by one.
     float values[kNumTaps];
-    LfoSine* sines[kNumTaps];
-    int sineTaps[kNumTaps];
-    int sineCount = 0;
-    for (int i = 0; i < kNumTaps; ++i)
+    for (int i = 0, k = 0; i < kNumTaps; ++i)
     {
-        if (LfoSine* sine = mTaps[i].lfo.Sine())
+        if (k < b.sineCount && b.sineTaps[k] == i)
         {
-            sines[sineCount] = sine;
-            sineTaps[sineCount++] = i;
+            ++k;
         }
         else
         {
             values[i] = mTaps[i].AdvanceLfo();
         }
     }
-    LfoSine::AdvanceEach(sines, sineCount, DelayTap::kControlInterval);
-    for (int k = 0; k < sineCount; ++k)
+    LfoSine::AdvanceEach(b.sines, b.sineCount, DelayTap::kControlInterval);
+    for (int k = 0; k < b.sineCount; ++k)
     {
-        values[sineTaps[k]] = sines[k]->value;
-    }
-    bool running[kNumTaps] = {};
-    for (int k = 0; k < mOrderCount; ++k)
-    {
-        running[lanes[k].index] = true;
+        values[b.sineTaps[k]] = b.sines[k]->value;
     }
     for (int i = 0; i < kNumTaps; ++i)
     {
-        if (!running[i])
+        if (!b.running[i])
         {
             mTaps[i].MoveHeads(values[i], depthScale, mSamplesPerMs);
         }
