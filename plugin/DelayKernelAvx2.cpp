@@ -377,11 +377,19 @@ AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right
     constexpr int W = LaneGroup::kSlots;
     alignas(64) double ys[kLongestStretch * W];
     alignas(64) double byLane[LaneGroup::kSlots][kLongestStretch];
-#if defined(__x86_64__)
-    // Sixteen registers hold the recurrences of two registers' lanes at once.
     if (g.laneCount > kWidth)
     {
+#if defined(__x86_64__)
+        // Sixteen registers hold two registers' heads at once.
         ReadHeads<2>(g, 0, count, ys, W, stepAt);
+#else
+        // Eight do not: one register's heads at a time.
+        ReadHeads<1>(g, 0, count, ys, W, stepAt);
+        ReadHeads<1>(g, kWidth, count, ys + kWidth, W, stepAt);
+#endif
+        // The two registers' filter recurrences overlap; with eight
+        // registers their states spill, which still costs less than
+        // running one register's filters after the other's.
         RunFilters<2>(g, 0, count, ys, W, byLane);
     }
     else
@@ -389,14 +397,6 @@ AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right
         ReadHeads<1>(g, 0, count, ys, W, stepAt);
         RunFilters<1>(g, 0, count, ys, W, byLane);
     }
-#else
-    // Eight registers: one register's lanes at a time.
-    for (int first = 0; first < g.laneCount; first += kWidth)
-    {
-        ReadHeads<1>(g, first, count, ys + first, W, stepAt);
-        RunFilters<1>(g, first, count, ys + first, W, byLane);
-    }
-#endif
     for (int j = 0; j < g.laneCount; ++j)
     {
         RunOutputs(*g.lanes[j], count, byLane[j], left, right);
