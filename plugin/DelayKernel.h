@@ -18,6 +18,9 @@ constexpr double kAntiDenormal = 1e-20;
 // past unity self-oscillates loud but bounded, and falls back at once when
 // the feedback is lowered. Ordinary signals never get there.
 constexpr double kFeedbackLimit = 16.0;
+// An input sample beyond this is broken and clipped.
+constexpr double kSignalLimit = 1e6;
+constexpr double kSqrtHalf = 0.7071067811865475;
 // Longest stretch a kernel runs: one control period, and a few samples more
 // when the four-lane kernel takes a control step inside the stretch.
 constexpr int kLongestStretch = DelayTap::kControlInterval + 4;
@@ -165,6 +168,18 @@ void TakeGroupStep(LaneGroup& g);
 // samples inside one stretch (nothing wraps and nothing read is written on
 // either side of it).
 bool RunsAcrossStep(const LaneGroup& g, int stepAt, int count);
+
+// The signals around a stretch, four samples to a register, for blocks on
+// processors that run AVX2. Each does the longest run of whole registers
+// from the stretch's start and returns its length; the caller does the rest
+// with the same arithmetic. FeedPorts: ports 1 and 2 take the cleaned inputs
+// times gain, and with sums ports 3 to 5 take (L + R) / 2, (L + R) x sqrt(1/2)
+// and (L - R) x sqrt(1/2); left and right are cleared. MixMains: the main
+// outputs, (input x dry + share x wet) x gain.
+int FeedPorts(const double* in0, const double* in1, double gain, bool sums,
+              double (*ports)[kLongestStretch], double* left, double* right, int count);
+int MixMains(const double* in0, const double* in1, const double* left, const double* right,
+             double dry, double wet, double gain, double* out0, double* out1, int count);
 
 // Runs the group over count samples (1 .. kLongestStretch), four lanes to a 256-bit
 // register, all of them in one pass. The main outputs receive each lane's

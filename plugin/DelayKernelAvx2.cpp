@@ -403,6 +403,16 @@ AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right
     }
 }
 
+// CleanInput on four samples: the mask and the limits pick exactly the
+// values the comparisons pick.
+AVX2_INLINE __m256d CleanInputs(__m256d x)
+{
+    const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
+    x = _mm256_and_pd(x, _mm256_cmp_pd(magnitude, _mm256_set1_pd(DBL_MAX), _CMP_LE_OQ));
+    return _mm256_min_pd(_mm256_max_pd(x, _mm256_set1_pd(-kSignalLimit)),
+                         _mm256_set1_pd(kSignalLimit));
+}
+
 // Whether the three passes give the per-sample result over a stretch in which
 // no position wraps: nothing read is written during the stretch, and no
 // injection slot is written later in it.
@@ -529,6 +539,52 @@ AVX2_FUNCTION void RunInPairs(LaneGroup& g, int count, double* left, double* rig
 }
 
 } // namespace
+
+AVX2_FUNCTION int FeedPorts(const double* in0, const double* in1, double gain, bool sums,
+                            double (*ports)[kLongestStretch], double* left, double* right,
+                            int count)
+{
+    const __m256d levelGain = _mm256_set1_pd(gain);
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256d sqrtHalf = _mm256_set1_pd(kSqrtHalf);
+    int n = 0;
+    for (; n + kWidth <= count; n += kWidth)
+    {
+        const __m256d L = _mm256_mul_pd(CleanInputs(Load4(in0 + n)), levelGain);
+        const __m256d R = _mm256_mul_pd(CleanInputs(Load4(in1 + n)), levelGain);
+        _mm256_storeu_pd(ports[1] + n, L);
+        _mm256_storeu_pd(ports[2] + n, R);
+        _mm256_storeu_pd(left + n, _mm256_setzero_pd());
+        _mm256_storeu_pd(right + n, _mm256_setzero_pd());
+        if (sums)
+        {
+            _mm256_storeu_pd(ports[3] + n, _mm256_mul_pd(_mm256_add_pd(L, R), half));
+            _mm256_storeu_pd(ports[4] + n, _mm256_mul_pd(_mm256_add_pd(L, R), sqrtHalf));
+            _mm256_storeu_pd(ports[5] + n, _mm256_mul_pd(_mm256_sub_pd(L, R), sqrtHalf));
+        }
+    }
+    return n;
+}
+
+AVX2_FUNCTION int MixMains(const double* in0, const double* in1, const double* left,
+                           const double* right, double dry, double wet, double gain, double* out0,
+                           double* out1, int count)
+{
+    const __m256d dryLevel = _mm256_set1_pd(dry);
+    const __m256d wetLevel = _mm256_set1_pd(wet);
+    const __m256d levelGain = _mm256_set1_pd(gain);
+    int n = 0;
+    for (; n + kWidth <= count; n += kWidth)
+    {
+        const __m256d mixL = _mm256_add_pd(_mm256_mul_pd(Load4(in0 + n), dryLevel),
+                                           _mm256_mul_pd(Load4(left + n), wetLevel));
+        const __m256d mixR = _mm256_add_pd(_mm256_mul_pd(Load4(in1 + n), dryLevel),
+                                           _mm256_mul_pd(Load4(right + n), wetLevel));
+        _mm256_storeu_pd(out0 + n, _mm256_mul_pd(mixL, levelGain));
+        _mm256_storeu_pd(out1 + n, _mm256_mul_pd(mixR, levelGain));
+    }
+    return n;
+}
 
 AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* right, int stepAt)
 {

@@ -13,10 +13,6 @@
 namespace
 {
 
-constexpr double kSqrtHalf = 0.7071067811865475;
-// An input sample beyond this is broken and clipped.
-constexpr double kSignalLimit = 1e6;
-
 // Flush-to-zero and denormals-are-zero for the duration of a block.
 class DenormalGuard
 {
@@ -726,7 +722,9 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
     const __m128d levelGain = _mm_set1_pd(gain);
     const __m128d half = _mm_set1_pd(0.5);
     const __m128d sqrtHalf = _mm_set1_pd(kSqrtHalf);
-    int n = 0;
+    const bool quads = mKernel == LaneKernel::Quads;
+    const int fed = quads ? FeedPorts(in0, in1, gain, sig.sums, ports, left, right, count) : 0;
+    int n = fed;
     for (; n + 2 <= count; n += 2)
     {
         const __m128d L = _mm_mul_pd(CleanInputs(_mm_loadu_pd(in0 + n)), levelGain);
@@ -745,7 +743,7 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
     }
     if (sig.sums)
     {
-        n = 0;
+        n = fed;
         for (; n + 2 <= count; n += 2)
         {
             const __m128d L = _mm_loadu_pd(ports[1] + n);
@@ -810,7 +808,9 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
 
     const __m128d dry = _mm_set1_pd(mDryLevel);
     const __m128d wet = _mm_set1_pd(mWetLevel);
-    n = 0;
+    n = quads ? MixMains(ports[1], ports[2], left, right, mDryLevel, mWetLevel, gain, out0, out1,
+                         count)
+              : 0;
     for (; n + 2 <= count; n += 2)
     {
         const __m128d mixL = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(ports[1] + n), dry),

@@ -639,6 +639,14 @@ TEST(DelayProcess, KernelsAgreeOverRandomSettingsAndBlocks)
         Stereo in(static_cast<size_t>(5 * kLowRate));
         in.l = Noise(in.size(), 100 + seed);
         in.r = Noise(in.size(), 200 + seed);
+        // Broken samples, cleaned alike by every path.
+        const double broken[] = {std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity(), -1e300, 3e6, -0.0};
+        for (double x : broken)
+        {
+            in.l[static_cast<size_t>(pick(static_cast<int>(in.size())))] = x;
+            in.r[static_cast<size_t>(pick(static_cast<int>(in.size())))] = x;
+        }
         Stereo out[3] = {Stereo(in.size()), Stereo(in.size()), Stereo(in.size())};
         size_t pos = 0;
         while (pos < in.size())
