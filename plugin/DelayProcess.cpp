@@ -79,6 +79,11 @@ struct Delay::Signals
     int held[kNumTaps];
     int heldCount;
     bool sums; // a lane hears one of the ports made of both inputs
+    // Every group runs four lanes: the ports and the main outputs go four
+    // samples to a register as well. Not after the paired kernel: reading
+    // its narrow stores of the main-output shares a register at a time made
+    // the 32-bit DLL twice as slow.
+    bool wide;
 };
 
 inline bool Delay::RunsFourLane(const LaneGroup& g) const
@@ -385,6 +390,7 @@ void Delay::GatherLanes(BlockLanes& b)
         }
         b.allFourLane = b.allFourLane && RunsFourLane(groups[i]);
     }
+    b.signals.wide = b.allFourLane;
 }
 
 bool Delay::PrepareLanes(Lane* lanes) const
@@ -722,8 +728,7 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
     const __m128d levelGain = _mm_set1_pd(gain);
     const __m128d half = _mm_set1_pd(0.5);
     const __m128d sqrtHalf = _mm_set1_pd(kSqrtHalf);
-    const bool quads = mKernel == LaneKernel::Quads;
-    const int fed = quads ? FeedPorts(in0, in1, gain, sig.sums, ports, left, right, count) : 0;
+    const int fed = sig.wide ? FeedPorts(in0, in1, gain, sig.sums, ports, left, right, count) : 0;
     int n = fed;
     for (; n + 2 <= count; n += 2)
     {
@@ -808,9 +813,9 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
 
     const __m128d dry = _mm_set1_pd(mDryLevel);
     const __m128d wet = _mm_set1_pd(mWetLevel);
-    n = quads ? MixMains(ports[1], ports[2], left, right, mDryLevel, mWetLevel, gain, out0, out1,
-                         count)
-              : 0;
+    n = sig.wide ? MixMains(ports[1], ports[2], left, right, mDryLevel, mWetLevel, gain, out0, out1,
+                            count)
+                 : 0;
     for (; n + 2 <= count; n += 2)
     {
         const __m128d mixL = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(ports[1] + n), dry),
