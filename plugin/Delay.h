@@ -192,8 +192,8 @@ private:
     // Whether the group runs in the four-lane kernel (else in the paired or
     // single-lane one), its state then held in the group's slots.
     bool RunsFourLane(const LaneGroup& g) const;
-    // Points the lanes at the block's signals.
-    void ConnectLanes(const Lane* lanes, LaneState* states, Signals& sig) const;
+    // Points the lanes at the block's signals; b.running must be set.
+    void ConnectLanes(BlockLanes& b) const;
     // One stretch of count samples; with stepAt < count (four-lane groups
     // only) the prepared control step is taken after stepAt samples.
     void RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int groupCount, double gain,

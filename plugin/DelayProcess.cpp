@@ -92,8 +92,8 @@ inline bool Delay::RunsFourLane(const LaneGroup& g) const
     return mKernel == LaneKernel::Quads && g.laneCount > 2;
 }
 
-// Everything the sample loop needs about one running line, gathered once per
-// block so that the loop itself has no decisions to make about settings.
+// Everything the sample loop needs about one running line, gathered with the
+// lanes so that the loop itself has no decisions to make about settings.
 struct Delay::Lane
 {
     DelayLine* line;
@@ -379,7 +379,7 @@ void Delay::GatherLanes(BlockLanes& b)
         {
             LoadLane(lanes[k], states[k], !b.grouped[k]);
         }
-        ConnectLanes(lanes, states, b.signals);
+        ConnectLanes(b);
     }
     b.allFourLane = b.laneByLane && b.groupCount > 0;
     for (int i = 0; i < b.groupCount; ++i)
@@ -683,22 +683,23 @@ int Delay::FormGroups(const Lane* lanes, LaneState* states, LaneGroup* groups) c
     return count;
 }
 
-void Delay::ConnectLanes(const Lane* lanes, LaneState* states, Signals& sig) const
+void Delay::ConnectLanes(BlockLanes& b) const
 {
     static const double kSilence[Signals::kMax] = {};
+    const Lane* const lanes = b.lanes;
+    LaneState* const states = b.states;
+    Signals& sig = b.signals;
     bool heard[kNumTaps + 1] = {};
-    bool running[kNumTaps + 1] = {};
     sig.sums = false;
     for (int k = 0; k < mOrderCount; ++k)
     {
         heard[lanes[k].source] = true;
-        running[lanes[k].index] = true;
         sig.sums = sig.sums || lanes[k].port >= 3;
     }
     sig.heldCount = 0;
     for (int i = 0; i < kNumTaps; ++i)
     {
-        if (heard[i] && !running[i])
+        if (heard[i] && !b.running[i])
         {
             sig.held[sig.heldCount++] = i;
         }
