@@ -23,6 +23,12 @@ if(zelbor_have_effect AND EXISTS ${ZELBOR_ENTRY_SOURCE})
   endif()
   add_library(zelbor_module SHARED ${module_sources})
   target_link_libraries(zelbor_module PRIVATE zelbor_plugin)
+  if(TARGET zelbor_graphics_x11)
+    # The X11 editor: its CreateEditorGraphics is an object of the module, so
+    # the linker takes it and never the graphics library's headless one.
+    target_sources(zelbor_module PRIVATE ${PROJECT_SOURCE_DIR}/graphics/x11/EditorGraphics.cpp)
+    target_link_libraries(zelbor_module PRIVATE zelbor_graphics_x11)
+  endif()
   # ZELBOR_MODULE adds the second entry name "main".
   target_compile_definitions(zelbor_module PRIVATE ZELBOR_MODULE)
   set_target_properties(zelbor_module PROPERTIES

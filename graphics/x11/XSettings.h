@@ -1,0 +1,21 @@
+#pragma once
+
+#include <X11/Xlib.h>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Reads the desktop's settings that an XSETTINGS manager publishes on the
+// screen: the property _XSETTINGS_SETTINGS of the owner of the selection
+// _XSETTINGS_S<screen>.
+class XSettings
+{
+public:
+    // The integer setting of that name from the screen's manager; none when
+    // no manager runs or it does not publish the setting.
+    static std::optional<int> Integer(Display* display, int screen, const char* name);
+    // The same from the property's bytes as the manager wrote them.
+    static std::optional<int> ParseInteger(const std::vector<unsigned char>& data,
+                                           const std::string& name);
+};
