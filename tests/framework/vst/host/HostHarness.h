@@ -29,6 +29,24 @@ struct TestHost
     std::atomic<int> timeAsks{0};
     std::atomic<int> automations{0};
     std::atomic<int> otherCalls{0};
+    // Edit gestures: how many of each, which are open per parameter, and the
+    // calls a host would refuse (an index it was not declared, an end-edit
+    // without its begin-edit).
+    static constexpr int kMaxParams = 256;
+    std::atomic<int> beginEdits{0};
+    std::atomic<int> endEdits{0};
+    std::atomic<int> openEdits[kMaxParams] = {};
+    std::atomic<int> undeclaredIndices{0};
+    std::atomic<int> unmatchedEnds{0};
+    int declaredParams = 216;
+
+    int OpenGestures() const
+    {
+        int n = 0;
+        for (const auto& open : openEdits)
+            n += open.load();
+        return n;
+    }
 
     TestHost()
     {
@@ -39,8 +57,8 @@ struct TestHost
         time.flags = kVstTempoValid | kVstTimeSigValid | kVstTransportPlaying;
     }
 
-    static VstIntPtr VSTCALLBACK Callback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr,
-                                          void* ptr, float)
+    static VstIntPtr VSTCALLBACK Callback(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                          VstIntPtr, void* ptr, float)
     {
         static TestHost fallback; // calls made before the host has claimed the record
         TestHost* host = effect && effect->user ? static_cast<TestHost*>(effect->user) : &fallback;
@@ -60,7 +78,33 @@ struct TestHost
             return host->vendorVersion;
         case audioMasterAutomate:
             ++host->automations;
+            if (index < 0 || index >= host->declaredParams) ++host->undeclaredIndices;
             return 0;
+        case audioMasterBeginEdit:
+        case audioMasterEndEdit:
+        {
+            if (index < 0 || index >= host->declaredParams)
+            {
+                ++host->undeclaredIndices;
+                return 0;
+            }
+            std::atomic<int>& open = host->openEdits[index];
+            if (opcode == audioMasterBeginEdit)
+            {
+                ++host->beginEdits;
+                ++open;
+            }
+            else
+            {
+                ++host->endEdits;
+                if (open.fetch_sub(1) <= 0)
+                {
+                    ++open;
+                    ++host->unmatchedEnds;
+                }
+            }
+            return 1;
+        }
         default:
             ++host->otherCalls;
             return 0;
