@@ -448,6 +448,13 @@ void Delay::RunSamples(const Lane* lanes, double gain, const double* in0, const 
     const double wet = mWetLevel;
     double* tapOut = mTapOutputs;
     double* feedback = mFeedbackValues;
+    // Each meter looks at one sample of the stretch, as in the lane kernels.
+    int meterAt[kNumTaps];
+    double metered[kNumTaps] = {};
+    for (int k = 0; k < laneCount; ++k)
+    {
+        meterAt[k] = count > 0 ? lanes[k].meter->Pick(count) : 0;
+    }
     for (int n = 0; n < count; ++n)
     {
         const double L = CleanInput(in0[n]) * gain;
@@ -468,13 +475,20 @@ void Delay::RunSamples(const Lane* lanes, double gain, const double* in0, const 
             const double s = o * lane.sign;
             o += kAntiDenormal;
             tapOut[lane.index] = o;
-            lane.meter->Run(o);
+            if (n == meterAt[k])
+            {
+                metered[k] = o;
+            }
             left += lane.left * s;
             right += lane.right * s;
             feedback[lane.index] = LimitFeedback(lane.feedback * sum);
         }
         out0[n] = (L * dry + left * wet) * gain;
         out1[n] = (R * dry + right * wet) * gain;
+    }
+    for (int k = 0; k < laneCount && count > 0; ++k)
+    {
+        lanes[k].meter->Take(metered[k], count);
     }
 }
 
@@ -797,19 +811,7 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
         const Lane& lane = lanes[k2];
         const double* out = sig.outs[lane.index];
         mTapOutputs[lane.index] = out[count - 1];
-        // With the usual zero coefficient the meter holds the last square.
-        TapMeter& meter = *lane.meter;
-        if (meter.coefficient == 0.0)
-        {
-            meter.Run(out[count - 1]);
-        }
-        else
-        {
-            for (int i = 0; i < count; ++i)
-            {
-                meter.Run(out[i]);
-            }
-        }
+        lane.meter->Run(out, count);
     }
 
     const __m128d dry = _mm_set1_pd(mDryLevel);
