@@ -24,6 +24,10 @@ public:
     // window handle or null.
     virtual void* OpenEditorWindow(void* parent) = 0;
     virtual void CloseEditorWindow() = 0;
+    // The host's idle call (effEditIdle) on its user-interface thread: a
+    // window layer that is not driven by the window system handles its
+    // events and repaints here.
+    virtual void Idle() {}
 
     // Called once when the editor is attached, after the parameter values
     // have been pushed.

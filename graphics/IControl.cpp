@@ -156,24 +156,7 @@ IPopupMenu* IControl::BuildParamMenu()
     }
     // The current choice is the one this control shows, so the menu reads
     // nothing the host's thread may be writing.
-    char current[kParamTextSize];
-    param->FormatValue(param->FromNormalized(value), false, current, sizeof(current));
-    auto* menu = new IPopupMenu();
-    for (int i = 0; i < count; ++i)
-    {
-        const char* text = param->GetDisplayText(i)->text;
-        int flags = 0;
-        if (i > 0 && i % kMenuColumnLength == 0)
-        {
-            flags |= MenuEntry::ColumnBreak;
-        }
-        if (std::strcmp(text, current) == 0)
-        {
-            flags |= MenuEntry::Checked;
-        }
-        menu->InsertText(text, -1, flags);
-    }
-    return menu;
+    return IGraphics::DisplayTextMenu(*param, param->FromNormalized(value), kMenuColumnLength);
 }
 
 void IControl::DiscardMenu(IPopupMenu* menu)

@@ -4,6 +4,8 @@
 #include "framework/IPlugParam.h"
 #include "graphics/IBitmapControl.h"
 #include "graphics/IControl.h"
+#include "graphics/IPopupMenu.h"
+#include "graphics/ITextControl.h"
 #include "platform/ModulePath.h"
 
 #include <charconv>
@@ -153,6 +155,7 @@ void IGraphics::PluginModuleFolder(std::string& folder)
 
 void IGraphics::ResizeEditor(int w, int h)
 {
+    CancelEntry();
     width = w;
     height = h;
     ClearCapture();
@@ -372,6 +375,203 @@ void IGraphics::EndPromptGesture(IControl*)
     ClearCapture();
     rightPress = false;
     EndGesture(editGestureIdx);
+}
+
+void IGraphics::EndOpenGesture()
+{
+    ClearCapture();
+    rightPress = false;
+    if (editGestureIdx >= 0)
+    {
+        EndGesture(editGestureIdx);
+    }
+}
+
+// --- Prompts ----------------------------------------------------------------
+
+IPopupMenu* IGraphics::DisplayTextMenu(const IPlugParam& param, double plain, int columnLength)
+{
+    char current[kParamTextSize];
+    param.FormatValue(plain, false, current, sizeof(current));
+    auto* menu = new IPopupMenu();
+    for (int i = 0; i < param.DisplayTextCount(); ++i)
+    {
+        const char* text = param.GetDisplayText(i)->text;
+        int flags = 0;
+        if (columnLength > 0 && i > 0 && i % columnLength == 0)
+        {
+            flags |= MenuEntry::ColumnBreak;
+        }
+        // The checked item is the one whose text the value shows, so display
+        // texts whose values are not their positions are checked correctly.
+        if (std::strcmp(text, current) == 0)
+        {
+            flags |= MenuEntry::Checked;
+        }
+        menu->InsertText(text, -1, flags);
+    }
+    return menu;
+}
+
+std::string IGraphics::EntrySeed(IControl* control, const IPlugParam* param, bool textMode)
+{
+    std::string seed;
+    if (textMode)
+    {
+        if (const auto* text = dynamic_cast<const ITextControl*>(control))
+        {
+            seed = text->GetText();
+        }
+        constexpr size_t kMaxSeed = 999;
+        if (seed.size() > kMaxSeed)
+        {
+            // Cut at a character boundary of the UTF-8 text.
+            size_t cut = kMaxSeed;
+            while (cut > 0 && (static_cast<unsigned char>(seed[cut]) & 0xC0) == 0x80)
+            {
+                --cut;
+            }
+            seed.resize(cut);
+        }
+    }
+    else if (param)
+    {
+        char buf[kParamTextSize] = {};
+        param->FormatValue(param->Value(), false, buf, sizeof(buf));
+        seed = buf;
+    }
+    return seed;
+}
+
+IBox IGraphics::EntryBox(const IBox& r, bool textMode)
+{
+    int cx = static_cast<int>(static_cast<float>(r.left + r.right) * 0.5f);
+    int cy = static_cast<int>(static_cast<float>(r.top + r.bottom) * 0.5f);
+    if (textMode)
+    {
+        cx = r.left + (r.right - r.left) / 2;
+        cy = r.top + (r.bottom - r.top) / 2;
+    }
+    return IBox(cx - 18, cy - 8, cx - 18 + 72, cy - 8 + 20);
+}
+
+void IGraphics::PromptForValue(IControl* control, IPlugParam* param, bool textMode)
+{
+    if (!control || (!param && !textMode) || entryOpen)
+    {
+        return;
+    }
+    const int x = lastX >= 0 ? lastX : control->rect.left;
+    const int y = lastY >= 0 ? lastY : control->rect.top;
+    if (IPopupMenu* menu = control->BuildParamMenu())
+    {
+        editControl = control;
+        editParam = param;
+        const int chosen = ShowMenu(*menu, x, y);
+        if (chosen >= 0 && chosen < menu->Total())
+        {
+            control->MenuChosen(menu, chosen);
+        }
+        control->DiscardMenu(menu);
+        editControl = nullptr;
+        editParam = nullptr;
+        EndPromptGesture(control);
+        return;
+    }
+    // The press that opened the entry has done its part; its release may
+    // never reach the editor. The entry's commit is a gesture of its own.
+    EndPromptGesture(control);
+    editControl = control;
+    editParam = param;
+    entryOpen = true;
+    if (!ShowTextEntry(EntryBox(control->rect, textMode), EntrySeed(control, param, textMode)) &&
+        entryOpen)
+    {
+        entryOpen = false;
+        editControl = nullptr;
+        editParam = nullptr;
+    }
+}
+
+void IGraphics::PromptFromMenu(IControl* control, IPlugParam* param, int columnLength)
+{
+    if (!control || !param)
+    {
+        return;
+    }
+    const std::unique_ptr<IPopupMenu> menu(DisplayTextMenu(*param, param->Value(), columnLength));
+    editControl = control;
+    editParam = param;
+    const int chosen = ShowMenu(*menu, lastX, lastY);
+    if (const MenuEntry* item = chosen >= 0 ? menu->EntryByFlatIndex(chosen) : nullptr)
+    {
+        int value = 0;
+        if (!param->ValueForDisplayText(item->text.c_str(), &value))
+        {
+            value = 0;
+        }
+        control->TakeUserValue(param->ToNormalized(value));
+    }
+    editControl = nullptr;
+    editParam = nullptr;
+    EndPromptGesture(control);
+}
+
+void IGraphics::EntryCommitted(const std::string& text)
+{
+    if (!entryOpen)
+    {
+        return;
+    }
+    IControl* control = editControl;
+    IPlugParam* param = editParam;
+    entryOpen = false;
+    editControl = nullptr;
+    editParam = nullptr;
+    if (!control || !param)
+    {
+        return;
+    }
+    // The commit reaches the host as one whole gesture, so a host recording
+    // automation or undo sees begin-edit, the value and end-edit.
+    const int idx = control->paramIdx;
+    if (plug && idx >= 0)
+    {
+        plug->BeginParameterEdit(idx);
+    }
+    CommitEntryText(control, param, text.c_str());
+    if (plug && idx >= 0)
+    {
+        plug->EndParameterEdit(idx);
+    }
+}
+
+void IGraphics::EntryCancelled()
+{
+    entryOpen = false;
+    editControl = nullptr;
+    editParam = nullptr;
+}
+
+std::string IGraphics::EntryValueText() const
+{
+    if (!entryOpen || !editParam)
+    {
+        return {};
+    }
+    char buf[kParamTextSize] = {};
+    editParam->FormatValue(editParam->Value(), false, buf, sizeof(buf));
+    return buf;
+}
+
+void IGraphics::CancelEntry()
+{
+    if (!entryOpen)
+    {
+        return;
+    }
+    CloseTextEntry();
+    EntryCancelled();
 }
 
 void IGraphics::CommitEntryText(IControl* control, IPlugParam* param, const char* text)

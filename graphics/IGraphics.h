@@ -94,15 +94,10 @@ public:
     virtual bool DrawTextIn(ITextStyle& style, const char* text, const IBox& box) = 0;
     virtual IColorRGBA PeekPixel(int x, int y) = 0;
     virtual uint32_t* BackBufferBits() = 0;
-    // Turns a menu into the window system's own menu; answers whether an
-    // item of this level is checked.
-    virtual bool BuildNativeMenu(void* nativeMenu, int& nextId, const IPopupMenu& menu) = 0;
     // Base: stores the size, drops the capture, destroys every control and
     // tells the plug-in.
     virtual void ResizeEditor(int width, int height);
     virtual bool IsWindowOpen() { return NativeWindow() != nullptr; }
-    // A text entry or, when the control offers one, a menu for a value.
-    virtual void PromptForValue(IControl* control, IPlugParam* param, bool textMode) = 0;
     // The folders of the running program and of the plug-in's module,
     // ending in the path separator; empty when unknown.
     virtual void HostModuleFolder(std::string& folder);
@@ -129,10 +124,27 @@ public:
     virtual bool HLine(const IColorRGBA& colour, int y, int x1, int x2);
     virtual void KeepBitmap(const IBitmapRef& bitmap) = 0;
     virtual void DropBitmap(const IBitmapRef& bitmap) = 0;
-    // A menu of the parameter's display texts, a new column every
-    // columnLength items.
-    virtual void PromptFromMenu(IControl* control, IPlugParam* param, int columnLength) = 0;
     virtual LICE_IBitmap* LoadBitmapResource(int id, const char* fileName) = 0;
+
+    // --- What a window layer supplies for prompts ------------------------
+    // The rules of a prompt (which texts, which one is checked, what the
+    // entry starts with, what a typed text means, how the gesture ends) are
+    // the core's; a layer only shows things and reports the user's answer.
+
+    // Shows the menu at (x, y) in editor coordinates (a layer may place it
+    // at the pointer instead) and waits for the user; answers the chosen
+    // entry's flat index (menu.EntryByFlatIndex(index)) or -1 for none.
+    virtual int ShowMenu(const IPopupMenu& menu, int x, int y) = 0;
+    // Opens a one-line text entry over box (editor coordinates) showing
+    // initial, all of it selected, and returns at once. The layer later
+    // answers exactly once with EntryCommitted or EntryCancelled, unless the
+    // core closes the entry first (CloseTextEntry). False when no entry
+    // could be opened.
+    virtual bool ShowTextEntry(const IBox& box, const std::string& initial) = 0;
+    // Removes the open entry without an answer.
+    virtual void CloseTextEntry() {}
+    // Replaces the text of the open entry (its value changed meanwhile).
+    virtual void SetTextEntryText(const std::string&) {}
 
     // --- Controls and values ---------------------------------------------
 
@@ -175,10 +187,46 @@ public:
     void HandleMouseOut();
     void HandleKeyDown(int x, int y, int key);
 
+    // --- Prompts ---------------------------------------------------------
+
+    // A menu when the control offers one (BuildParamMenu), else a text
+    // entry over the control, seeded with the parameter's value (or, in
+    // text mode, the control's own text). Either way the gesture of the
+    // press that opened it ends first. Nothing happens while an entry is
+    // open.
+    void PromptForValue(IControl* control, IPlugParam* param, bool textMode);
+    // A menu of the parameter's display texts, a new column every
+    // columnLength items; the choice is given to the control.
+    void PromptFromMenu(IControl* control, IPlugParam* param, int columnLength);
+    // The menu of a parameter's display texts: a column break every
+    // columnLength items (none for 0), and the item whose text is the
+    // plain value's display text checked. The caller owns it.
+    static IPopupMenu* DisplayTextMenu(const IPlugParam& param, double plain, int columnLength);
+    // What an entry for the control starts with: the parameter's display
+    // text of its value, or in text mode the control's own text, cut to at
+    // most 999 bytes on a character boundary.
+    static std::string EntrySeed(IControl* control, const IPlugParam* param, bool textMode);
+    // Where the entry for a control stands: 72 x 20, its left edge 18
+    // pixels left of the control's centre and its top 8 above it.
+    static IBox EntryBox(const IBox& controlRect, bool textMode);
+
+    // The layer's answers for the open entry. A commit is one gesture of its
+    // own (begin-edit, the value, end-edit); a cancel sends nothing.
+    void EntryCommitted(const std::string& text);
+    void EntryCancelled();
+    bool EntryOpen() const { return entryOpen; }
+    // The text the open entry should show for its parameter's current
+    // value; empty when the entry has no parameter.
+    std::string EntryValueText() const;
+    // Closes the open entry without committing it (the layer's entry goes).
+    void CancelEntry();
     // A modal prompt opened from a press swallows the button release: ends
     // that press's gesture as the release would have (capture dropped,
     // end-edit sent for the begin-edit of the press).
     void EndPromptGesture(IControl* control);
+    // The window is going while a gesture may be in progress: drops the
+    // capture and sends the end-edit of an open gesture, once.
+    void EndOpenGesture();
     // Commits text typed for param into control: a display text's value, or
     // the text read as a decimal number ("." whatever the locale; 0 when it
     // is not a number), negated for parameters shown negated.
@@ -208,6 +256,7 @@ protected:
     // Index of the control that received the press of the running gesture
     // and was sent begin-edit, -1 when none.
     int editGestureIdx = -1;
+    bool entryOpen = false;
 
 private:
     std::vector<std::unique_ptr<IControl>> controls;

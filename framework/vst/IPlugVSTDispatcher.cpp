@@ -53,15 +53,23 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
     if (opCode == effClose)
     {
         {
-            // Waits for any call still running on another thread.
+            // Waits for any call still running on another thread. An editor
+            // still open closes while the effect is whole, so a gesture in
+            // progress still reaches the host as its end-edit.
             PlugLockGuard guard(plug->Lock());
+            if (IEditor* editor = WindowEditor(*plug)) editor->CloseEditorWindow();
         }
         delete plug;
         return 0;
     }
 
     PlugLockGuard guard(plug->Lock());
-    if (opCode == effEditIdle || opCode == effIdle) return 0;
+    if (opCode == effIdle) return 0;
+    if (opCode == effEditIdle)
+    {
+        if (IEditor* editor = WindowEditor(*plug)) editor->Idle();
+        return 0;
+    }
     try
     {
         return plug->DispatchOpcode(opCode, idx, value, ptr, opt);

@@ -1,21 +1,9 @@
 #include "graphics/headless/IGraphicsHeadless.h"
 
-#include "framework/IPlugParam.h"
-#include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
 #include "graphics/headless/HeadlessFont.h"
 #include "raster/LICE_SysBitmap.h"
 #include "raster/PngWriter.h"
-
-namespace
-{
-// Numbers the menu as a native one would be built, keeping nothing.
-struct CountingSink : NativeMenuSink
-{
-    void* NewMenu() override { return this; }
-    void AddItem(void*, int, int, const MenuEntry&, bool, void*) override {}
-};
-} // namespace
 
 IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plugIn, int w, int h, int framesPerSecond)
     : IGraphicsLice(plugIn, w, h, framesPerSecond)
@@ -69,6 +57,8 @@ void* IGraphicsHeadless::OpenEditorWindow(void* parent)
 
 void IGraphicsHeadless::CloseEditorWindow()
 {
+    CancelEntry();
+    EndOpenGesture();
     window = nullptr;
 }
 
@@ -92,88 +82,27 @@ bool IGraphicsHeadless::DrawTextIn(ITextStyle& style, const char* text, const IB
                           IColorRGBA(0, c.red, c.green, c.blue).Pack());
 }
 
-bool IGraphicsHeadless::BuildNativeMenu(void* nativeMenu, int& nextId, const IPopupMenu& menu)
+int IGraphicsHeadless::ShowMenu(const IPopupMenu& menu, int, int)
 {
-    CountingSink sink;
-    return ::BuildNativeMenu(sink, nativeMenu, nextId, menu);
+    const int id = chooser.menu ? chooser.menu(menu) : 0;
+    return id > 0 && id <= menu.Total() ? id - 1 : -1;
 }
 
-void IGraphicsHeadless::PromptForValue(IControl* control, IPlugParam* param, bool textMode)
+bool IGraphicsHeadless::ShowTextEntry(const IBox& box, const std::string& initial)
 {
-    if (!control || (!param && !textMode))
+    entryBox = box;
+    // The chooser answers at once, as a user typing and pressing Return (or
+    // Escape) would.
+    std::string typed = initial;
+    if (chooser.text && chooser.text(initial, typed))
     {
-        return;
-    }
-    editControl = control;
-    editParam = param;
-    if (IPopupMenu* menu = control->BuildParamMenu())
-    {
-        int nextId = 1;
-        BuildNativeMenu(nullptr, nextId, *menu);
-        const int id = chooser.menu ? chooser.menu(*menu) : 0;
-        if (id > 0 && id < nextId)
-        {
-            control->MenuChosen(menu, id - 1);
-        }
-        control->DiscardMenu(menu);
+        EntryCommitted(typed);
     }
     else
     {
-        // Controls keep no text of their own to start a text-mode entry with.
-        std::string initial;
-        if (!textMode)
-        {
-            char buf[kParamTextSize] = {};
-            param->FormatValue(param->Value(), false, buf, sizeof(buf));
-            initial = buf;
-        }
-        std::string typed;
-        if (chooser.text && chooser.text(initial, typed))
-        {
-            CommitEntryText(control, param, typed.c_str());
-        }
+        EntryCancelled();
     }
-    EndPromptGesture(control);
-    editControl = nullptr;
-    editParam = nullptr;
-}
-
-void IGraphicsHeadless::PromptFromMenu(IControl* control, IPlugParam* param, int columnLength)
-{
-    if (!control || !param)
-    {
-        return;
-    }
-    editControl = control;
-    editParam = param;
-    IPopupMenu menu;
-    const double current = param->Value();
-    for (int i = 0; i < param->DisplayTextCount(); ++i)
-    {
-        int flags = 0;
-        if (columnLength > 0 && i > 0 && i % columnLength == 0)
-        {
-            flags |= MenuEntry::ColumnBreak;
-        }
-        if (i == current)
-        {
-            flags |= MenuEntry::Checked;
-        }
-        menu.InsertText(param->GetDisplayText(i)->text, -1, flags);
-    }
-    const int id = chooser.menu ? chooser.menu(menu) : 0;
-    if (const MenuEntry* item = id > 0 ? menu.EntryByFlatIndex(id - 1) : nullptr)
-    {
-        int value = 0;
-        if (!param->ValueForDisplayText(item->text.c_str(), &value))
-        {
-            value = 0;
-        }
-        control->TakeUserValue(param->ToNormalized(value));
-    }
-    EndPromptGesture(control);
-    editControl = nullptr;
-    editParam = nullptr;
+    return true;
 }
 
 void IGraphicsHeadless::AskForFilePath(std::string& path, int action, const char* startFolder,

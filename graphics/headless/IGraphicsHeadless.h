@@ -64,10 +64,12 @@ public:
     // cell top at box.top; the orientation is not applied. False when text
     // is not available here or the style's size is 0.
     bool DrawTextIn(ITextStyle& style, const char* text, const IBox& box) override;
-    // The shared numbering only; there is no native menu to fill.
-    bool BuildNativeMenu(void* nativeMenu, int& nextId, const IPopupMenu& menu) override;
-    void PromptForValue(IControl* control, IPlugParam* param, bool textMode) override;
-    void PromptFromMenu(IControl* control, IPlugParam* param, int columnLength) override;
+    // The chooser's answer: its native id (counted from 1) as a flat index.
+    int ShowMenu(const IPopupMenu& menu, int x, int y) override;
+    // The chooser answers at once: a commit of its text or a cancel.
+    bool ShowTextEntry(const IBox& box, const std::string& initial) override;
+    // Where the last entry was opened.
+    const IBox& LastEntryBox() const { return entryBox; }
     void AskForFilePath(std::string& path, int action, const char* startFolder,
                         const char* extension) override;
     bool AskForColour(IColorRGBA& colour, const char* title) override;
@@ -77,6 +79,7 @@ public:
 
 private:
     HeadlessChooser chooser;
+    IBox entryBox;
     std::vector<IBox> presented;
     void* window = nullptr;
 };

@@ -1,9 +1,7 @@
 #include "graphics/win32/IGraphicsWin.h"
 
-#include "framework/IPlugParam.h"
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
-#include "graphics/ITextControl.h"
 #include "platform/win32/CodeModule.h"
 #include "raster/LICE_SysBitmap.h"
 
@@ -374,9 +372,12 @@ void IGraphicsWin::CloseEditorWindow()
         RetryPendingUnregister();
         return;
     }
-    // A menu of this editor still open ends with its window.
+    // A menu of this editor still open ends with its window, and so does a
+    // gesture in progress: its capture goes and the host gets its end-edit.
     if (menuOpen) EndMenu();
-    CloseEntry();
+    CancelEntry();
+    if (GetCapture() == hwnd) ReleaseCapture();
+    EndOpenGesture();
     KillTimer(hwnd, kTimerId);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     window = nullptr;
@@ -390,7 +391,8 @@ void IGraphicsWin::ForgetWindow()
 {
     HWND hwnd = static_cast<HWND>(window);
     if (!hwnd) return;
-    CloseEntry();
+    CancelEntry();
+    EndOpenGesture();
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     window = nullptr;
     ReleaseOpenWindow(static_cast<HINSTANCE>(instance));
@@ -562,15 +564,19 @@ void IGraphicsWin::TimerTick()
         switch (entryState)
         {
         case EntryRefresh:
-            RefreshEntry();
+            SetTextEntryText(EntryValueText());
             entryState = EntryIdle;
             break;
         case EntryCommit:
-            CommitEntry();
-            CloseEntry();
+        {
+            const std::string typed = EntryText();
+            DestroyEntry();
+            EntryCommitted(typed);
             break;
+        }
         case EntryCancel:
-            CloseEntry();
+            DestroyEntry();
+            EntryCancelled();
             break;
         default:
             break;
@@ -623,6 +629,21 @@ intptr_t IGraphicsWin::HandleEntryMessage(void* hwndPtr, unsigned msg, uintptr_t
         // Return commits; it never puts a line break into the text.
         if (wp == '\r' || wp == '\n') return 0;
         break;
+    case WM_CONTEXTMENU:
+        // The entry is one value: it has no editing menu of its own.
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        entryPressSeen = true;
+        if (msg == WM_RBUTTONDOWN) return 0;
+        break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        // The release of the press that opened the entry is not the entry's.
+        if (!entryPressSeen || msg == WM_RBUTTONUP) return 0;
+        break;
     case WM_COMMAND:
         if (HIWORD(wp) == 1)
         {
@@ -635,7 +656,8 @@ intptr_t IGraphicsWin::HandleEntryMessage(void* hwndPtr, unsigned msg, uintptr_t
         // Destroyed with the editor window: only the bookkeeping is left.
         const LRESULT result = CallWindowProcW(previous, hwnd, msg, wp, lp);
         entryWindow = nullptr;
-        CloseEntry();
+        DestroyEntry();
+        EntryCancelled();
         return result;
     }
     default:
@@ -644,28 +666,16 @@ intptr_t IGraphicsWin::HandleEntryMessage(void* hwndPtr, unsigned msg, uintptr_t
     return CallWindowProcW(previous, hwnd, msg, wp, lp);
 }
 
-void IGraphicsWin::RefreshEntry()
+std::string IGraphicsWin::EntryText() const
 {
     HWND entry = static_cast<HWND>(entryWindow);
-    if (!entry || !editParam) return;
-    char formatted[kParamTextSize];
-    editParam->FormatValue(editParam->Value(), false, formatted, sizeof(formatted));
-    const std::wstring wanted = Widen(formatted);
-    wchar_t shown[kEntryTextChars + 1] = {};
-    GetWindowTextW(entry, shown, kEntryTextChars + 1);
-    if (wanted != shown) SetWindowTextW(entry, wanted.c_str());
-}
-
-void IGraphicsWin::CommitEntry()
-{
-    HWND entry = static_cast<HWND>(entryWindow);
-    if (!entry || !editParam) return;
+    if (!entry) return {};
     wchar_t typed[kEntryTextChars + 1] = {};
     GetWindowTextW(entry, typed, kEntryTextChars + 1);
-    CommitEntryText(editControl, editParam, Narrow(typed).c_str());
+    return Narrow(typed);
 }
 
-void IGraphicsWin::CloseEntry()
+void IGraphicsWin::DestroyEntry()
 {
     if (HWND entry = static_cast<HWND>(entryWindow))
     {
@@ -682,18 +692,9 @@ void IGraphicsWin::CloseEntry()
     entryFont = nullptr;
     entryPrevProc = nullptr;
     entryState = EntryIdle;
-    editControl = nullptr;
-    editParam = nullptr;
 }
 
 // --- Prompts ------------------------------------------------------------------
-
-void IGraphicsWin::EndModalPrompt(IControl* control)
-{
-    HWND hwnd = static_cast<HWND>(window);
-    if (hwnd && GetCapture() == hwnd) ReleaseCapture();
-    EndPromptGesture(control);
-}
 
 int IGraphicsWin::TrackMenu(void* menu, void* owner)
 {
@@ -707,130 +708,64 @@ int IGraphicsWin::TrackMenu(void* menu, void* owner)
     return id;
 }
 
-bool IGraphicsWin::BuildNativeMenu(void* nativeMenu, int& nextId, const IPopupMenu& menu)
-{
-    Win32MenuSink sink;
-    return ::BuildNativeMenu(sink, nativeMenu, nextId, menu);
-}
-
-void IGraphicsWin::PromptForValue(IControl* control, IPlugParam* param, bool textMode)
+int IGraphicsWin::ShowMenu(const IPopupMenu& menu, int, int)
 {
     HWND hwnd = static_cast<HWND>(window);
-    if (!control || (!param && !textMode) || entryWindow || !hwnd) return;
-
-    const IBox& r = control->rect;
-    int cx = static_cast<int>(static_cast<float>(r.left + r.right) * 0.5f);
-    int cy = static_cast<int>(static_cast<float>(r.top + r.bottom) * 0.5f);
-    std::string initial;
-    if (textMode)
-    {
-        if (const auto* text = dynamic_cast<const ITextControl*>(control))
-            initial = text->GetText();
-        if (initial.size() > 999)
-        {
-            // Cut at a character boundary of the UTF-8 text.
-            size_t cut = 999;
-            while (cut > 0 && (static_cast<unsigned char>(initial[cut]) & 0xC0) == 0x80)
-                --cut;
-            initial.resize(cut);
-        }
-        cx = r.left + (r.right - r.left) / 2;
-        cy = r.top + (r.bottom - r.top) / 2;
-    }
-    else
-    {
-        char buf[kParamTextSize];
-        param->FormatValue(param->Value(), false, buf, sizeof(buf));
-        initial = buf;
-    }
-
-    if (IPopupMenu* menu = control->BuildParamMenu())
-    {
-        editControl = control;
-        editParam = param;
-        int id = 0;
-        if (HMENU native = CreatePopupMenu())
-        {
-            int nextId = 1;
-            BuildNativeMenu(native, nextId, *menu);
-            id = TrackMenu(native, hwnd);
-            DestroyMenu(native);
-        }
-        if (id > 0) control->MenuChosen(menu, id - 1);
-        control->DiscardMenu(menu);
-        editControl = nullptr;
-        editParam = nullptr;
-        EndModalPrompt(control);
-        return;
-    }
-
-    const std::wstring text = Widen(initial.c_str());
-    HWND entry = CreateWindowExW(
-        0, L"EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER | ES_CENTER | ES_MULTILINE,
-        cx - 18, cy - 8, 72, 20, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEntryId)),
-        static_cast<HINSTANCE>(instance), nullptr);
-    if (entry)
-    {
-        entryWindow = entry;
-        editControl = control;
-        editParam = param;
-        entryState = EntryIdle;
-        // The entry procedure is in place before the entry takes the focus,
-        // so the focus is seen and the editor leaves the typing alone.
-        SetWindowLongPtrW(entry, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        entryPrevProc = reinterpret_cast<void*>(SetWindowLongPtrW(
-            entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IGraphicsWinAccess::EntryProc)));
-        entryFont = MakeFont(14, 0, 0, false, L"Arial");
-        if (entryFont) SendMessageW(entry, WM_SETFONT, reinterpret_cast<WPARAM>(entryFont), FALSE);
-        SendMessageW(entry, EM_SETSEL, 0, -1);
-        SetFocus(entry);
-    }
-    // The press that opened the entry has done its part; its release may
-    // never reach the editor.
-    EndModalPrompt(control);
+    if (!hwnd) return -1;
+    HMENU native = CreatePopupMenu();
+    if (!native) return -1;
+    Win32MenuSink sink;
+    int nextId = 1;
+    ::BuildNativeMenu(sink, native, nextId, menu);
+    const int id = TrackMenu(native, hwnd);
+    DestroyMenu(native);
+    // A modal menu swallowed the release of the press that opened it.
+    if (GetCapture() == hwnd) ReleaseCapture();
+    return id > 0 ? id - 1 : -1;
 }
 
-void IGraphicsWin::PromptFromMenu(IControl* control, IPlugParam* param, int columnLength)
+bool IGraphicsWin::ShowTextEntry(const IBox& box, const std::string& initial)
 {
-    if (!control || !param) return;
-    HMENU menu = CreatePopupMenu();
-    if (!menu)
-    {
-        EndModalPrompt(control);
-        return;
-    }
-    const int count = param->DisplayTextCount();
-    const double current = param->Value();
-    for (int i = 0; i < count; ++i)
-    {
-        std::wstring text = Widen(param->GetDisplayText(i)->text);
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE | MIIM_STRING;
-        info.wID = static_cast<UINT>(i + 1);
-        info.fType = MFT_STRING;
-        if (columnLength > 0 && i > 0 && i % columnLength == 0) info.fType |= MFT_MENUBARBREAK;
-        if (i + 1 == current + 1.0) info.fState = MFS_CHECKED;
-        info.dwTypeData = text.data();
-        InsertMenuItemW(menu, static_cast<UINT>(i), TRUE, &info);
-    }
-    // The system's menu animation and fade settings are the user's: they are
-    // left as they are.
-    HWND owner = GetActiveWindow();
-    if (!owner) owner = static_cast<HWND>(window);
-    editControl = control;
-    editParam = param;
-    const int id = TrackMenu(menu, owner);
-    DestroyMenu(menu);
-    if (id > 0 && id <= count)
-    {
-        int value = 0;
-        if (!param->ValueForDisplayText(param->GetDisplayText(id - 1)->text, &value)) value = 0;
-        control->TakeUserValue(param->ToNormalized(value));
-    }
-    editControl = nullptr;
-    editParam = nullptr;
-    EndModalPrompt(control);
+    HWND hwnd = static_cast<HWND>(window);
+    // The press that opens the entry gives the mouse back to the window
+    // system, so its release lands wherever the pointer is.
+    if (hwnd && GetCapture() == hwnd) ReleaseCapture();
+    if (!hwnd || entryWindow) return false;
+    const std::wstring text = Widen(initial.c_str());
+    HWND entry = CreateWindowExW(0, L"EDIT", text.c_str(),
+                                 WS_CHILD | WS_VISIBLE | WS_BORDER | ES_CENTER | ES_MULTILINE,
+                                 box.left, box.top, box.W(), box.H(), hwnd,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEntryId)),
+                                 static_cast<HINSTANCE>(instance), nullptr);
+    if (!entry) return false;
+    entryWindow = entry;
+    entryState = EntryIdle;
+    entryPressSeen = false;
+    // The entry procedure is in place before the entry takes the focus, so
+    // the focus is seen and the editor leaves the typing alone.
+    SetWindowLongPtrW(entry, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    entryPrevProc = reinterpret_cast<void*>(SetWindowLongPtrW(
+        entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IGraphicsWinAccess::EntryProc)));
+    entryFont = MakeFont(14, 0, 0, false, L"Arial");
+    if (entryFont) SendMessageW(entry, WM_SETFONT, reinterpret_cast<WPARAM>(entryFont), FALSE);
+    SendMessageW(entry, EM_SETSEL, 0, -1);
+    SetFocus(entry);
+    return true;
+}
+
+void IGraphicsWin::CloseTextEntry()
+{
+    DestroyEntry();
+}
+
+void IGraphicsWin::SetTextEntryText(const std::string& text)
+{
+    HWND entry = static_cast<HWND>(entryWindow);
+    if (!entry) return;
+    const std::wstring wanted = Widen(text.c_str());
+    wchar_t shown[kEntryTextChars + 1] = {};
+    GetWindowTextW(entry, shown, kEntryTextChars + 1);
+    if (wanted != shown) SetWindowTextW(entry, wanted.c_str());
 }
 
 // --- Text -----------------------------------------------------------------------
@@ -875,7 +810,7 @@ void IGraphicsWin::ResizeEditor(int w, int h)
     const int dw = w - width;
     const int dh = h - height;
     // The controls go: an entry for one of them goes first.
-    CloseEntry();
+    CancelEntry();
     IGraphicsLice::ResizeEditor(w, h);
     HWND hwnd = static_cast<HWND>(window);
     if (!hwnd) return;

@@ -49,12 +49,16 @@ public:
     // One block copy from the back buffer to the window.
     bool PresentArea(const IBox& box) override;
     bool DrawTextIn(ITextStyle& style, const char* text, const IBox& box) override;
-    bool BuildNativeMenu(void* nativeMenu, int& nextId, const IPopupMenu& menu) override;
+    // A native popup menu at the pointer, owned by the editor window.
+    int ShowMenu(const IPopupMenu& menu, int x, int y) override;
+    // An edit control over the box; its commit and cancel are acted on at
+    // the next timer tick.
+    bool ShowTextEntry(const IBox& box, const std::string& initial) override;
+    void CloseTextEntry() override;
+    void SetTextEntryText(const std::string& text) override;
     // Grows or shrinks the open window (and a child parent and grandparent)
     // by the change in size.
     void ResizeEditor(int width, int height) override;
-    void PromptForValue(IControl* control, IPlugParam* param, bool textMode) override;
-    void PromptFromMenu(IControl* control, IPlugParam* param, int columnLength) override;
     void AskForFilePath(std::string& path, int action, const char* startFolder,
                         const char* extension) override;
     bool AskForColour(IColorRGBA& colour, const char* title) override;
@@ -83,6 +87,7 @@ private:
     void* entryWindow = nullptr;
     void* entryPrevProc = nullptr;
     int entryState = EntryIdle;
+    bool entryPressSeen = false; // a button went down in the entry since it opened
     void* entryFont = nullptr;
     std::unique_ptr<unsigned long[]> customColors; // 16 colour words, made on first use
     void* parentWindow = nullptr;
@@ -96,16 +101,13 @@ private:
     intptr_t HandleEntryMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
     void TimerTick();
     void Paint();
-    // Removes the entry without committing it and releases its font; when
-    // the entry window is already gone only the bookkeeping is done.
-    void CloseEntry();
-    void CommitEntry();
-    void RefreshEntry();
+    // Removes the entry window and releases its font; when the entry window
+    // is already gone only the bookkeeping is done. The core is not told.
+    void DestroyEntry();
+    std::string EntryText() const;
     // Bookkeeping once the window is gone, however it went.
     void ForgetWindow();
     // Shows a native popup menu owned by owner at the cursor; the chosen id
     // or 0.
     int TrackMenu(void* menu, void* owner);
-    // Ends the gesture of the press that opened a modal prompt.
-    void EndModalPrompt(IControl* control);
 };

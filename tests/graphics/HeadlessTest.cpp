@@ -1,11 +1,13 @@
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
+#include "graphics/ITextControl.h"
 #include "graphics/headless/IGraphicsHeadless.h"
 #include "raster/ImageLoader.h"
 #include "raster/LICE_SysBitmap.h"
 #include "raster/Raster.h"
 #include "support/TestPlug.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -266,12 +268,14 @@ TEST(HeadlessPrompts, MenuChoiceGoesToTheControlByFlatIndex)
     EXPECT_EQ(1u, c->chosen.size());
 }
 
-TEST(HeadlessPrompts, TextEntryCommitsOrCancels)
+TEST(HeadlessPrompts, TextEntryStandsBesideTheControlAndCommitsAsOneGesture)
 {
     Editor e;
     e.plug.GetParam(1)->DefineContinuous("Time", 50.0, 0.0, 100.0, 0.1);
     e.plug.GetParam(1)->SetValue(50.0);
-    Probe* c = e.Add(IBox(0, 0, 10, 10), 1);
+    Probe* c = e.Add(IBox(20, 30, 40, 50), 1);
+    int parent = 0;
+    e.g->OpenEditorWindow(&parent);
     std::string shown;
     bool commit = false;
     e.g->Chooser().text = [&](const std::string& initial, std::string& typed)
@@ -280,12 +284,58 @@ TEST(HeadlessPrompts, TextEntryCommitsOrCancels)
         typed = "25";
         return commit;
     };
-    e.g->PromptForValue(c, c->Param(), false);
+    // A right-click opens the entry: the press's own gesture ends at once,
+    // and a cancelled entry sends nothing more.
+    e.g->HandleMouseDown(30, 40, IMouseKeys(false, true, false, false, false));
     EXPECT_EQ(0u, shown.rfind("50", 0)) << shown;
+    EXPECT_EQ(IBox(12, 32, 84, 52), e.g->LastEntryBox());
     EXPECT_EQ(50.0, e.plug.GetParam(1)->Value());
+    EXPECT_EQ((std::vector<std::string>{"begin 1", "end 1"}), e.plug.calls);
+    e.g->HandleMouseUp(30, 40, IMouseKeys());
+    EXPECT_EQ(2u, e.plug.calls.size());
+
+    // A commit reaches the host as a whole gesture of its own.
     commit = true;
+    e.plug.calls.clear();
     e.g->PromptForValue(c, c->Param(), false);
     EXPECT_DOUBLE_EQ(25.0, e.plug.GetParam(1)->Value());
+    ASSERT_GE(e.plug.calls.size(), 3u);
+    EXPECT_EQ("begin 1", e.plug.calls.front());
+    EXPECT_EQ("end 1", e.plug.calls.back());
+    EXPECT_EQ(1, std::count(e.plug.calls.begin(), e.plug.calls.end(), "automate 1"));
+}
+
+TEST(HeadlessPrompts, TextModeEntryStartsWithTheControlsText)
+{
+    Editor e;
+    ITextStyle style;
+    auto* label = new ITextControl(&e.plug, IBox(0, 0, 10, 10), style, "Caf\xC3\xA9 Echo");
+    e.g->AddControl(label);
+    std::string shown;
+    e.g->Chooser().text = [&](const std::string& initial, std::string&)
+    {
+        shown = initial;
+        return false;
+    };
+    e.g->PromptForValue(label, nullptr, true);
+    EXPECT_EQ("Caf\xC3\xA9 Echo", shown);
+    EXPECT_FALSE(e.g->EntryOpen());
+}
+
+TEST(HeadlessPrompts, ClosingTheWindowEndsAGestureInProgressOnce)
+{
+    Editor e;
+    Probe* c = e.Add(IBox(0, 0, 10, 10), 0);
+    int parent = 0;
+    e.g->OpenEditorWindow(&parent);
+    e.g->HandleMouseDown(5, 5, IMouseKeys(true, false, false, false, false));
+    e.g->HandleMouseDrag(5, 3, IMouseKeys(true, false, false, false, false));
+    e.g->CloseEditorWindow();
+    e.g->HandleMouseUp(5, 3, IMouseKeys());
+    EXPECT_EQ(-1, e.g->captureIdx);
+    EXPECT_EQ(1, std::count(e.plug.calls.begin(), e.plug.calls.end(), "begin 0"));
+    EXPECT_EQ(1, std::count(e.plug.calls.begin(), e.plug.calls.end(), "end 0"));
+    (void)c;
 }
 
 TEST(HeadlessPrompts, ParameterMenuInColumnsMapsTextBackToValue)

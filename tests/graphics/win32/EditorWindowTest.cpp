@@ -395,8 +395,84 @@ TEST_F(EditorWindow, EntryCommitsOnReturn)
     SendMessageW(entry, WM_KEYDOWN, VK_RETURN, 0);
     ASSERT_TRUE(EntryGone());
     EXPECT_EQ(Plain(kTime), 1000.0);
-    EXPECT_EQ(EditCalls(host).back(), "automate 3");
+    // The commit is a gesture of its own.
+    EXPECT_EQ(EditCalls(host), (Calls{"begin 3", "end 3", "begin 3", "automate 3", "end 3"}));
     EXPECT_EQ(IGraphicsWin::LiveFontCount(), fonts);
+}
+
+// What a user does with the mouse and keyboard, as the window system
+// delivers it: the release of the right-click lands on the entry under the
+// pointer, which must neither open an editing menu nor keep the editor from
+// the next drag.
+TEST_F(EditorWindow, RealRightClickTypeAndReturnThenDrag)
+{
+    auto pointAt = [this](int x, int y)
+    {
+        POINT p = {x, y};
+        ClientToScreen(editor, &p);
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx =
+            (p.x * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy =
+            (p.y * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof(in));
+        Pump(30);
+    };
+    auto button = [](DWORD flags)
+    {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = flags;
+        SendInput(1, &in, sizeof(in));
+        Pump(30);
+    };
+    auto key = [](WORD vk)
+    {
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wVk = in[1].ki.wVk = vk;
+        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof(INPUT));
+        Pump(30);
+    };
+    SetForegroundWindow(parent);
+    pointAt(120, 220);
+    button(MOUSEEVENTF_RIGHTDOWN);
+    button(MOUSEEVENTF_RIGHTUP);
+    ASSERT_TRUE(PumpUntil([this] { return GetDlgItem(editor, IGraphicsWin::kEntryId); }));
+    Pump(150);
+    EXPECT_EQ(OpenMenu(), nullptr);
+    for (WORD vk : {WORD('1'), WORD('2'), WORD('3'), WORD(VK_RETURN)})
+        key(vk);
+    ASSERT_TRUE(EntryGone());
+    EXPECT_EQ(Plain(kTime), 123.0);
+    EXPECT_EQ(EditCalls(host), (Calls{"begin 3", "end 3", "begin 3", "automate 3", "end 3"}));
+
+    host.calls.clear();
+    pointAt(120, 120);
+    button(MOUSEEVENTF_LEFTDOWN);
+    pointAt(120, 116);
+    pointAt(120, 112);
+    button(MOUSEEVENTF_LEFTUP);
+    EXPECT_NEAR(Normalised(kGain), 0.7, 1e-6);
+    ASSERT_FALSE(EditCalls(host).empty());
+    EXPECT_EQ(EditCalls(host).front(), "begin 0");
+    EXPECT_EQ(EditCalls(host).back(), "end 0");
+}
+
+// A host that closes the editor during a drag still gets the drag's
+// end-edit, once.
+TEST_F(EditorWindow, ClosingDuringADragEndsTheGesture)
+{
+    SendMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 120));
+    SendMessageW(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 116));
+    Dispatch(effEditClose);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(EditCalls(host), (Calls{"begin 0", "automate 0", "end 0"}));
+    ASSERT_EQ(Dispatch(effEditOpen, 0, parent), 1);
+    editor = static_cast<HWND>(g->NativeWindow());
 }
 
 TEST_F(EditorWindow, EntryCancelsOnRightClickAndCommitsOnLeftClickOnceUnfocused)
