@@ -257,15 +257,18 @@ void IGraphicsX11::Idle()
     {
         return;
     }
-    // Taken already by the dispatcher; taken here too for a caller without it.
+    // The dispatcher may hold the lock already; it is taken here too, so
+    // that a modal prompt can let go of this level while it waits.
     if (plug)
     {
-        PlugLockGuard guard(plug->Lock());
-        Pump();
+        plug->Lock().Enter();
+        holdsPlugLock = true;
     }
-    else
+    Pump();
+    if (holdsPlugLock)
     {
-        Pump();
+        holdsPlugLock = false;
+        plug->Lock().Leave();
     }
 }
 
@@ -351,30 +354,37 @@ void IGraphicsX11::ThreadLoop()
 
 bool IGraphicsX11::MayWork() const
 {
-    return session && (!tEditorThread || !plug || holdsPlugLock);
+    return session && (!plug || holdsPlugLock);
 }
 
 template <class Wait> void IGraphicsX11::WaitUnlocked(Wait&& wait)
 {
-    const bool release = tEditorThread && holdsPlugLock;
+    const bool release = holdsPlugLock;
     if (release)
     {
         holdsPlugLock = false;
         plug->Lock().Leave();
     }
     wait();
-    if (release)
+    if (!release)
     {
-        while (!plug->Lock().TryEnter())
-        {
-            if (stopping)
-            {
-                return; // the closer holds the lock and waits for this thread
-            }
-            usleep(2000);
-        }
-        holdsPlugLock = true;
+        return;
     }
+    if (!tEditorThread)
+    {
+        plug->Lock().Enter();
+        holdsPlugLock = true;
+        return;
+    }
+    while (!plug->Lock().TryEnter())
+    {
+        if (stopping)
+        {
+            return; // the closer holds the lock and waits for this thread
+        }
+        usleep(2000);
+    }
+    holdsPlugLock = true;
 }
 
 void IGraphicsX11::Pump()

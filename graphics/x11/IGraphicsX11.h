@@ -72,15 +72,17 @@ private:
     void DrainEvents();
     void Frame();
     void PaintExposed();
-    // Whether this thread may go on working: the editor's thread only while
-    // it holds the plug-in's lock.
+    // Whether the working thread may go on: only while it holds the
+    // plug-in's lock (the editor's thread may have had to go on without it).
     bool MayWork() const;
     void StartThread();
     void StopThread();
     void ThreadLoop();
-    // Runs a modal wait. On the editor's thread the plug-in's lock is let go
-    // meanwhile, so that audio and the host go on; it is taken back after
-    // (or not, when the editor is closing and its closer holds it).
+    // Runs a modal wait with the level of the plug-in's lock that the
+    // working thread took let go, so that audio and the host can go on (as
+    // far as no caller further up holds it); it is taken back after. The
+    // editor's thread never waits for it: when the editor is closing, its
+    // closer holds the lock, and the thread goes on without it to its end.
     template <class Wait> void WaitUnlocked(Wait&& wait);
     std::string AskPathInEntry(const std::string& folder);
 
@@ -103,5 +105,5 @@ private:
     std::atomic<int64_t> nextFrame{0};
     std::atomic<bool> moreQueued{false};
     int wakePipe[2] = {-1, -1};
-    bool holdsPlugLock = false; // the editor's thread only
+    bool holdsPlugLock = false; // by the thread working the connection (under work)
 };
