@@ -619,11 +619,13 @@ void IGraphicsX11::Motion(XEvent& event)
     {
         return;
     }
-    // Only the latest position of a burst matters.
+    // Only the latest position of a burst matters; a press or a release
+    // in between ends the burst.
     XEvent next;
-    while (XCheckTypedWindowEvent(s.display, s.window, MotionNotify, &next))
+    while (XPending(s.display) > 0 && XPeekEvent(s.display, &next) && next.type == MotionNotify &&
+           next.xmotion.window == s.window)
     {
-        event = next;
+        XNextEvent(s.display, &event);
     }
     const XMotionEvent& e = event.xmotion;
     if (e.state & (Button1Mask | Button3Mask))
