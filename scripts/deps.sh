@@ -14,7 +14,8 @@ zelbor_install_deps() {
   local want=(cmake g++ make pkg-config libpng-dev zlib1g-dev googletest libgtest-dev
               libbenchmark-dev libsndfile1-dev g++-mingw-w64-i686 libz-mingw-w64-dev
               g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth dpkg-dev locales zip unzip
-              libfreetype-dev fonts-liberation clang-format clang libclang-rt-14-dev)
+              libfreetype-dev libfontconfig-dev fonts-liberation libx11-dev libxext-dev libxtst-dev
+              clang-format clang libclang-rt-14-dev)
   local missing
   missing=$(zelbor_missing_packages "${want[@]}")
   [ -z "$missing" ] && { zelbor_comma_locale; return 0; }
