@@ -3,6 +3,7 @@
 #include "graphics/x11/X11Errors.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace
 {
@@ -124,7 +125,7 @@ std::optional<int> XSettings::ParseInteger(const std::vector<unsigned char>& dat
     return std::nullopt;
 }
 
-std::optional<int> XSettings::Integer(Display* display, int screen, const char* name)
+std::optional<int> XSettings::Integer(_XDisplay* display, int screen, const char* name)
 {
     const std::string selection = "_XSETTINGS_S" + std::to_string(screen);
     const Atom selectionAtom = XInternAtom(display, selection.c_str(), False);

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <X11/Xlib.h>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+struct _XDisplay; // Xlib's Display, whose header's macros stay out of here
 
 // Reads the desktop's settings that an XSETTINGS manager publishes on the
 // screen: the property _XSETTINGS_SETTINGS of the owner of the selection
@@ -14,7 +15,7 @@ class XSettings
 public:
     // The integer setting of that name from the screen's manager; none when
     // no manager runs or it does not publish the setting.
-    static std::optional<int> Integer(Display* display, int screen, const char* name);
+    static std::optional<int> Integer(_XDisplay* display, int screen, const char* name);
     // The same from the property's bytes as the manager wrote them.
     static std::optional<int> ParseInteger(const std::vector<unsigned char>& data,
                                            const std::string& name);
