@@ -771,6 +771,8 @@ std::string IGraphicsX11::AskPathInEntry(const std::string& folder)
     const int h = 24;
     const IBox box(8, height / 2 - h / 2, width - 8, height / 2 + h / 2);
     X11TextEntry entry(s.display, s.window, box, folder);
+    // The caret after the folder, where the file's name goes.
+    entry.SetText(folder);
     XSetInputFocus(s.display, s.window, RevertToParent, CurrentTime);
     XFlush(s.display);
     std::string path;

@@ -379,6 +379,27 @@ TEST_P(X11EditorTest, PresetMenuOpensItsFolderAsASubmenu)
     EXPECT_TRUE(ValueBecomes(kParamWet, Normalized(kParamWet, 0.2)));
 }
 
+TEST_P(X11EditorTest, WithoutADesktopChooserThePathIsTypedInTheEditor)
+{
+    // No chooser program can be found.
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", "/nonexistent", 1);
+    // "Load ..." follows the presets and a separator.
+    Click(kPresetX, kPresetY);
+    ASSERT_EQ(WaitForPopups(1).size(), 1u);
+    X11Host::Key(XK_Down);
+    X11Host::Key(XK_Down);
+    X11Host::Key(XK_Down);
+    X11Host::Key(XK_Return);
+    // The entry starts with the preset folder, the caret at its end.
+    EXPECT_TRUE(WaitFor([&] { return X11Host::Children(main.Editor()) == 1; }));
+    X11Host::Type("Nested/Inner.preset");
+    X11Host::Key(XK_Return);
+    EXPECT_TRUE(ValueBecomes(kParamWet, Normalized(kParamWet, 0.333)));
+    EXPECT_EQ(X11Host::Children(main.Editor()), 0);
+    setenv("PATH", path.c_str(), 1);
+}
+
 TEST_P(X11EditorTest, ReopensAfterClosing)
 {
     X11Host::Call(main.effect, effEditClose);

@@ -322,8 +322,11 @@ void X11Host::Type(const std::string& text)
     for (char c : text)
     {
         const std::string name(1, c);
-        KeySym sym = c == '.' ? XK_period : c == '-' ? XK_minus : XStringToKeysym(name.c_str());
-        Key(sym);
+        const KeySym sym = c == '.'   ? XK_period
+                           : c == '-' ? XK_minus
+                           : c == '/' ? XK_slash
+                                      : XStringToKeysym(name.c_str());
+        Key(sym, c >= 'A' && c <= 'Z');
     }
 }
 
