@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace
 {
@@ -13,16 +16,73 @@ namespace
 // as the strips' letters are drawn.
 IColorRGBA TapColour(int tap)
 {
-    const double t = tap / 7.0;
+    const double t = tap / static_cast<double>(kNumTaps - 1);
     const auto mixChannel = [t](int a, int b) { return static_cast<int>(a + (b - a) * t + 0.5); };
     return IColorRGBA(255, mixChannel(242, 89), mixChannel(163, 204), mixChannel(66, 194));
 }
 
 constexpr int kPad = 6;
+constexpr int kLabelHeight = 11;       // the tick labels under the axis
 constexpr float kRepeatFloor = 0.004f; // repeats below -48 dB are not drawn
 constexpr int kMaxRepeats = 12;
+constexpr int kMaxTicks = 7;
+constexpr int kSideBySide = 8; // pixels between marks that share a time
+
+// A round tick step for an axis of span ms: the smallest of 1, 2, 2.5 and 5
+// times a power of ten that gives at most kMaxTicks steps.
+float TickStep(float span)
+{
+    float decade = std::pow(10.0f, std::floor(std::log10(span / kMaxTicks)));
+    for (;;)
+    {
+        for (float m : {1.0f, 2.0f, 2.5f, 5.0f})
+        {
+            if (span / (m * decade) <= kMaxTicks + 1e-3f)
+            {
+                return m * decade;
+            }
+        }
+        decade *= 10.0f;
+    }
+}
 
 } // namespace
+
+float EchoMapControl::AxisEndMs(const EchoMapState& state, float* tickMs)
+{
+    // The tap that reaches furthest sets the axis; when its feedback makes
+    // repeats, the axis leaves room for two and a half of their spacings.
+    float reach = 0.0f;
+    float room = 0.0f;
+    for (const auto& tap : state.taps)
+    {
+        if (!tap.shown.load(std::memory_order_relaxed))
+        {
+            continue;
+        }
+        const float time = tap.timeMs.load(std::memory_order_relaxed);
+        const float r = std::max(time + tap.depthMs.load(std::memory_order_relaxed),
+                                 tap.readMs.load(std::memory_order_relaxed));
+        if (r > reach)
+        {
+            reach = r;
+            const float repeat = tap.gain.load(std::memory_order_relaxed) *
+                                 std::fabs(tap.feedback.load(std::memory_order_relaxed));
+            room = repeat >= kRepeatFloor ? 2.5f * time : 0.1f * r;
+        }
+    }
+    if (!(reach > 0.0f))
+    {
+        return 0.0f;
+    }
+    const float end = reach + room;
+    const float step = TickStep(end);
+    if (tickMs)
+    {
+        *tickMs = step;
+    }
+    return std::ceil(end / step - 1e-4f) * step;
+}
 
 EchoMapControl::EchoMapControl(IPlugBase* plugIn, const IBox& box, const EchoMapState& map)
     : IControl(plugIn, box, -1), state(map)
@@ -53,28 +113,22 @@ bool EchoMapControl::Paint(IGraphics* g)
                IBox(rect.left + 2, rect.top + 2, rect.right - 2, rect.bottom - 2));
     const int left = rect.left + kPad;
     const int right = rect.right - kPad;
-    const int bottom = rect.bottom - kPad;
-    const int height = rect.H() - 2 * kPad;
+    const int bottom = rect.bottom - kPad - kLabelHeight;
+    const int height = bottom - rect.top - kPad;
     const IColorRGBA axis(255, 70, 76, 86);
     letterStyle.color = IColorRGBA(255, 158, 166, 179);
     g->HLine(axis, bottom, left, right);
     g->VLine(axis, left, rect.top + kPad, bottom);
 
-    float longest = 0.0f;
-    for (const auto& tap : state.taps)
-    {
-        if (tap.shown.load(std::memory_order_relaxed))
-        {
-            longest = std::max(longest, tap.timeMs.load(std::memory_order_relaxed) +
-                                            tap.depthMs.load(std::memory_order_relaxed));
-        }
-    }
-    if (!(longest > 0.0f))
+    float tickMs = 0.0f;
+    const float axisEnd = AxisEndMs(state, &tickMs);
+    if (!(axisEnd > 0.0f))
     {
         return true;
     }
-    const float scale = (right - left) / longest;
-    auto xAt = [&](float ms) { return left + static_cast<int>(std::min(ms, longest) * scale); };
+    const float scale = (right - left) / axisEnd;
+    auto xAt = [&](float ms)
+    { return left + static_cast<int>(std::min(ms, axisEnd) * scale + 0.5f); };
     // Heights on a decibel scale: 0 dB fills the box, -48 dB is the floor.
     auto heightOf = [&](float gain)
     {
@@ -83,13 +137,59 @@ bool EchoMapControl::Paint(IGraphics* g)
         return static_cast<int>(t * (height - 16)) + 2;
     };
 
-    // Ticks every 100 ms (every 500 ms on long axes).
-    const float tickMs = longest > 1500.0f ? 500.0f : 100.0f;
-    for (float ms = tickMs; ms < longest; ms += tickMs)
+    // Ticks with their times in milliseconds; a label is left out where the
+    // one before would be too close.
+    int lastLabelRight = rect.left;
+    for (int k = 0; k * tickMs <= axisEnd + 1e-3f; ++k)
     {
-        g->VLine(axis, xAt(ms), bottom - 3, bottom);
+        const float ms = k * tickMs;
+        const int x = xAt(ms);
+        g->VLine(axis, x, bottom - 3, bottom);
+        char label[16];
+        std::snprintf(label, sizeof(label), "%d", static_cast<int>(ms + 0.5f));
+        const int half = static_cast<int>(std::strlen(label)) * 3 + 1;
+        const int l = std::max(x - half, rect.left + 2);
+        const int r = std::min(l + 2 * half, rect.right - 2);
+        if (k == 0 || l >= lastLabelRight + 4)
+        {
+            g->DrawTextIn(labelStyle, label, IBox(r - 2 * half, bottom + 1, r, bottom + 11));
+            lastLabelRight = r;
+        }
     }
 
+    // Taps whose first marks fall on the same pixels stand side by side,
+    // each in its own tint.
+    int offset[kNumTaps] = {};
+    {
+        int firstX[kNumTaps];
+        bool placed[kNumTaps] = {};
+        for (int t = 0; t < kNumTaps; ++t)
+        {
+            firstX[t] = xAt(state.taps[t].readMs.load(std::memory_order_relaxed));
+        }
+        for (int t = 0; t < kNumTaps; ++t)
+        {
+            if (placed[t] || !state.taps[t].shown.load(std::memory_order_relaxed))
+            {
+                continue;
+            }
+            int members[kNumTaps];
+            int n = 0;
+            for (int u = t; u < kNumTaps; ++u)
+            {
+                if (!placed[u] && state.taps[u].shown.load(std::memory_order_relaxed) &&
+                    std::abs(firstX[u] - firstX[t]) < kSideBySide)
+                {
+                    members[n++] = u;
+                    placed[u] = true;
+                }
+            }
+            for (int i = 0; i < n; ++i)
+            {
+                offset[members[i]] = (2 * i - (n - 1)) * kSideBySide / 2;
+            }
+        }
+    }
     // Feedback routes first, under the marks: from the source tap's mark to
     // the mark of the tap it feeds.
     for (int t = 0; t < kNumTaps; ++t)
@@ -102,9 +202,11 @@ bool EchoMapControl::Paint(IGraphics* g)
             continue;
         }
         const auto& from = state.taps[source];
-        const float x1 = static_cast<float>(xAt(from.readMs.load(std::memory_order_relaxed)));
+        const float x1 =
+            static_cast<float>(xAt(from.readMs.load(std::memory_order_relaxed)) + offset[source]);
         const float y1 = static_cast<float>(bottom - heightOf(from.gain.load()));
-        const float x2 = static_cast<float>(xAt(tap.readMs.load(std::memory_order_relaxed)));
+        const float x2 =
+            static_cast<float>(xAt(tap.readMs.load(std::memory_order_relaxed)) + offset[t]);
         const float y2 = static_cast<float>(bottom - heightOf(tap.gain.load()));
         const IDrawBlend soft(BlendCopyAlpha, 0.6f);
         g->StrokeLine(TapColour(source), x1, y1, x2, y2, &soft, true);
@@ -137,11 +239,11 @@ bool EchoMapControl::Paint(IGraphics* g)
         for (int k = 1; k <= kMaxRepeats && level >= kRepeatFloor; ++k)
         {
             const float at = k == 1 ? read : read + (k - 1) * time;
-            if (at > longest)
+            if (at > axisEnd)
             {
                 break;
             }
-            const int x = xAt(at);
+            const int x = xAt(at) + offset[t];
             const int top = bottom - heightOf(level);
             const IDrawBlend fade(BlendCopyAlpha, k == 1 ? 1.0f : 0.45f);
             const int half = k == 1 ? 2 : 1;
