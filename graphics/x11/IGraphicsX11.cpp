@@ -16,6 +16,7 @@
 #include <X11/keysym.h>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -213,6 +214,13 @@ void* IGraphicsX11::OpenEditorWindow(void* parent)
     if (doubleClick && *doubleClick > 0)
     {
         session->doubleClickMs = *doubleClick;
+    }
+    // Without a face the editor shows no text at all: said once, where a
+    // host's log picks it up.
+    static std::atomic<bool> toldNoText{false};
+    if (!HeadlessFont::Available() && !toldNoText.exchange(true))
+    {
+        std::fprintf(stderr, "Zelbor: no Liberation Sans face found; the editor shows no text\n");
     }
     ++sOpenWindows;
     MarkAllControlsDirty();
@@ -549,6 +557,12 @@ void IGraphicsX11::Press(XEvent& event)
     if (button != Button1 && button != Button3)
     {
         return;
+    }
+    // A release to be ignored that never came (its window went first) is
+    // not waited for past the next press.
+    if (s.swallowRelease == button)
+    {
+        s.swallowRelease = 0;
     }
     if (s.entry)
     {

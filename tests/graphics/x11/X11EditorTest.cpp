@@ -355,6 +355,19 @@ TEST_P(X11EditorTest, ValueMenuByMouseAndByKeys)
     EXPECT_TRUE(WaitForPopups(0).empty());
     Run(100);
     EXPECT_EQ(main.Param(mode), 1.0f);
+
+    // Tap A has nothing to join on: its greyed "join" cannot be chosen,
+    // neither by a click nor by Return.
+    Click(110, Row(0) + 15, 3);
+    popups = WaitForPopups(1);
+    ASSERT_EQ(popups.size(), 1u);
+    Click(popups[0].x + 30, popups[0].y + 1 + 20 + 20 + 8 + 10);
+    X11Host::Key(XK_Return); // on "join", which the pointer highlights
+    Run(200);
+    EXPECT_EQ(X11Host::Popups().size(), 1u);
+    X11Host::Key(XK_Escape);
+    EXPECT_TRUE(WaitForPopups(0).empty());
+    EXPECT_EQ(main.Param(kBaseMode + 0), 1.0f);
 }
 
 TEST_P(X11EditorTest, PresetMenuOpensItsFolderAsASubmenu)
