@@ -60,15 +60,22 @@ function(zelbor_folder_library name)
   endif()
 endfunction()
 
-# zelbor_test(NAME SOURCES... LIBS ...): one GoogleTest executable.
+# zelbor_test(NAME SOURCES... LIBS ... [DISPLAY]): one GoogleTest executable.
+# DISPLAY marks tests that open windows and move the pointer of the X
+# display they run on: ctest runs no two of them at once.
 function(zelbor_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "DISPLAY" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   set_property(GLOBAL APPEND PROPERTY ZELBOR_TEST_EXECUTABLES ${name})
   if(NOT CMAKE_CROSSCOMPILING)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+    if(ARG_DISPLAY)
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+        PROPERTIES TIMEOUT 600 RESOURCE_LOCK x_display)
+    else()
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+    endif()
   endif()
 endfunction()
 

@@ -161,6 +161,8 @@ protected:
         Call(e, effClose);
     }
 
-    static inline DynamicLibrary sModule;
+    // Kept loaded for the whole run, as a host keeps a plug-in it uses: the
+    // module's process-wide font and lock objects stay reachable.
+    static inline DynamicLibrary& sModule = *new DynamicLibrary;
     VstPluginMainProc mMain = nullptr;
 };
