@@ -63,13 +63,22 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
         return 0;
     }
 
-    PlugLockGuard guard(plug->Lock());
-    if (opCode == effIdle) return 0;
     if (opCode == effEditIdle)
     {
-        if (IEditor* editor = WindowEditor(*plug)) editor->Idle();
+        // The editor takes the lock for its own work, and lets it go while a
+        // menu or a file chooser waits for the user, so that audio and the
+        // host's parameter calls go on meanwhile.
+        IEditor* editor = nullptr;
+        {
+            PlugLockGuard guard(plug->Lock());
+            editor = WindowEditor(*plug);
+        }
+        if (editor) editor->Idle();
         return 0;
     }
+
+    PlugLockGuard guard(plug->Lock());
+    if (opCode == effIdle) return 0;
     try
     {
         return plug->DispatchOpcode(opCode, idx, value, ptr, opt);

@@ -4,6 +4,7 @@
 #include "raster/Raster.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <mutex>
@@ -61,6 +62,8 @@ uint32_t NextCodePoint(const unsigned char*& p)
     return cp;
 }
 
+std::atomic<HeadlessFont::FaceFinder> gFaceFinder{nullptr};
+
 #ifdef ZELBOR_HAVE_FREETYPE
 // Debian's fonts-liberation package puts the faces here.
 const char* const kFontFolder = "/usr/share/fonts/truetype/liberation/";
@@ -116,15 +119,18 @@ FT_Face OpenFace(int styleBits)
     {
         return nullptr;
     }
+    const HeadlessFont::FaceFinder finder = gFaceFinder.load();
+    auto pathFor = [finder](int bits)
+    { return finder ? finder(bits) : std::string(kFontFolder) + FaceFile(bits); };
     FT_Face face = nullptr;
-    const std::string path = std::string(kFontFolder) + FaceFile(styleBits);
-    if (FT_New_Face(library, path.c_str(), 0, &face) == 0)
+    const std::string path = pathFor(styleBits);
+    if (!path.empty() && FT_New_Face(library, path.c_str(), 0, &face) == 0)
     {
         return face;
     }
     // A missing bold or italic file: the regular face rather than no text.
-    const std::string regular = std::string(kFontFolder) + FaceFile(ITextStyle::Normal);
-    if (FT_New_Face(library, regular.c_str(), 0, &face) == 0)
+    const std::string regular = pathFor(ITextStyle::Normal);
+    if (!regular.empty() && FT_New_Face(library, regular.c_str(), 0, &face) == 0)
     {
         return face;
     }
@@ -141,6 +147,11 @@ void CloseFace(FT_Face face)
 }
 #endif
 } // namespace
+
+void HeadlessFont::SetFaceFinder(FaceFinder finder)
+{
+    gFaceFinder.store(finder);
+}
 
 bool HeadlessFont::Available()
 {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 class LICE_IBitmap;
@@ -30,6 +31,12 @@ public:
     // Whether text can be drawn at all: FreeType is built in and the regular
     // face can be opened.
     static bool Available();
+    // Where the face file for style bits is; empty when there is none. By
+    // default Debian's fonts-liberation folder; a window layer that looks
+    // further (fontconfig, the module's own folder) sets its finder before
+    // the first font is made.
+    using FaceFinder = std::string (*)(int styleBits);
+    static void SetFaceFinder(FaceFinder finder);
     // The font for the style's size and weight; null when text is not
     // available or the size is 0. The caller owns it (see Release).
     static HeadlessFont* Create(const ITextStyle& style);

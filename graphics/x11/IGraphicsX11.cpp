@@ -4,6 +4,7 @@
 #include "graphics/IPopupMenu.h"
 #include "graphics/headless/HeadlessFont.h"
 #include "graphics/x11/ChildProcess.h"
+#include "graphics/x11/FontLocator.h"
 #include "graphics/x11/X11Errors.h"
 #include "graphics/x11/X11Menu.h"
 #include "graphics/x11/X11Surface.h"
@@ -133,6 +134,8 @@ struct IGraphicsX11::Session
 IGraphicsX11::IGraphicsX11(IPlugBase* plugIn, int w, int h, int framesPerSecond)
     : IGraphicsLice(plugIn, w, h, framesPerSecond)
 {
+    // Text finds its faces through fontconfig, else beside the module.
+    HeadlessFont::SetFaceFinder(&FontLocator::FaceFile);
 }
 
 IGraphicsX11::~IGraphicsX11()
