@@ -234,8 +234,10 @@ int IGraphics::ControlAt(int x, int y)
 
 void IGraphics::HandleMouseDown(int x, int y, const IMouseKeys& keys)
 {
-    ClearCapture();
-    editGestureIdx = -1;
+    // A press while another is held (a second button) starts a gesture of
+    // its own: the one in progress ends first, so every begin-edit the host
+    // saw is matched by its end-edit.
+    EndOpenGesture();
     const int idx = ControlAt(x, y);
     if (idx < 0)
     {
