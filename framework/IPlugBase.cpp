@@ -350,7 +350,8 @@ bool IPlugBase::WriteParamsToChunk(StateChunk& chunk, bool all)
     const int count = all ? NParams() : std::min(mDeclaredParams, NParams());
     for (int i = 0; i < count; ++i)
     {
-        if (!chunk.PutDouble(mParams[static_cast<size_t>(i)]->Value())) return false;
+        const IPlugParam& param = *mParams[static_cast<size_t>(i)];
+        if (!chunk.PutDouble(param.IsMomentary() ? 0.0 : param.Value())) return false;
     }
     return true;
 }
@@ -366,7 +367,11 @@ int IPlugBase::UnserializeParams(const StateChunk& chunk, int startPos, bool all
         pos = chunk.GetDouble(&v, pos);
         // A stored value that is not a finite number is skipped: the
         // parameter keeps its value and reading goes on.
-        if (std::isfinite(v)) mParams[static_cast<size_t>(i)]->SetValueClamped(v);
+        IPlugParam& param = *mParams[static_cast<size_t>(i)];
+        if (param.IsMomentary())
+            param.SetValue(0.0);
+        else if (std::isfinite(v))
+            param.SetValueClamped(v);
     }
     NotifyAllParamsChanged();
     return pos;

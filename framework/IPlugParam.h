@@ -90,6 +90,11 @@ public:
     double Shape() const { return mShape; }
     int Precision() const { return mPrecision; }
     bool NegateDisplay() const { return mNegateDisplay; }
+    // A push button: it acts when pressed and is never stored or restored
+    // pressed, so a state or program saved while it was down does not press
+    // it again on loading.
+    bool IsMomentary() const { return mMomentary; }
+    void SetMomentary(bool momentary) { mMomentary = momentary; }
     void SetNegateDisplay(bool negate) { mNegateDisplay = negate; }
 
 private:
@@ -103,5 +108,6 @@ private:
     char mName[kParamNameSize];
     char mLabel[kParamNameSize];
     bool mNegateDisplay;
+    bool mMomentary = false;
     std::vector<DisplayText> mDisplayTexts;
 };

@@ -97,6 +97,15 @@ void Delay::DeclareParams()
             p->DefineSwitch(row.name, row.defaultOn);
         }
     }
+    // The scale reset and panic act when pressed; neither is kept pressed
+    // in a state or a program.
+    for (int idx : {static_cast<int>(kParamSclRst), static_cast<int>(kParamPanic)})
+    {
+        if (IPlugParam* p = GetParam(idx))
+        {
+            p->SetMomentary(true);
+        }
+    }
     for (const EnumParamDef& row : kEnumParamDefs)
     {
         if (IPlugParam* p = record(row))
@@ -253,6 +262,7 @@ void Delay::SetEngineSampleRate(double rate)
     mLevelSmoother.Restart();
     mLevelSmoother.SetCoefficient(0.95);
     mLevelSmoother.z = 0.0;
+    mLevelGlidePerFrame = LevelGlidePerFrame(rate);
     // At least one sample, and within int range whatever rate the host names.
     mMeterPeriod = static_cast<int>(std::clamp(rate * 200.0 / 1000.0, 1.0, 1.0e9));
     mMeterCountdown = mMeterPeriod;

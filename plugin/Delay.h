@@ -12,6 +12,7 @@
 #include "presets/PresetFile.h"
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 
 class DelayEditor;
@@ -270,6 +271,16 @@ private:
     float mLfoDepthScale = 1.0f;
 
     OnePoleSmoother mLevelSmoother{0.99};
+    // The output level glides by two smoother steps a block, each with the
+    // coefficient 0.95 of a 512-frame block at 44.1 kHz, scaled to the
+    // block's length and the rate: the fade-in and level changes take the
+    // same time whatever block size the host uses. The log of the step
+    // coefficient per frame.
+    static double LevelGlidePerFrame(double rate)
+    {
+        return rate > 0.0 ? std::log(0.95) * 44100.0 / (512.0 * rate) : 0.0;
+    }
+    double mLevelGlidePerFrame = LevelGlidePerFrame(44100.0);
 
     DelayLine mLines[kNumTaps];
     DelayTap mTaps[kNumTaps];
