@@ -232,11 +232,21 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
     }
 
     // The level glides once per block; its two steps multiplied give the
-    // block's gain, applied to the inputs and again to the mix.
-    const double a = mLevelSmoother.a;
-    const double b = mLevelSmoother.b;
-    const double y1 = a * mLevelSmoother.z + b * mOutputLevel;
-    const double y2 = a * y1 + b * mOutputLevel;
+    // block's gain, applied to the inputs and again to the mix. The step
+    // follows the block's length, so the glide takes the same time at every
+    // block size.
+    // The distance left shrinks by the step; within a millionth of a
+    // millionth it is gone, so the glide lands on the level exactly, at
+    // every block size.
+    const double a = std::exp(mLevelGlidePerFrame * nFrames);
+    const double level = mOutputLevel;
+    auto glide = [a, level](double z)
+    {
+        const double y = level + a * (z - level);
+        return std::fabs(y - level) <= 1e-12 * std::fabs(level) ? level : y;
+    };
+    const double y1 = glide(mLevelSmoother.z);
+    const double y2 = glide(y1);
     mLevelSmoother.z = y2;
     const double gain = y1 * y2;
 

@@ -446,7 +446,7 @@ TEST(DelayProcess, BlockSizeDoesNotChangeTheResult)
         SetParam(*d, kBaseShape + C, 1);
         SetParam(*d, kBaseTime + C, 1.0);
         SetParam(*d, kBaseFb + C, 0.0);
-        Process(*d, Stereo(2000 * 64), 64); // the per-block level glide settles
+        Process(*d, Stereo(4000 * 64), 64); // the level glide settles
     }
     Stereo in(20000);
     in.l = Noise(in.size(), 1);
