@@ -1,7 +1,6 @@
 // Parameter handlers: each turns a parameter's new value into engine settings
 // and shows the value in the readout.
 
-#include "framework/IEditor.h"
 #include "plugin/Delay.h"
 #include "plugin/DelayRouting.h"
 
