@@ -373,7 +373,8 @@ TEST(DelayProcess, Meters)
     for (int i = 0; i < 10; ++i)
     {
         for (size_t k = 0; k < tone.size(); ++k)
-            tone.l[k] = 0.5 * std::sin(2.0 * M_PI * 441.0 * static_cast<double>(k) / sr);
+            tone.l[k] =
+                0.5 * std::sin(2.0 * 3.141592653589793 * 441.0 * static_cast<double>(k) / sr);
         Process(d, tone, 100);
         if (i >= 5)
         {
