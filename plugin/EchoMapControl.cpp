@@ -13,7 +13,7 @@ namespace
 // as the strips' letters are drawn.
 IColorRGBA TapColour(int tap)
 {
-    const double t = tap / 7.0;
+    const double t = tap / (kNumTaps - 1.0);
     const auto mixChannel = [t](int a, int b) { return static_cast<int>(a + (b - a) * t + 0.5); };
     return IColorRGBA(255, mixChannel(242, 89), mixChannel(163, 204), mixChannel(66, 194));
 }
