@@ -71,21 +71,6 @@ const char* const kFontFolder = "/usr/share/fonts/truetype/liberation/";
 // Larger sizes would make single glyphs and line masks of many megabytes.
 constexpr int kMaxPixelsPerEm = 1000;
 
-const char* FaceFile(int styleBits)
-{
-    switch (styleBits & (ITextStyle::Bold | ITextStyle::Italic))
-    {
-    case ITextStyle::Bold:
-        return "LiberationSans-Bold.ttf";
-    case ITextStyle::Italic:
-        return "LiberationSans-Italic.ttf";
-    case ITextStyle::Bold | ITextStyle::Italic:
-        return "LiberationSans-BoldItalic.ttf";
-    default:
-        return "LiberationSans-Regular.ttf";
-    }
-}
-
 // Never destroyed: fonts held by static styles may go after static
 // destructors have run.
 std::mutex& FaceMutex()
@@ -121,7 +106,7 @@ FT_Face OpenFace(int styleBits)
     }
     const HeadlessFont::FaceFinder finder = gFaceFinder.load();
     auto pathFor = [finder](int bits)
-    { return finder ? finder(bits) : std::string(kFontFolder) + FaceFile(bits); };
+    { return finder ? finder(bits) : std::string(kFontFolder) + HeadlessFont::FaceFileName(bits); };
     FT_Face face = nullptr;
     const std::string path = pathFor(styleBits);
     if (!path.empty() && FT_New_Face(library, path.c_str(), 0, &face) == 0)
@@ -147,6 +132,42 @@ void CloseFace(FT_Face face)
 }
 #endif
 } // namespace
+
+const char* HeadlessFont::FaceFileName(int styleBits)
+{
+    switch (styleBits & (ITextStyle::Bold | ITextStyle::Italic))
+    {
+    case ITextStyle::Bold:
+        return "LiberationSans-Bold.ttf";
+    case ITextStyle::Italic:
+        return "LiberationSans-Italic.ttf";
+    case ITextStyle::Bold | ITextStyle::Italic:
+        return "LiberationSans-BoldItalic.ttf";
+    default:
+        return "LiberationSans-Regular.ttf";
+    }
+}
+
+bool HeadlessFont::DrawStyled(LICE_IBitmap* dst, ITextStyle& style, const char* text,
+                              const IBox& box)
+{
+    if (!text || !*text)
+    {
+        return true;
+    }
+    if (!dst)
+    {
+        return false;
+    }
+    auto* font = style.LayerFont<HeadlessFont>();
+    if (!font)
+    {
+        return false;
+    }
+    const IColorRGBA& c = style.color;
+    return font->DrawLine(dst, text, box, style.align,
+                          IColorRGBA(0, c.red, c.green, c.blue).Pack());
+}
 
 void HeadlessFont::SetFaceFinder(FaceFinder finder)
 {

@@ -36,6 +36,13 @@ public:
     // further (fontconfig, the module's own folder) sets its finder before
     // the first font is made.
     using FaceFinder = std::string (*)(int styleBits);
+    // The file name of the Liberation Sans face for the style bits.
+    static const char* FaceFileName(int styleBits);
+    // Text in the style's font, colour and horizontal alignment, its cell
+    // top at box.top (the drawing of the layers that use FreeType). Empty
+    // text draws nothing and answers true; false when there is no surface
+    // or font.
+    static bool DrawStyled(LICE_IBitmap* dst, ITextStyle& style, const char* text, const IBox& box);
     static void SetFaceFinder(FaceFinder finder);
     // The font for the style's size and weight; null when text is not
     // available or the size is 0. The caller owns it (see Release).

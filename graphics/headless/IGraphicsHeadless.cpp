@@ -64,22 +64,7 @@ void IGraphicsHeadless::CloseEditorWindow()
 
 bool IGraphicsHeadless::DrawTextIn(ITextStyle& style, const char* text, const IBox& box)
 {
-    if (!text || !*text)
-    {
-        return true;
-    }
-    if (!backBuffer)
-    {
-        return false;
-    }
-    auto* font = style.LayerFont<HeadlessFont>();
-    if (!font)
-    {
-        return false;
-    }
-    const IColorRGBA& c = style.color;
-    return font->DrawLine(backBuffer.get(), text, box, style.align,
-                          IColorRGBA(0, c.red, c.green, c.blue).Pack());
+    return HeadlessFont::DrawStyled(backBuffer.get(), style, text, box);
 }
 
 int IGraphicsHeadless::ShowMenu(const IPopupMenu& menu, int, int)

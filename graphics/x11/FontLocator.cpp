@@ -1,6 +1,7 @@
 #include "graphics/x11/FontLocator.h"
 
 #include "graphics/ITextStyle.h"
+#include "graphics/headless/HeadlessFont.h"
 #include "platform/ModulePath.h"
 
 #include <fontconfig/fontconfig.h>
@@ -34,17 +35,7 @@ std::string Lookup(int styleBits)
 
 const char* FontLocator::FaceFileName(int styleBits)
 {
-    switch (styleBits & (ITextStyle::Bold | ITextStyle::Italic))
-    {
-    case ITextStyle::Bold:
-        return "LiberationSans-Bold.ttf";
-    case ITextStyle::Italic:
-        return "LiberationSans-Italic.ttf";
-    case ITextStyle::Bold | ITextStyle::Italic:
-        return "LiberationSans-BoldItalic.ttf";
-    default:
-        return "LiberationSans-Regular.ttf";
-    }
+    return HeadlessFont::FaceFileName(styleBits);
 }
 
 std::string FontLocator::FontconfigFile(int styleBits)

@@ -943,22 +943,7 @@ bool IGraphicsX11::PresentArea(const IBox& box)
 
 bool IGraphicsX11::DrawTextIn(ITextStyle& style, const char* text, const IBox& box)
 {
-    if (!text || !*text)
-    {
-        return true;
-    }
-    if (!backBuffer)
-    {
-        return false;
-    }
-    auto* font = style.LayerFont<HeadlessFont>();
-    if (!font)
-    {
-        return false;
-    }
-    const IColorRGBA& c = style.color;
-    return font->DrawLine(backBuffer.get(), text, box, style.align,
-                          IColorRGBA(0, c.red, c.green, c.blue).Pack());
+    return HeadlessFont::DrawStyled(backBuffer.get(), style, text, box);
 }
 
 void IGraphicsX11::ResizeEditor(int w, int h)

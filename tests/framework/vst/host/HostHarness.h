@@ -8,6 +8,7 @@
 #include "platform/DynamicLibrary.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -110,6 +111,19 @@ struct TestHost
             return 0;
         }
     }
+};
+
+// Small deterministic generator, one per thread.
+struct Rng
+{
+    std::uint32_t state;
+    std::uint32_t Next()
+    {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    }
+    float Unit() { return static_cast<float>(Next() & 0xFFFF) / 65535.0f; }
+    int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint32_t>(n)); }
 };
 
 // The loaded module, shared by every test of the process.

@@ -64,18 +64,6 @@ constexpr int kSclRst = 184;
 constexpr int kSclDpth = 188;
 constexpr int kNumParams = 216;
 
-struct Rng
-{
-    std::uint32_t state;
-    std::uint32_t Next()
-    {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    float Unit() { return static_cast<float>(Next() & 0xFFFF) / 65535.0f; }
-    int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint32_t>(n)); }
-};
-
 // A sample a host may receive: zero or a normal finite number.
 template <typename Sample> bool Clean(Sample x)
 {

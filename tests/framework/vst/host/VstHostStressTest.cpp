@@ -11,18 +11,6 @@ namespace
 {
 using ModuleStress = ModuleFixture;
 
-// Small deterministic generator, one per thread.
-struct Rng
-{
-    std::uint32_t state;
-    std::uint32_t Next()
-    {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    float Unit() { return static_cast<float>(Next() & 0xFFFF) / 65535.0f; }
-};
-
 // Audio, host automation and dispatcher traffic on three threads at once, as
 // hosts do; nothing may crash and the audio must stay finite.
 TEST_F(ModuleStress, AudioAutomationAndDispatcherConcurrently)
