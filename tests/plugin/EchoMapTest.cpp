@@ -1,7 +1,8 @@
 // The echo map as a user reads it: where its marks stand on the time axis.
 
-#include "graphics/headless/IGraphicsHeadless.h"
 #include "plugin/EchoMap.h"
+
+#include "graphics/headless/IGraphicsHeadless.h"
 #include "plugin/EchoMapControl.h"
 #include "raster/LICE_SysBitmap.h"
 #include "raster/Raster.h"
@@ -71,9 +72,9 @@ TEST(EchoMap, MarksAndRepeatsStandAtTheirTimes)
     Map m;
     m.Show(0, 400.0f, 400.0f, 0.5f);
     EXPECT_FLOAT_EQ(1400.0f, EchoMapControl::AxisEndMs(m.state));
-    EXPECT_EQ((std::vector<int>{Map::Column(400, 1400), Map::Column(800, 1400),
-                                Map::Column(1200, 1400)}),
-              m.MarkColumns());
+    EXPECT_EQ(
+        (std::vector<int>{Map::Column(400, 1400), Map::Column(800, 1400), Map::Column(1200, 1400)}),
+        m.MarkColumns());
 
     // The LFO has moved the read head to 450 ms: the first mark follows it,
     // each repeat comes one set time after the one before. The band of a
@@ -81,9 +82,9 @@ TEST(EchoMap, MarksAndRepeatsStandAtTheirTimes)
     Map lfo;
     lfo.Show(0, 400.0f, 450.0f, 0.5f, 50.0f);
     EXPECT_FLOAT_EQ(1500.0f, EchoMapControl::AxisEndMs(lfo.state));
-    EXPECT_EQ((std::vector<int>{Map::Column(450, 1500), Map::Column(850, 1500),
-                                Map::Column(1250, 1500)}),
-              lfo.MarkColumns());
+    EXPECT_EQ(
+        (std::vector<int>{Map::Column(450, 1500), Map::Column(850, 1500), Map::Column(1250, 1500)}),
+        lfo.MarkColumns());
 }
 
 TEST(EchoMap, TapsAtTheSameTimeStandSideBySide)
