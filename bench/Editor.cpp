@@ -1,8 +1,9 @@
 // A whole editor painted by the headless window layer on the editor's
-// 720 x 650 surface: a full repaint (background and 150 filmstrip knobs),
-// one knob's repaint through the dirty-area cycle, and a 16-pixel line of
-// text. Each is related to one full-surface copy blit measured in the same
-// run; the ratios of CPU time are printed after the benchmark table.
+// 720 x 650 layout, at 100 % and at 200 % (a 1440 x 1300 surface): a full
+// repaint (background and 150 filmstrip knobs), one knob's repaint through
+// the dirty-area cycle, and a 16-pixel line of text. Each is related to one
+// full-surface copy blit of the same size measured in the same run; the
+// ratios of CPU time are printed after the benchmark table.
 #include "graphics/IBitmapControl.h"
 #include "graphics/headless/IGraphicsHeadless.h"
 #include "raster/LICE_MemBitmap.h"
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <time.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -42,7 +44,9 @@ double ThreadNanos()
 class Timed
 {
 public:
-    Timed(benchmark::State& s, const char* n) : state(s), name(n), start(ThreadNanos()) {}
+    Timed(benchmark::State& s, std::string n) : state(s), name(std::move(n)), start(ThreadNanos())
+    {
+    }
     ~Timed()
     {
         if (state.iterations() > 0) gNanos[name] = (ThreadNanos() - start) / state.iterations();
@@ -50,7 +54,7 @@ public:
 
 private:
     benchmark::State& state;
-    const char* name;
+    std::string name;
     double start;
 };
 
@@ -107,9 +111,10 @@ struct Scene
     std::unique_ptr<LICE_MemBitmap> strip = KnobStrip();
     std::vector<IControl*> knobs;
 
-    Scene()
+    explicit Scene(int percent)
     {
         plug.AttachEditor(graphics);
+        graphics->SetScale(percent);
         graphics->AddControl(
             new IBitmapControl(&plug, 0, 0, -1, IBitmapRef(background.get(), W, H), BlendOpaque));
         const IBitmapRef knob(strip.get(), KnobSize, KnobSize * KnobFrames, KnobFrames);
@@ -125,22 +130,33 @@ struct Scene
     }
 };
 
+// "name @ percent", the key a time is kept under.
+std::string At(const char* name, const benchmark::State& state)
+{
+    return std::string(name) + " @ " + std::to_string(state.range(0)) + " %";
+}
+
 void BM_FullSurfaceBlit(benchmark::State& state)
 {
-    LICE_MemBitmap dst(W, H);
-    auto src = Background();
-    Timed timed(state, "blit");
+    const int w = W * static_cast<int>(state.range(0)) / 100;
+    const int h = H * static_cast<int>(state.range(0)) / 100;
+    LICE_MemBitmap dst(w, h);
+    LICE_MemBitmap src(w, h);
+    RasterBlit(&src, Background().get(), 0, 0, 0, 0, W, H, 1.0f, RasterModeCopy);
+    const std::string name = At("blit", state);
+    Timed timed(state, name.c_str());
     for (auto _ : state)
     {
-        RasterBlit(&dst, src.get(), 0, 0, 0, 0, W, H, 1.0f, RasterModeCopy);
+        RasterBlit(&dst, &src, 0, 0, 0, 0, w, h, 1.0f, RasterModeCopy);
         benchmark::ClobberMemory();
     }
 }
 
 void BM_FullRepaint(benchmark::State& state)
 {
-    Scene scene;
-    Timed timed(state, "full repaint, 151 controls");
+    Scene scene(static_cast<int>(state.range(0)));
+    const std::string name = At("full repaint, 151 controls", state);
+    Timed timed(state, name.c_str());
     for (auto _ : state)
     {
         scene.graphics->PaintAll();
@@ -151,10 +167,11 @@ void BM_FullRepaint(benchmark::State& state)
 
 void BM_KnobRepaint(benchmark::State& state)
 {
-    Scene scene;
+    Scene scene(static_cast<int>(state.range(0)));
     IControl* knob = scene.knobs[Columns * Rows / 2 + Columns / 2];
     double v = 0.0;
-    Timed timed(state, "one knob: mark dirty, tick");
+    const std::string name = At("one knob: mark dirty, tick", state);
+    Timed timed(state, name.c_str());
     for (auto _ : state)
     {
         v = v < 0.99 ? v + 0.01 : 0.0;
@@ -173,12 +190,13 @@ void BM_DrawText16(benchmark::State& state)
         state.SkipWithError("no FreeType or Liberation Sans");
         return;
     }
-    Scene scene;
+    Scene scene(static_cast<int>(state.range(0)));
     ITextStyle style("Arial", 16, IColorRGBA(255, 230, 230, 230), ITextStyle::Normal,
                      ITextStyle::Centre);
     const IBox box(200, 300, 520, 316);
     scene.graphics->DrawTextIn(style, "Feedback A  -3.0 dB", box); // font and glyphs
-    Timed timed(state, "16-pixel line of text");
+    const std::string name = At("16-pixel line of text", state);
+    Timed timed(state, name.c_str());
     for (auto _ : state)
     {
         scene.graphics->DrawTextIn(style, "Feedback A  -3.0 dB", box);
@@ -188,26 +206,33 @@ void BM_DrawText16(benchmark::State& state)
 
 void PrintRatios()
 {
-    const auto base = gNanos.find("blit");
-    if (base == gNanos.end() || base->second <= 0.0)
+    for (const int percent : {100, 200})
     {
-        return;
-    }
-    std::printf("\nRelative to one %dx%d copy blit (%.1f us):\n", W, H, base->second / 1000.0);
-    for (const auto& [name, ns] : gNanos)
-    {
-        if (name != "blit")
+        const std::string suffix = " @ " + std::to_string(percent) + " %";
+        const auto base = gNanos.find("blit" + suffix);
+        if (base == gNanos.end() || base->second <= 0.0)
         {
-            std::printf("  %-30s %9.1f us  %8.3fx\n", name.c_str(), ns / 1000.0, ns / base->second);
+            continue;
+        }
+        std::printf("\nAt %d %%, relative to one %dx%d copy blit (%.1f us):\n", percent,
+                    W * percent / 100, H * percent / 100, base->second / 1000.0);
+        for (const auto& [name, ns] : gNanos)
+        {
+            if (name != base->first && name.size() > suffix.size() &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            {
+                std::printf("  %-42s %9.1f us  %8.3fx\n", name.c_str(), ns / 1000.0,
+                            ns / base->second);
+            }
         }
     }
 }
 } // namespace
 
-BENCHMARK(BM_FullSurfaceBlit);
-BENCHMARK(BM_FullRepaint);
-BENCHMARK(BM_KnobRepaint);
-BENCHMARK(BM_DrawText16);
+BENCHMARK(BM_FullSurfaceBlit)->Arg(100)->Arg(200);
+BENCHMARK(BM_FullRepaint)->Arg(100)->Arg(200);
+BENCHMARK(BM_KnobRepaint)->Arg(100)->Arg(200);
+BENCHMARK(BM_DrawText16)->Arg(100)->Arg(200);
 
 int main(int argc, char** argv)
 {

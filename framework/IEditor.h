@@ -12,8 +12,12 @@ public:
     virtual void PushParamToControls(int paramIdx, double value, bool normalized) = 0;
     virtual void MarkAllControlsDirty() = 0;
 
+    // The layout's size, in logical pixels.
     virtual int Width() const = 0;
     virtual int Height() const = 0;
+    // The window's size in device pixels, as the host sizes its frame.
+    virtual int WindowWidth() const { return Width(); }
+    virtual int WindowHeight() const { return Height(); }
 
     // Whether this editor has a window layer that can open a window in the
     // host's. An editor without one still holds values and draws, but the

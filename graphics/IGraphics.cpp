@@ -2,14 +2,17 @@
 
 #include "framework/IPlugBase.h"
 #include "framework/IPlugParam.h"
+#include "graphics/EditorSettings.h"
 #include "graphics/IBitmapControl.h"
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
 #include "graphics/ITextControl.h"
 #include "platform/ModulePath.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 IGraphics::IGraphics(IPlugBase* plugIn, int w, int h, int framesPerSecond)
@@ -125,7 +128,8 @@ bool IGraphics::DrawBoxOutline(const IColorRGBA& colour, const IBox& box)
 void IGraphics::SetBackground(int id, const char* fileName)
 {
     const IBitmapRef bitmap = LoadBitmapRef(id, fileName, 1);
-    controls.emplace(controls.begin(), new IBitmapControl(plug, 0, 0, -1, bitmap, BlendOpaque));
+    background = new IBitmapControl(plug, 0, 0, -1, bitmap, BlendOpaque);
+    controls.emplace(controls.begin(), background);
     boundStale = true;
 }
 
@@ -165,10 +169,87 @@ void IGraphics::ResizeEditor(int w, int h)
     editParam = nullptr;
     controls.clear();
     boundStale = true;
+    background = nullptr;
     if (plug)
     {
-        plug->OnEditorResized(w, h);
+        plug->OnEditorResized(WindowWidth(), WindowHeight());
     }
+}
+
+// --- Scale ------------------------------------------------------------------
+
+int IGraphics::SnapScale(int percent)
+{
+    const int clamped = std::clamp(percent, kMinScale, kMaxScale);
+    return kMinScale + (clamped - kMinScale + kScaleStep / 2) / kScaleStep * kScaleStep;
+}
+
+int IGraphics::ToDevice(int v) const
+{
+    return static_cast<int>(std::lround(static_cast<double>(v) * scalePercent / 100.0));
+}
+
+IBox IGraphics::ToDevice(const IBox& box) const
+{
+    return IBox(ToDevice(box.left), ToDevice(box.top), ToDevice(box.right), ToDevice(box.bottom));
+}
+
+int IGraphics::ToLogical(int v) const
+{
+    return static_cast<int>(std::floor(static_cast<double>(v) * 100.0 / scalePercent));
+}
+
+IBox IGraphics::ToLogicalCover(const IBox& box) const
+{
+    const auto up = [this](int v)
+    { return static_cast<int>(std::ceil(static_cast<double>(v) * 100.0 / scalePercent)); };
+    return IBox(ToLogical(box.left), ToLogical(box.top), up(box.right), up(box.bottom));
+}
+
+void IGraphics::SetScale(int percent)
+{
+    percent = SnapScale(percent);
+    if (percent == scalePercent)
+    {
+        return;
+    }
+    // A drag in progress would continue in the old scale's pixels.
+    CancelEntry();
+    EndOpenGesture();
+    scalePercent = percent;
+    ScaleChanged();
+    MarkAllControlsDirty();
+    if (plug)
+    {
+        plug->OnEditorResized(WindowWidth(), WindowHeight());
+    }
+}
+
+IPopupMenu* IGraphics::ScaleMenu() const
+{
+    auto* menu = new IPopupMenu();
+    for (int percent = kMinScale; percent <= kMaxScale; percent += kScaleStep)
+    {
+        char text[32];
+        std::snprintf(text, sizeof(text), "Editor size: %d %%", percent);
+        menu->InsertText(text, -1, percent == scalePercent ? MenuEntry::Checked : 0);
+    }
+    return menu;
+}
+
+void IGraphics::PromptForScale(int x, int y)
+{
+    const std::unique_ptr<IPopupMenu> menu(ScaleMenu());
+    const int chosen = ShowMenu(*menu, x, y);
+    if (chosen < 0 || chosen >= menu->Total())
+    {
+        return;
+    }
+    const int percent = kMinScale + chosen * kScaleStep;
+    // Remembered even when it is the current size: the user chose it, and
+    // the screen's scale no longer decides.
+    EditorSettings::RememberScale(percent);
+    SetScale(percent);
 }
 
 // --- Repaint cycle ----------------------------------------------------------
@@ -203,7 +284,7 @@ bool IGraphics::PaintArea(const IBox& box)
         }
         control->MarkPainted();
     }
-    return PresentArea(box);
+    return PresentArea(ToDevice(box));
 }
 
 // --- Events -----------------------------------------------------------------
@@ -234,16 +315,25 @@ int IGraphics::ControlAt(int x, int y)
 
 void IGraphics::HandleMouseDown(int x, int y, const IMouseKeys& keys)
 {
+    x = ToLogical(x);
+    y = ToLogical(y);
     // A press while another is held (a second button) starts a gesture of
     // its own: the one in progress ends first, so every begin-edit the host
     // saw is matched by its end-edit.
     EndOpenGesture();
     const int idx = ControlAt(x, y);
+    IControl* control = GetControl(idx);
+    // A right click where no control takes it offers the editor's sizes;
+    // while an entry is open it only closes the entry.
+    if (keys.right && !entryOpen && (idx < 0 || (control && control == background)))
+    {
+        PromptForScale(x, y);
+        return;
+    }
     if (idx < 0)
     {
         return;
     }
-    IControl* control = GetControl(idx);
     captureIdx = idx;
     lastX = x;
     lastY = y;
@@ -274,6 +364,8 @@ void IGraphics::EndGesture(int idx)
 
 void IGraphics::HandleMouseUp(int x, int y, const IMouseKeys& keys)
 {
+    x = ToLogical(x);
+    y = ToLogical(y);
     const int idx = ControlAt(x, y);
     ClearCapture();
     rightPress = false;
@@ -288,6 +380,8 @@ void IGraphics::HandleMouseUp(int x, int y, const IMouseKeys& keys)
 
 void IGraphics::HandleMouseDrag(int x, int y, const IMouseKeys& keys)
 {
+    x = ToLogical(x);
+    y = ToLogical(y);
     if (captureIdx < 0 || (x == lastX && y == lastY))
     {
         return;
@@ -301,6 +395,8 @@ void IGraphics::HandleMouseDrag(int x, int y, const IMouseKeys& keys)
 
 bool IGraphics::HandleDoubleClick(int x, int y, const IMouseKeys& keys)
 {
+    x = ToLogical(x);
+    y = ToLogical(y);
     ClearCapture();
     const int idx = ControlAt(x, y);
     if (idx < 0)
@@ -322,6 +418,8 @@ bool IGraphics::HandleDoubleClick(int x, int y, const IMouseKeys& keys)
 
 void IGraphics::HandleWheel(int x, int y, const IMouseKeys& keys, int delta)
 {
+    x = ToLogical(x);
+    y = ToLogical(y);
     const int idx = ControlAt(x, y);
     if (idx >= 0)
     {
@@ -331,6 +429,8 @@ void IGraphics::HandleWheel(int x, int y, const IMouseKeys& keys, int delta)
 
 bool IGraphics::HandleMouseOver(int x, int y, const IMouseKeys& keys)
 {
+    x = ToLogical(x);
+    y = ToLogical(y);
     if (!trackMouseOver)
     {
         return false;
@@ -365,6 +465,8 @@ void IGraphics::HandleMouseOut()
 
 void IGraphics::HandleKeyDown(int x, int y, int key)
 {
+    x = ToLogical(x);
+    y = ToLogical(y);
     const int idx = ControlAt(x, y);
     if (idx >= 0)
     {

@@ -60,7 +60,7 @@ public:
     // An absent blend (null) means BlendCopyAlpha at weight 1.
 
     void CreateBackBuffer() override = 0;
-    // Copies the box from the back buffer to the window.
+    // Copies the device box from the back buffer to the window.
     virtual bool PresentArea(const IBox& box) = 0;
     // Blits the bitmap into dest, clipped to drawRect; (srcX, srcY) is the
     // source point that lands on dest's top-left corner.
@@ -146,6 +146,39 @@ public:
     // Replaces the text of the open entry (its value changed meanwhile).
     virtual void SetTextEntryText(const std::string&) {}
 
+    // --- Scale -----------------------------------------------------------
+    // Controls, hit boxes and drags work in the layout's logical pixels. The
+    // window, the back buffer, the drawing operations and the window layers'
+    // coordinates are device pixels: logical x scale. Mouse positions from a
+    // layer are divided back in the Handle* calls.
+
+    static constexpr int kMinScale = 100;
+    static constexpr int kMaxScale = 200;
+    static constexpr int kScaleStep = 25;
+    // The nearest of 100, 125, ... 200 per cent.
+    static int SnapScale(int percent);
+    int ScalePercent() const { return scalePercent; }
+    double Scale() const { return scalePercent / 100.0; }
+    int ToDevice(int v) const;
+    IBox ToDevice(const IBox& box) const;
+    // The logical pixel that holds a device pixel.
+    int ToLogical(int v) const;
+    // The logical box that covers a device box.
+    IBox ToLogicalCover(const IBox& deviceBox) const;
+    int WindowWidth() const override { return ToDevice(width); }
+    int WindowHeight() const override { return ToDevice(height); }
+    // Changes the scale (snapped): the back buffer, the window and the
+    // host's idea of the editor's size follow, and everything is repainted.
+    void SetScale(int percent);
+    // The scale an editor opens at: the layer's choice (the size the user
+    // picked, else the screen's) for window layers, 100 headless.
+    virtual int InitialScalePercent() { return kMinScale; }
+    // The "Editor size" menu at (x, y); the choice is applied and remembered
+    // for the user.
+    void PromptForScale(int x, int y);
+    // The menu of sizes, the current one checked; the caller owns it.
+    IPopupMenu* ScaleMenu() const;
+
     // --- Controls and values ---------------------------------------------
 
     // Takes ownership; returns the control's index (-1 for null).
@@ -166,14 +199,17 @@ public:
     // Union of the boxes of the controls that need painting; false when
     // none does. dirty is not reset to empty first.
     bool CollectDirtyArea(IBox& dirty);
-    // Paints every visible control that meets the box, in list order, then
-    // presents the box.
+    // Paints every visible control that meets the (logical) box, in list
+    // order, then presents its device box.
     bool PaintArea(const IBox& box);
+    // What a window's paint request asks for: the device box painted.
+    bool PaintDeviceArea(const IBox& deviceBox) { return PaintArea(ToLogicalCover(deviceBox)); }
 
     // --- Events ----------------------------------------------------------
+    // Positions are the window's device pixels.
 
     // The capturing control, or the topmost visible, enabled control hit at
-    // the point; -1 when none.
+    // the logical point; -1 when none.
     int ControlAt(int x, int y);
     void HandleMouseDown(int x, int y, const IMouseKeys& keys);
     void HandleMouseUp(int x, int y, const IMouseKeys& keys);
@@ -253,6 +289,14 @@ public:
     bool rightPress = false;
 
 protected:
+    // The layer's part of a scale change: the back buffer and the window
+    // take the new device size (WindowWidth x WindowHeight).
+    virtual void ScaleChanged() {}
+    int scalePercent = kMinScale;
+    // The full-size bitmap under every control (SetBackground); a right
+    // click on it opens the size menu.
+    IControl* background = nullptr;
+
     // Index of the control that received the press of the running gesture
     // and was sent begin-edit, -1 when none.
     int editGestureIdx = -1;

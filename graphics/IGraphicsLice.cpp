@@ -64,36 +64,100 @@ IGraphicsLice::~IGraphicsLice() = default;
 
 void IGraphicsLice::CreateBackBuffer()
 {
-    backBuffer = std::make_unique<LICE_SysBitmap>(width, height);
+    scalePercent = SnapScale(InitialScalePercent());
+    backBuffer = std::make_unique<LICE_SysBitmap>(WindowWidth(), WindowHeight());
     scratch = std::make_unique<LICE_MemBitmap>(0, 0, 4);
+}
+
+void IGraphicsLice::ScaleChanged()
+{
+    if (backBuffer)
+    {
+        backBuffer->Resize(WindowWidth(), WindowHeight());
+    }
+}
+
+LICE_IBitmap* IGraphicsLice::DeviceBitmap(const IBitmapRef& ref)
+{
+    if (scalePercent == kMinScale || !ref.bitmap)
+    {
+        return ref.bitmap;
+    }
+    if (LICE_IBitmap* twin = BitmapCache::Twin(ref.bitmap, scalePercent))
+    {
+        return twin;
+    }
+    // An image with art drawn at twice the size uses it (as it is at 200 %,
+    // filtered down between); any other bitmap is filtered up from its own.
+    LICE_IBitmap* large = nullptr;
+    const int id = BitmapCache::IdOf(ref.bitmap);
+    if (id >= 0)
+    {
+        large = BitmapCache::Load(id + kTwinIdOffset, twinFiles[id].c_str());
+        if (large && (large->Width() != 2 * ref.bitmap->Width() ||
+                      large->Height() != 2 * ref.bitmap->Height()))
+        {
+            large = nullptr;
+        }
+    }
+    const int frames = ref.frames > 0 ? ref.frames : 1;
+    if (large && scalePercent == 2 * kMinScale)
+    {
+        return large;
+    }
+    LICE_IBitmap* made =
+        BitmapCache::ScaledFrames(large ? large : ref.bitmap, frames, ToDevice(ref.bitmap->Width()),
+                                  ToDevice(ref.bitmap->Height() / frames));
+    return BitmapCache::AddTwin(ref.bitmap, scalePercent, made);
 }
 
 bool IGraphicsLice::BlitBitmap(const IBitmapRef& bitmap, const IBox& dest, int srcX, int srcY,
                                const IDrawBlend* blend)
 {
-    const IBox clip = dest.Intersect(drawRect);
-    if (clip.Empty() || !bitmap.bitmap)
+    LICE_IBitmap* source = DeviceBitmap(bitmap);
+    if (!source)
     {
         return true;
     }
-    RasterBlit(backBuffer.get(), bitmap.bitmap, clip.left, clip.top, clip.left + srcX - dest.left,
-               clip.top + srcY - dest.top, clip.W(), clip.H(), Weight(blend), BlendMode(blend));
+    const IBox target = ToDevice(dest);
+    IBox clip = target.Intersect(ToDevice(drawRect));
+    // The source point in device pixels: a filmstrip's frame keeps its own
+    // rows, whatever the rounding of the frame heights.
+    const int frames = bitmap.frames > 0 ? bitmap.frames : 1;
+    const int frameHeight = bitmap.bitmap->Height() / frames;
+    const int deviceFrame = source->Height() / frames;
+    int sourceY = ToDevice(srcY);
+    if (frames > 1 && frameHeight > 0 && srcY >= 0)
+    {
+        const int frame = std::min(srcY / frameHeight, frames - 1);
+        sourceY = frame * deviceFrame + ToDevice(srcY - frame * frameHeight);
+        clip.bottom = std::min(clip.bottom, target.top + (frame + 1) * deviceFrame - sourceY);
+    }
+    if (clip.Empty())
+    {
+        return true;
+    }
+    RasterBlit(backBuffer.get(), source, clip.left, clip.top,
+               clip.left + ToDevice(srcX) - target.left, clip.top + sourceY - target.top, clip.W(),
+               clip.H(), Weight(blend), BlendMode(blend));
     return true;
 }
 
 bool IGraphicsLice::BlitRotated(const IBitmapRef& bitmap, int cx, int cy, double angle, int yOffset,
                                 const IDrawBlend* blend)
 {
-    if (!bitmap.bitmap)
+    LICE_IBitmap* source = DeviceBitmap(bitmap);
+    if (!source)
     {
         return true;
     }
-    const int w = bitmap.width;
-    const int h = bitmap.height;
-    RasterRotatedBlit(backBuffer.get(), bitmap.bitmap, cx - w / 2, cy - h / 2, w, h, 0.0f, 0.0f,
-                      static_cast<float>(w), static_cast<float>(h), static_cast<float>(angle),
-                      false, Weight(blend), BlendMode(blend) | RasterFilterBilinear, 0.0f,
-                      static_cast<float>(yOffset));
+    const int w = source->Width();
+    const int h = source->Height();
+    RasterRotatedBlit(backBuffer.get(), source, ToDevice(cx) - w / 2, ToDevice(cy) - h / 2, w, h,
+                      0.0f, 0.0f, static_cast<float>(w), static_cast<float>(h),
+                      static_cast<float>(angle), false, Weight(blend),
+                      BlendMode(blend) | RasterFilterBilinear, 0.0f,
+                      static_cast<float>(ToDevice(yOffset)));
     return true;
 }
 
@@ -101,7 +165,8 @@ bool IGraphicsLice::BlitRotatedMask(const IBitmapRef& base, const IBitmapRef& ma
                                     const IBitmapRef& top, int x, int y, double angle,
                                     const IDrawBlend* blend)
 {
-    if (!base.bitmap)
+    LICE_IBitmap* baseBitmap = DeviceBitmap(base);
+    if (!baseBitmap)
     {
         return true;
     }
@@ -109,55 +174,92 @@ bool IGraphicsLice::BlitRotatedMask(const IBitmapRef& base, const IBitmapRef& ma
     {
         scratch = std::make_unique<LICE_MemBitmap>(0, 0, 4);
     }
+    LICE_IBitmap* maskBitmap = DeviceBitmap(mask);
+    LICE_IBitmap* topBitmap = DeviceBitmap(top);
     const float radians = static_cast<float>(angle * 3.14159265358979323846 / 180.0);
-    const int w = base.width;
-    const int h = base.height;
+    const int w = baseBitmap->Width();
+    const int h = baseBitmap->Height();
     const float centreX = (w % 2 == 0) ? 0.0f : -0.5f;
-    RasterCopy(scratch.get(), base.bitmap);
+    RasterCopy(scratch.get(), baseBitmap);
     RasterClearRect(scratch.get(), 0, 0, w, h, 0x00FFFFFFu, 0u);
-    if (mask.bitmap)
+    if (maskBitmap)
     {
-        RasterRotatedBlit(scratch.get(), mask.bitmap, 0, 0, w, h, 0.0f, 0.0f, static_cast<float>(w),
+        RasterRotatedBlit(scratch.get(), maskBitmap, 0, 0, w, h, 0.0f, 0.0f, static_cast<float>(w),
                           static_cast<float>(h), radians, true, 1.0f,
                           RasterModeAdd | RasterUseSourceAlpha | RasterFilterBilinear, centreX,
                           0.0f);
     }
-    if (top.bitmap)
+    if (topBitmap)
     {
-        RasterRotatedBlit(scratch.get(), top.bitmap, 0, 0, w, h, 0.0f, 0.0f, static_cast<float>(w),
+        RasterRotatedBlit(scratch.get(), topBitmap, 0, 0, w, h, 0.0f, 0.0f, static_cast<float>(w),
                           static_cast<float>(h), radians, true, 1.0f,
                           RasterModeCopy | RasterUseSourceAlpha | RasterFilterBilinear, centreX,
                           0.0f);
     }
-    const IBitmapRef composite(scratch.get(), w, h, 1);
-    return BlitBitmap(composite, IBox(x, y, x + w, y + h), 0, 0, blend);
+    const IBox clip = IBox(ToDevice(x), ToDevice(y), ToDevice(x) + w, ToDevice(y) + h)
+                          .Intersect(ToDevice(drawRect));
+    if (!clip.Empty())
+    {
+        RasterBlit(backBuffer.get(), scratch.get(), clip.left, clip.top, clip.left - ToDevice(x),
+                   clip.top - ToDevice(y), clip.W(), clip.H(), Weight(blend), BlendMode(blend));
+    }
+    return true;
 }
 
 bool IGraphicsLice::PlotPoint(const IColorRGBA& colour, float x, float y, const IDrawBlend* blend,
                               bool)
 {
-    RasterPutPixel(backBuffer.get(), static_cast<int>(x + 0.5f), static_cast<int>(y + 0.5f),
-                   colour.Pack(), Weight(blend), PointMode(blend));
+    const float s = static_cast<float>(Scale());
+    const int left = static_cast<int>(x * s + 0.5f);
+    const int top = static_cast<int>(y * s + 0.5f);
+    const int size = std::max(1, static_cast<int>(s + 0.5f));
+    for (int dy = 0; dy < size; ++dy)
+    {
+        for (int dx = 0; dx < size; ++dx)
+        {
+            RasterPutPixel(backBuffer.get(), left + dx, top + dy, colour.Pack(), Weight(blend),
+                           PointMode(blend));
+        }
+    }
     return true;
 }
 
 bool IGraphicsLice::PokePixel(const IColorRGBA& colour, int x, int y)
 {
     LICE_IBitmap* bmp = backBuffer.get();
-    if (!bmp || !bmp->Bits() || x < 0 || y < 0 || x >= bmp->Width() || y >= bmp->Height())
+    if (!bmp || !bmp->Bits() || x < 0 || y < 0 || x >= width || y >= height)
     {
         return false;
     }
-    bmp->Bits()[static_cast<size_t>(y) * static_cast<size_t>(bmp->RowSpan()) +
-                static_cast<size_t>(x)] = colour.Pack();
+    // The logical pixel's device pixels.
+    const IBox box =
+        ToDevice(IBox(x, y, x + 1, y + 1)).Intersect(IBox(0, 0, bmp->Width(), bmp->Height()));
+    for (int row = box.top; row < box.bottom; ++row)
+    {
+        for (int col = box.left; col < box.right; ++col)
+        {
+            bmp->Bits()[static_cast<size_t>(row) * static_cast<size_t>(bmp->RowSpan()) +
+                        static_cast<size_t>(col)] = colour.Pack();
+        }
+    }
     return true;
 }
 
 bool IGraphicsLice::StrokeLine(const IColorRGBA& colour, float x1, float y1, float x2, float y2,
                                const IDrawBlend* blend, bool antialias)
 {
-    RasterLine(backBuffer.get(), static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2),
-               static_cast<int>(y2), colour.Pack(), Weight(blend), BlendMode(blend), antialias);
+    // Thick lines are parallel strokes, one device pixel apart.
+    const float s = static_cast<float>(Scale());
+    const int strokes = std::max(1, static_cast<int>(s + 0.5f));
+    const bool steep = std::fabs(y2 - y1) > std::fabs(x2 - x1);
+    for (int k = 0; k < strokes; ++k)
+    {
+        const int dx = steep ? k : 0;
+        const int dy = steep ? 0 : k;
+        RasterLine(backBuffer.get(), static_cast<int>(x1 * s) + dx, static_cast<int>(y1 * s) + dy,
+                   static_cast<int>(x2 * s) + dx, static_cast<int>(y2 * s) + dy, colour.Pack(),
+                   Weight(blend), BlendMode(blend), antialias);
+    }
     return true;
 }
 
@@ -165,29 +267,32 @@ bool IGraphicsLice::StrokeArc(const IColorRGBA& colour, float cx, float cy, floa
                               float startAngle, float endAngle, const IDrawBlend* blend,
                               bool antialias)
 {
-    RasterArc(backBuffer.get(), cx, cy, r, startAngle, endAngle, colour.Pack(), Weight(blend),
-              PointMode(blend), antialias);
+    const float s = static_cast<float>(Scale());
+    RasterArc(backBuffer.get(), cx * s, cy * s, r * s, startAngle, endAngle, colour.Pack(),
+              Weight(blend), PointMode(blend), antialias);
     return true;
 }
 
 bool IGraphicsLice::StrokeCircle(const IColorRGBA& colour, float cx, float cy, float r,
                                  const IDrawBlend* blend, bool antialias)
 {
-    RasterCircle(backBuffer.get(), cx, cy, r, colour.Pack(), Weight(blend), BlendMode(blend),
-                 antialias);
+    const float s = static_cast<float>(Scale());
+    RasterCircle(backBuffer.get(), cx * s, cy * s, r * s, colour.Pack(), Weight(blend),
+                 BlendMode(blend), antialias);
     return true;
 }
 
 bool IGraphicsLice::FillBox(const IColorRGBA& colour, const IBox& box, const IDrawBlend* blend)
 {
-    RasterFillRect(backBuffer.get(), box.left, box.top, box.W(), box.H(), colour.Pack(),
+    const IBox device = ToDevice(box);
+    RasterFillRect(backBuffer.get(), device.left, device.top, device.W(), device.H(), colour.Pack(),
                    Weight(blend), BlendMode(blend));
     return true;
 }
 
 IColorRGBA IGraphicsLice::PeekPixel(int x, int y)
 {
-    return IColorRGBA::Unpack(RasterGetPixel(backBuffer.get(), x, y));
+    return IColorRGBA::Unpack(RasterGetPixel(backBuffer.get(), ToDevice(x), ToDevice(y)));
 }
 
 uint32_t* IGraphicsLice::BackBufferBits()
@@ -200,7 +305,7 @@ void IGraphicsLice::ResizeEditor(int w, int h)
     IGraphics::ResizeEditor(w, h);
     if (backBuffer)
     {
-        backBuffer->Resize(w, h);
+        backBuffer->Resize(WindowWidth(), WindowHeight());
     }
 }
 
@@ -215,6 +320,10 @@ IBitmapRef IGraphicsLice::LoadBitmapRef(int id, const char* fileName, int frames
             return IBitmapRef(nullptr, 0, 0, frames);
         }
         BitmapCache::Add(bitmap, id);
+    }
+    if (id >= 0 && fileName)
+    {
+        twinFiles[id] = TwinFileName(fileName);
     }
     return IBitmapRef(bitmap, bitmap->Width(), bitmap->Height(), frames);
 }
@@ -267,12 +376,38 @@ static bool DirectSpan(LICE_IBitmap* bmp, uint32_t colour, int fixed, int from, 
 
 bool IGraphicsLice::VLine(const IColorRGBA& colour, int x, int y1, int y2)
 {
-    return DirectSpan(backBuffer.get(), colour.Pack(), x, y1, y2, true);
+    bool drawn = true;
+    for (int col = ToDevice(x); col < std::max(ToDevice(x + 1), ToDevice(x) + 1); ++col)
+    {
+        drawn = DirectSpan(backBuffer.get(), colour.Pack(), col, ToDevice(y1), ToDevice(y2 + 1) - 1,
+                           true) &&
+                drawn;
+    }
+    return drawn;
 }
 
 bool IGraphicsLice::HLine(const IColorRGBA& colour, int y, int x1, int x2)
 {
-    return DirectSpan(backBuffer.get(), colour.Pack(), y, x1, x2, false);
+    bool drawn = true;
+    for (int row = ToDevice(y); row < std::max(ToDevice(y + 1), ToDevice(y) + 1); ++row)
+    {
+        drawn = DirectSpan(backBuffer.get(), colour.Pack(), row, ToDevice(x1), ToDevice(x2 + 1) - 1,
+                           false) &&
+                drawn;
+    }
+    return drawn;
+}
+
+std::string IGraphicsLice::TwinFileName(const char* fileName)
+{
+    std::string name = fileName;
+    const size_t dot = name.find_last_of('.');
+    const size_t slash = name.find_last_of("\\/");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    {
+        return name + "@2x";
+    }
+    return name.insert(dot, "@2x");
 }
 
 void IGraphicsLice::KeepBitmap(const IBitmapRef& bitmap)

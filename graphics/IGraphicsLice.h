@@ -2,7 +2,9 @@
 
 #include "graphics/IGraphics.h"
 
+#include <map>
 #include <memory>
+#include <string>
 
 class LICE_MemBitmap;
 class LICE_SysBitmap;
@@ -61,7 +63,21 @@ public:
     // The back buffer, null until CreateBackBuffer.
     LICE_SysBitmap* BackBuffer() const { return backBuffer.get(); }
 
+    // An image's art at twice its size is the image of id + kTwinIdOffset,
+    // named with "@2x" before the extension.
+    static constexpr int kTwinIdOffset = 100;
+    static std::string TwinFileName(const char* fileName);
+    // What is drawn for the bitmap at the current scale: the bitmap itself
+    // at 100 %; else its twin, made once per scale and kept in the bitmap
+    // cache (from the art at twice the size where the image has it, filtered
+    // down below 200 %, else filtered up from the bitmap), frame by frame so
+    // a filmstrip keeps its frame count.
+    LICE_IBitmap* DeviceBitmap(const IBitmapRef& ref);
+
 protected:
+    void ScaleChanged() override;
     std::unique_ptr<LICE_SysBitmap> backBuffer;
     std::unique_ptr<LICE_MemBitmap> scratch;
+    // The file name of each loaded image's twin, by the image's id.
+    std::map<int, std::string> twinFiles;
 };

@@ -32,6 +32,7 @@ struct ITextStyle
     int style = Normal;
     int align = Left;
     int orientation = 0;                  // degrees
+    int scalePercent = 100;               // the editor's scale it is drawn at
     void* font = nullptr;                 // platform font handle, owned by this style
     void (*releaseFont)(void*) = nullptr; // set together with font
 
@@ -55,6 +56,9 @@ struct ITextStyle
         }
         return *this;
     }
+
+    // The font's height in device pixels: size at the scale it is drawn at.
+    int PixelSize() const { return (size * scalePercent + (size < 0 ? -50 : 50)) / 100; }
 
     // Drops the font; the next drawing creates it anew from the fields.
     void ReleaseFont()
@@ -120,6 +124,7 @@ private:
         style = other.style;
         align = other.align;
         orientation = other.orientation;
+        scalePercent = other.scalePercent;
         ReleaseFont();
     }
 };

@@ -13,6 +13,8 @@ struct Entry
 {
     int id;
     LICE_IBitmap* bitmap;
+    LICE_IBitmap* twinOf = nullptr; // a twin's source
+    int percent = 0;                // a twin's scale
 };
 
 struct Store
@@ -84,18 +86,31 @@ bool BitmapCache::Remove(LICE_IBitmap* bitmap)
         return false;
     }
     LICE_IBitmap* found = nullptr;
+    std::vector<LICE_IBitmap*> twins;
     {
         Store& s = TheStore();
         std::lock_guard<std::mutex> guard(s.lock);
-        for (auto it = s.entries.begin(); it != s.entries.end(); ++it)
+        for (auto it = s.entries.begin(); it != s.entries.end();)
         {
-            if (it->bitmap == bitmap)
+            if (it->bitmap == bitmap && !found)
             {
                 found = it->bitmap;
-                s.entries.erase(it);
-                break;
+                it = s.entries.erase(it);
+            }
+            else if (it->twinOf == bitmap)
+            {
+                twins.push_back(it->bitmap);
+                it = s.entries.erase(it);
+            }
+            else
+            {
+                ++it;
             }
         }
+    }
+    for (LICE_IBitmap* twin : twins)
+    {
+        delete twin;
     }
     delete found;
     return found != nullptr;
@@ -190,5 +205,82 @@ LICE_IBitmap* BitmapCache::CroppedCopy(LICE_IBitmap* source, int x, int y, int w
     RasterClearRect(copy, 0, 0, w, h, 0, 0);
     RasterBlit(copy, source, 0, 0, x, y, w, h, 1.0f, RasterModeCopy);
     Keep(copy);
+    return copy;
+}
+
+int BitmapCache::IdOf(LICE_IBitmap* bitmap)
+{
+    Store& s = TheStore();
+    std::lock_guard<std::mutex> guard(s.lock);
+    for (const Entry& e : s.entries)
+    {
+        if (e.bitmap == bitmap && !e.twinOf)
+        {
+            return e.id;
+        }
+    }
+    return DerivedId;
+}
+
+LICE_IBitmap* BitmapCache::Twin(LICE_IBitmap* source, int percent)
+{
+    Store& s = TheStore();
+    std::lock_guard<std::mutex> guard(s.lock);
+    for (const Entry& e : s.entries)
+    {
+        if (e.twinOf == source && e.percent == percent)
+        {
+            return e.bitmap;
+        }
+    }
+    return nullptr;
+}
+
+LICE_IBitmap* BitmapCache::AddTwin(LICE_IBitmap* source, int percent, LICE_IBitmap* twin)
+{
+    if (!source || !twin)
+    {
+        delete twin;
+        return nullptr;
+    }
+    LICE_IBitmap* stored = nullptr;
+    {
+        Store& s = TheStore();
+        std::lock_guard<std::mutex> guard(s.lock);
+        for (const Entry& e : s.entries)
+        {
+            if (e.twinOf == source && e.percent == percent)
+            {
+                stored = e.bitmap;
+            }
+        }
+        if (!stored)
+        {
+            s.entries.push_back(Entry{DerivedId, twin, source, percent});
+            return twin;
+        }
+    }
+    delete twin;
+    return stored;
+}
+
+LICE_IBitmap* BitmapCache::ScaledFrames(LICE_IBitmap* source, int frames, int w, int frameHeight)
+{
+    frames = frames > 0 ? frames : 1;
+    if (!source || w <= 0 || frameHeight <= 0 || source->Height() < frames)
+    {
+        return nullptr;
+    }
+    const int height = frameHeight * frames;
+    LICE_MemBitmap* copy = new LICE_MemBitmap(w, height, 4);
+    RasterClearRect(copy, 0, 0, w, height, 0, 0);
+    const int sourceFrame = source->Height() / frames;
+    for (int f = 0; f < frames; ++f)
+    {
+        RasterScaledBlit(copy, source, 0, f * frameHeight, w, frameHeight, 0.0f,
+                         static_cast<float>(f * sourceFrame), static_cast<float>(source->Width()),
+                         static_cast<float>(sourceFrame), 1.0f,
+                         RasterModeCopy | RasterFilterBilinear);
+    }
     return copy;
 }

@@ -41,4 +41,17 @@ public:
     // A new copy of the rectangle (x, y, w, h) of the source, kept in the
     // cache. Null without a source or for an empty size.
     static LICE_IBitmap* CroppedCopy(LICE_IBitmap* source, int x, int y, int w, int h);
+
+    // The id a bitmap is cached under; DerivedId for derived or unknown ones.
+    static int IdOf(LICE_IBitmap* bitmap);
+    // The cached twin of source for drawing at percent of its size, or null.
+    static LICE_IBitmap* Twin(LICE_IBitmap* source, int percent);
+    // Stores a twin (taking ownership) and answers the one stored: when
+    // another thread stored one first, that one, and twin is destroyed.
+    // Removing the source removes its twins.
+    static LICE_IBitmap* AddTwin(LICE_IBitmap* source, int percent, LICE_IBitmap* twin);
+    // A new bitmap (not cached) of source's frames, each scaled to
+    // w x frameHeight with bilinear filtering and stacked in order, so a
+    // filmstrip keeps its frame count. Null for an empty size.
+    static LICE_IBitmap* ScaledFrames(LICE_IBitmap* source, int frames, int w, int frameHeight);
 };

@@ -342,8 +342,8 @@ void IPlugVST::SetEditRectFromEditor()
     if (!editor) return;
     mEditRect.top = 0;
     mEditRect.left = 0;
-    mEditRect.bottom = ToRectCoordinate(editor->Height());
-    mEditRect.right = ToRectCoordinate(editor->Width());
+    mEditRect.bottom = ToRectCoordinate(editor->WindowHeight());
+    mEditRect.right = ToRectCoordinate(editor->WindowWidth());
 }
 
 void IPlugVST::AttachEditor(IEditor* editor)
@@ -356,9 +356,12 @@ void IPlugVST::AttachEditor(IEditor* editor)
     SetEditRectFromEditor();
 }
 
-void IPlugVST::OnEditorResized(int, int)
+void IPlugVST::OnEditorResized(int width, int height)
 {
     SetEditRectFromEditor();
+    // A host that cannot resize its frame answers 0; the editor's window is
+    // sized all the same.
+    HostCall(audioMasterSizeWindow, width, height);
 }
 
 void IPlugVST::SetLatencySamples(int frames)

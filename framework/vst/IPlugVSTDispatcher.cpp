@@ -165,6 +165,7 @@ VstIntPtr IPlugVST::DispatchOpcode(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
     case effEditGetRect:
         if (ptr && WindowEditor(*this))
         {
+            SetEditRectFromEditor();
             *static_cast<ERect**>(ptr) = &mEditRect;
             return 1;
         }

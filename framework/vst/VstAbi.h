@@ -231,6 +231,7 @@ enum : VstInt32
     audioMasterWantMidi = 6,
     audioMasterGetTime = 7,
     audioMasterProcessEvents = 8,
+    audioMasterSizeWindow = 15,
     audioMasterGetProductString = 33,
     audioMasterGetVendorVersion = 34,
     audioMasterBeginEdit = 43,

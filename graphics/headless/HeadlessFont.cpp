@@ -192,7 +192,8 @@ bool HeadlessFont::Available()
 HeadlessFont* HeadlessFont::Create(const ITextStyle& style)
 {
 #ifdef ZELBOR_HAVE_FREETYPE
-    if (style.size == 0)
+    const int pixelSize = style.PixelSize();
+    if (pixelSize == 0)
     {
         return nullptr;
     }
@@ -210,8 +211,8 @@ HeadlessFont* HeadlessFont::Create(const ITextStyle& style)
     long ppem = 0;
     if (upem > 0 && winAscent + winDescent > 0)
     {
-        ppem = style.size > 0 ? std::lround(style.size * upem / (winAscent + winDescent))
-                              : -static_cast<long>(style.size);
+        ppem = pixelSize > 0 ? std::lround(pixelSize * upem / (winAscent + winDescent))
+                             : -static_cast<long>(pixelSize);
     }
     ppem = std::clamp(ppem, 1L, static_cast<long>(kMaxPixelsPerEm));
     if (upem <= 0 || FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(ppem)) != 0)
@@ -221,7 +222,7 @@ HeadlessFont* HeadlessFont::Create(const ITextStyle& style)
     }
     HeadlessFont* font = new HeadlessFont;
     font->face = face;
-    font->size = style.size;
+    font->size = pixelSize;
     font->styleBits = style.style;
     font->ascent = static_cast<int>(std::lround(winAscent * ppem / upem));
     font->descent = static_cast<int>(std::lround(winDescent * ppem / upem));
@@ -246,7 +247,7 @@ HeadlessFont::~HeadlessFont()
 
 bool HeadlessFont::Matches(const ITextStyle& style) const
 {
-    return style.size == size && style.style == styleBits;
+    return style.PixelSize() == size && style.style == styleBits;
 }
 
 const HeadlessFont::Glyph& HeadlessFont::GlyphFor(uint32_t codePoint)

@@ -5,6 +5,8 @@
 #include "raster/LICE_SysBitmap.h"
 #include "raster/PngWriter.h"
 
+#include <cstdlib>
+
 IGraphicsHeadless::IGraphicsHeadless(IPlugBase* plugIn, int w, int h, int framesPerSecond)
     : IGraphicsLice(plugIn, w, h, framesPerSecond)
 {
@@ -64,7 +66,14 @@ void IGraphicsHeadless::CloseEditorWindow()
 
 bool IGraphicsHeadless::DrawTextIn(ITextStyle& style, const char* text, const IBox& box)
 {
-    return HeadlessFont::DrawStyled(backBuffer.get(), style, text, box);
+    if (text && *text)
+    {
+        const int reach = std::abs(style.size) + 4;
+        textBoxes.push_back(
+            box.Union(IBox(box.left - reach, box.top - 2, box.right + reach, box.top + reach)));
+    }
+    style.scalePercent = scalePercent;
+    return HeadlessFont::DrawStyled(backBuffer.get(), style, text, ToDevice(box));
 }
 
 int IGraphicsHeadless::ShowMenu(const IPopupMenu& menu, int, int)

@@ -70,6 +70,10 @@ public:
     bool ShowTextEntry(const IBox& box, const std::string& initial) override;
     // Where the last entry was opened.
     const IBox& LastEntryBox() const { return entryBox; }
+    // The logical boxes text was drawn into since the last clear, each grown
+    // by the text's reach past it (it is top-aligned and not clipped).
+    const std::vector<IBox>& TextBoxes() const { return textBoxes; }
+    void ClearTextBoxes() { textBoxes.clear(); }
     void AskForFilePath(std::string& path, int action, const char* startFolder,
                         const char* extension) override;
     bool AskForColour(IColorRGBA& colour, const char* title) override;
@@ -81,5 +85,6 @@ private:
     HeadlessChooser chooser;
     IBox entryBox;
     std::vector<IBox> presented;
+    std::vector<IBox> textBoxes;
     void* window = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "graphics/win32/IGraphicsWin.h"
 
+#include "graphics/EditorSettings.h"
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
 #include "platform/win32/CodeModule.h"
@@ -93,13 +94,14 @@ struct StyleFont
     static StyleFont* Create(const ITextStyle& s)
     {
         const std::wstring face = Widen(s.face);
-        HFONT font = MakeFont(s.size, s.orientation * 10, s.style == ITextStyle::Bold ? 700 : 0,
-                              s.style == ITextStyle::Italic, face.c_str());
+        HFONT font =
+            MakeFont(s.PixelSize(), s.orientation * 10, s.style == ITextStyle::Bold ? 700 : 0,
+                     s.style == ITextStyle::Italic, face.c_str());
         if (!font) return nullptr;
         auto* f = new StyleFont;
         f->font = font;
         std::memcpy(f->face, s.face, sizeof(f->face));
-        f->size = s.size;
+        f->size = s.PixelSize();
         f->style = s.style;
         f->orientation = s.orientation;
         return f;
@@ -114,8 +116,8 @@ struct StyleFont
 
     bool Matches(const ITextStyle& s) const
     {
-        return std::memcmp(face, s.face, sizeof(face)) == 0 && size == s.size && style == s.style &&
-               orientation == s.orientation;
+        return std::memcmp(face, s.face, sizeof(face)) == 0 && size == s.PixelSize() &&
+               style == s.style && orientation == s.orientation;
     }
 };
 
@@ -242,6 +244,75 @@ void GrowWindow(HWND hwnd, int dw, int dh)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The editor's own window is per-monitor DPI aware, whatever the host's
+// process is: the thread's awareness (and its hosting of windows of another
+// awareness) is switched only around the window's creation and the DPI
+// queries, never for the process. Systems without these calls keep today's
+// behaviour.
+class PerMonitorDpiScope
+{
+public:
+    PerMonitorDpiScope()
+    {
+        HMODULE user = GetModuleHandleW(L"user32.dll");
+        setContext = user ? reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
+                                GetProcAddress(user, "SetThreadDpiAwarenessContext")))
+                          : nullptr;
+        setHosting = user ? reinterpret_cast<SetHostingFn>(reinterpret_cast<void*>(
+                                GetProcAddress(user, "SetThreadDpiHostingBehavior")))
+                          : nullptr;
+        if (setHosting) oldHosting = setHosting(kHostingMixed);
+        if (setContext)
+        {
+            oldContext = setContext(kPerMonitorAwareV2);
+            if (!oldContext) oldContext = setContext(kPerMonitorAware);
+        }
+    }
+    ~PerMonitorDpiScope()
+    {
+        if (setContext && oldContext) setContext(oldContext);
+        if (setHosting && oldHosting >= 0) setHosting(oldHosting);
+    }
+    PerMonitorDpiScope(const PerMonitorDpiScope&) = delete;
+    PerMonitorDpiScope& operator=(const PerMonitorDpiScope&) = delete;
+
+private:
+    using SetContextFn = HANDLE(WINAPI*)(HANDLE);
+    using SetHostingFn = int(WINAPI*)(int);
+    static inline const HANDLE kPerMonitorAware = reinterpret_cast<HANDLE>(-3);
+    static inline const HANDLE kPerMonitorAwareV2 = reinterpret_cast<HANDLE>(-4);
+    static constexpr int kHostingMixed = 1;
+    SetContextFn setContext = nullptr;
+    SetHostingFn setHosting = nullptr;
+    HANDLE oldContext = nullptr;
+    int oldHosting = -1;
+};
+
+// The effective DPI of the monitor that shows window (the primary monitor
+// for null), as a per-monitor aware thread sees it; 96 when unknown.
+unsigned MonitorDpi(HWND window)
+{
+    PerMonitorDpiScope scope;
+    HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                              : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static HMODULE shcore = LoadLibraryW(L"shcore.dll");
+    const auto getDpi = shcore ? reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void*>(
+                                     GetProcAddress(shcore, "GetDpiForMonitor")))
+                               : nullptr;
+    UINT dpiX = 0;
+    UINT dpiY = 0;
+    if (monitor && getDpi && getDpi(monitor, 0 /* effective */, &dpiX, &dpiY) == S_OK && dpiX)
+        return dpiX;
+    unsigned dpi = 96;
+    if (HDC screen = GetDC(nullptr))
+    {
+        dpi = static_cast<unsigned>(GetDeviceCaps(screen, LOGPIXELSX));
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi ? dpi : 96;
+}
+
 bool IsWebAddress(const char* address)
 {
     if (!address) return false;
@@ -319,10 +390,14 @@ void* IGraphicsWin::OpenEditorWindow(void* parent)
     HWND parentHwnd = static_cast<HWND>(parent);
     parentWindow = parent;
 
+    // Without a size the user chose, the editor takes the scale of the
+    // screen its parent is on.
+    if (parentHwnd && IsWindow(parentHwnd) && !EditorSettings::RememberedScale())
+        SetScale(static_cast<int>(MonitorDpi(parentHwnd) * 100 / 96));
     int x = 0;
     int y = 0;
-    int w = width;
-    int h = height;
+    int w = WindowWidth();
+    int h = WindowHeight();
     if (HWND old = static_cast<HWND>(window))
     {
         // Reopening keeps the old window's size and its place in the parent.
@@ -352,14 +427,20 @@ void* IGraphicsWin::OpenEditorWindow(void* parent)
         return nullptr;
     }
     sRepaintRate = fps;
-    HWND hwnd = CreateWindowExW(0, kClassName, L"IPlug", WS_CHILD | WS_VISIBLE, x, y, w, h,
-                                parentHwnd, nullptr, module, this);
+    HWND hwnd = nullptr;
+    {
+        PerMonitorDpiScope scope;
+        hwnd = CreateWindowExW(0, kClassName, L"IPlug", WS_CHILD | WS_VISIBLE, x, y, w, h,
+                               parentHwnd, nullptr, module, this);
+    }
     if (!hwnd)
     {
         ReleaseOpenWindow(module);
         return nullptr;
     }
     window = hwnd;
+    shownWidth = WindowWidth();
+    shownHeight = WindowHeight();
     MarkAllControlsDirty();
     return window;
 }
@@ -511,6 +592,11 @@ intptr_t IGraphicsWin::HandleMessage(void* hwndPtr, unsigned msg, uintptr_t wPar
         HandleMouseOut();
         return 0;
 
+    case 0x02E3: // WM_DPICHANGED_AFTERPARENT: moved to a screen of another scale
+        if (!EditorSettings::RememberedScale())
+            SetScale(static_cast<int>(MonitorDpi(hwnd) * 100 / 96));
+        return 0;
+
     default:
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
@@ -524,7 +610,7 @@ void IGraphicsWin::Paint()
     if (backBuffer)
     {
         inPaint = true;
-        PaintArea(IBox(r.left, r.top, r.right, r.bottom));
+        PaintDeviceArea(IBox(r.left, r.top, r.right, r.bottom));
     }
     // Nothing was presented (no controls, no back buffer): the area still
     // has to be validated, or the paint message would come back at once.
@@ -732,9 +818,10 @@ bool IGraphicsWin::ShowTextEntry(const IBox& box, const std::string& initial)
     if (hwnd && GetCapture() == hwnd) ReleaseCapture();
     if (!hwnd || entryWindow) return false;
     const std::wstring text = Widen(initial.c_str());
+    const IBox place = ToDevice(box);
     HWND entry = CreateWindowExW(0, L"EDIT", text.c_str(),
                                  WS_CHILD | WS_VISIBLE | WS_BORDER | ES_CENTER | ES_MULTILINE,
-                                 box.left, box.top, box.W(), box.H(), hwnd,
+                                 place.left, place.top, place.W(), place.H(), hwnd,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEntryId)),
                                  static_cast<HINSTANCE>(instance), nullptr);
     if (!entry) return false;
@@ -746,7 +833,7 @@ bool IGraphicsWin::ShowTextEntry(const IBox& box, const std::string& initial)
     SetWindowLongPtrW(entry, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     entryPrevProc = reinterpret_cast<void*>(SetWindowLongPtrW(
         entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IGraphicsWinAccess::EntryProc)));
-    entryFont = MakeFont(14, 0, 0, false, L"Arial");
+    entryFont = MakeFont(ToDevice(14), 0, 0, false, L"Arial");
     if (entryFont) SendMessageW(entry, WM_SETFONT, reinterpret_cast<WPARAM>(entryFont), FALSE);
     SendMessageW(entry, EM_SETSEL, 0, -1);
     SetFocus(entry);
@@ -776,6 +863,7 @@ bool IGraphicsWin::DrawTextIn(ITextStyle& style, const char* text, const IBox& b
     HDC dc = backBuffer ? static_cast<HDC>(backBuffer->DeviceContext()) : nullptr;
     if (!dc) return false;
 
+    style.scalePercent = scalePercent;
     auto* font = style.LayerFont<StyleFont>();
     if (!font)
     {
@@ -794,7 +882,8 @@ bool IGraphicsWin::DrawTextIn(ITextStyle& style, const char* text, const IBox& b
     format |= style.align == ITextStyle::Centre  ? DT_CENTER
               : style.align == ITextStyle::Right ? DT_RIGHT
                                                  : DT_LEFT;
-    RECT r = {box.left, box.top, box.right, box.bottom};
+    const IBox device = ToDevice(box);
+    RECT r = {device.left, device.top, device.right, device.bottom};
     const std::wstring wide = Widen(text);
     const int drawn = DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, format);
     SelectObject(dc, previous);
@@ -807,15 +896,21 @@ bool IGraphicsWin::DrawTextIn(ITextStyle& style, const char* text, const IBox& b
 
 void IGraphicsWin::ResizeEditor(int w, int h)
 {
-    const int dw = w - width;
-    const int dh = h - height;
     // The controls go: an entry for one of them goes first.
     CancelEntry();
     IGraphicsLice::ResizeEditor(w, h);
+    ScaleChanged();
+}
+
+void IGraphicsWin::ScaleChanged()
+{
+    IGraphicsLice::ScaleChanged();
     HWND hwnd = static_cast<HWND>(window);
-    if (!hwnd) return;
-    RECT oldClient;
-    GetClientRect(hwnd, &oldClient);
+    if (!hwnd || !IsWindow(hwnd)) return;
+    const int dw = WindowWidth() - shownWidth;
+    const int dh = WindowHeight() - shownHeight;
+    shownWidth = WindowWidth();
+    shownHeight = WindowHeight();
     GrowWindow(hwnd, dw, dh);
     if (IsPlainChild(hwnd))
     {
@@ -823,7 +918,13 @@ void IGraphicsWin::ResizeEditor(int w, int h)
         GrowWindow(parent, dw, dh);
         if (IsPlainChild(parent)) GrowWindow(GetParent(parent), dw, dh);
     }
-    InvalidateRect(hwnd, &oldClient, FALSE);
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+int IGraphicsWin::InitialScalePercent()
+{
+    if (const int remembered = EditorSettings::RememberedScale()) return remembered;
+    return static_cast<int>(MonitorDpi(static_cast<HWND>(parentWindow)) * 100 / 96);
 }
 
 // --- Platform services ------------------------------------------------------------

@@ -59,6 +59,9 @@ public:
     // Grows or shrinks the open window (and a child parent and grandparent)
     // by the change in size.
     void ResizeEditor(int width, int height) override;
+    // The size the user chose, else the scale of the screen the editor
+    // opens on (its monitor's DPI / 96).
+    int InitialScalePercent() override;
     void AskForFilePath(std::string& path, int action, const char* startFolder,
                         const char* extension) override;
     bool AskForColour(IColorRGBA& colour, const char* title) override;
@@ -80,6 +83,9 @@ public:
     // Fonts this layer made (text styles and entries) and has not deleted.
     static int LiveFontCount();
 
+protected:
+    void ScaleChanged() override;
+
 private:
     IColorRGBA textColour{255, 0, 0, 0}; // last colour set on the back buffer's context
     void* instance = nullptr;
@@ -91,7 +97,9 @@ private:
     void* entryFont = nullptr;
     std::unique_ptr<unsigned long[]> customColors; // 16 colour words, made on first use
     void* parentWindow = nullptr;
-    bool inPaint = false;  // inside the window's paint message
+    bool inPaint = false; // inside the window's paint message
+    int shownWidth = 0;   // the open window's device size, which a scale change grows
+    int shownHeight = 0;
     bool menuOpen = false; // a popup menu of this editor is being shown
 
     friend struct IGraphicsWinAccess;

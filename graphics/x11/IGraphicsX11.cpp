@@ -1,6 +1,7 @@
 #include "graphics/x11/IGraphicsX11.h"
 
 #include "framework/IPlugBase.h"
+#include "graphics/EditorSettings.h"
 #include "graphics/IPopupMenu.h"
 #include "graphics/headless/HeadlessFont.h"
 #include "graphics/x11/ChildProcess.h"
@@ -191,11 +192,11 @@ void* IGraphicsX11::OpenEditorWindow(void* parent)
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             EnterWindowMask | LeaveWindowMask | KeyPressMask | FocusChangeMask |
                             StructureNotifyMask;
-    const Window window =
-        XCreateWindow(display, parentWindow, 0, 0, static_cast<unsigned>(std::max(width, 1)),
-                      static_cast<unsigned>(std::max(height, 1)), 0, DefaultDepth(display, screen),
-                      InputOutput, DefaultVisual(display, screen),
-                      CWBackPixmap | CWColormap | CWBorderPixel | CWEventMask, &attributes);
+    const Window window = XCreateWindow(
+        display, parentWindow, 0, 0, static_cast<unsigned>(std::max(WindowWidth(), 1)),
+        static_cast<unsigned>(std::max(WindowHeight(), 1)), 0, DefaultDepth(display, screen),
+        InputOutput, DefaultVisual(display, screen),
+        CWBackPixmap | CWColormap | CWBorderPixel | CWEventMask, &attributes);
     const Atom xembed = XInternAtom(display, "_XEMBED_INFO", False);
     XChangeProperty(display, window, xembed, xembed, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(kXEmbedInfo), 2);
@@ -211,7 +212,7 @@ void* IGraphicsX11::OpenEditorWindow(void* parent)
     session->display = display;
     session->window = window;
     session->surface = std::make_unique<X11Surface>(display, window);
-    session->surface->Create(width, height, true);
+    session->surface->Create(WindowWidth(), WindowHeight(), true);
     const std::optional<int> doubleClick =
         XSettings::Integer(display, screen, "Net/DoubleClickTime");
     if (doubleClick && *doubleClick > 0)
@@ -430,11 +431,11 @@ void IGraphicsX11::DrainEvents()
 
 void IGraphicsX11::PaintExposed()
 {
-    const IBox box = session->exposed.Intersect(IBox(0, 0, width, height));
+    const IBox box = session->exposed.Intersect(IBox(0, 0, WindowWidth(), WindowHeight()));
     session->exposed = IBox();
     if (!box.Empty() && backBuffer && !session->gone)
     {
-        PaintArea(box);
+        PaintDeviceArea(box);
     }
 }
 
@@ -728,7 +729,8 @@ bool IGraphicsX11::ShowTextEntry(const IBox& box, const std::string& initial)
         return false;
     }
     Session& s = *session;
-    s.entry = std::make_unique<X11TextEntry>(s.display, s.window, box, initial);
+    s.entry =
+        std::make_unique<X11TextEntry>(s.display, s.window, ToDevice(box), initial, scalePercent);
     XSetInputFocus(s.display, s.window, RevertToParent, CurrentTime);
     XFlush(s.display);
     return true;
@@ -762,8 +764,8 @@ int IGraphicsX11::ShowMenu(const IPopupMenu& menu, int x, int y)
     int rootX = 0;
     int rootY = 0;
     Window child = 0;
-    XTranslateCoordinates(s.display, s.window, DefaultRootWindow(s.display), x, y, &rootX, &rootY,
-                          &child);
+    XTranslateCoordinates(s.display, s.window, DefaultRootWindow(s.display), ToDevice(x),
+                          ToDevice(y), &rootX, &rootY, &child);
     X11Menu popup(s.display, stopping);
     popup.otherEvent = [&s](XEvent& event)
     {
@@ -785,9 +787,10 @@ int IGraphicsX11::ShowMenu(const IPopupMenu& menu, int x, int y)
 std::string IGraphicsX11::AskPathInEntry(const std::string& folder)
 {
     Session& s = *session;
-    const int h = 24;
-    const IBox box(8, height / 2 - h / 2, width - 8, height / 2 + h / 2);
-    X11TextEntry entry(s.display, s.window, box, folder);
+    const int h = ToDevice(24);
+    const IBox box(ToDevice(8), WindowHeight() / 2 - h / 2, WindowWidth() - ToDevice(8),
+                   WindowHeight() / 2 + h / 2);
+    X11TextEntry entry(s.display, s.window, box, folder, scalePercent);
     // The caret after the folder, where the file's name goes.
     entry.SetText(folder);
     XSetInputFocus(s.display, s.window, RevertToParent, CurrentTime);
@@ -943,7 +946,8 @@ bool IGraphicsX11::PresentArea(const IBox& box)
 
 bool IGraphicsX11::DrawTextIn(ITextStyle& style, const char* text, const IBox& box)
 {
-    return HeadlessFont::DrawStyled(backBuffer.get(), style, text, box);
+    style.scalePercent = scalePercent;
+    return HeadlessFont::DrawStyled(backBuffer.get(), style, text, ToDevice(box));
 }
 
 void IGraphicsX11::ResizeEditor(int w, int h)
@@ -951,10 +955,39 @@ void IGraphicsX11::ResizeEditor(int w, int h)
     // The controls go: an entry for one of them goes first.
     CancelEntry();
     IGraphicsLice::ResizeEditor(w, h);
+    ScaleChanged();
+}
+
+void IGraphicsX11::ScaleChanged()
+{
+    IGraphicsLice::ScaleChanged();
     if (session && !session->gone)
     {
-        XResizeWindow(session->display, session->window, static_cast<unsigned>(std::max(w, 1)),
-                      static_cast<unsigned>(std::max(h, 1)));
-        session->surface->Create(w, h, true);
+        XResizeWindow(session->display, session->window,
+                      static_cast<unsigned>(std::max(WindowWidth(), 1)),
+                      static_cast<unsigned>(std::max(WindowHeight(), 1)));
+        session->surface->Create(WindowWidth(), WindowHeight(), true);
     }
+}
+
+int IGraphicsX11::InitialScalePercent()
+{
+    if (const int remembered = EditorSettings::RememberedScale())
+    {
+        return remembered;
+    }
+    // The screen's: the resource database's Xft.dpi against 96, read on a
+    // connection of its own (the window's comes later).
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+    {
+        return kMinScale;
+    }
+    int percent = kMinScale;
+    if (const char* resources = XResourceManagerString(display))
+    {
+        percent = XSettings::ScaleFromResources(resources);
+    }
+    XCloseDisplay(display);
+    return percent;
 }

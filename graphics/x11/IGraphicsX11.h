@@ -46,7 +46,14 @@ public:
     bool PresentArea(const IBox& box) override;
     // As the headless layer: the same FreeType text, so both draw alike.
     bool DrawTextIn(ITextStyle& style, const char* text, const IBox& box) override;
+
+protected:
+    void ScaleChanged() override;
+
+public:
     void ResizeEditor(int width, int height) override;
+    // The size the user chose, else the screen's: Xft.dpi / 96.
+    int InitialScalePercent() override;
     int ShowMenu(const IPopupMenu& menu, int x, int y) override;
     bool ShowTextEntry(const IBox& box, const std::string& initial) override;
     void CloseTextEntry() override;

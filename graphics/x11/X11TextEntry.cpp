@@ -67,7 +67,8 @@ std::string Typed(XKeyEvent& event, KeySym& keysym)
 }
 } // namespace
 
-X11TextEntry::X11TextEntry(Display* d, Window parent, const IBox& area, const std::string& initial)
+X11TextEntry::X11TextEntry(Display* d, Window parent, const IBox& area, const std::string& initial,
+                           int scalePercent)
     : display(d), box(area), text(initial)
 {
     const int screen = DefaultScreen(display);
@@ -82,6 +83,7 @@ X11TextEntry::X11TextEntry(Display* d, Window parent, const IBox& area, const st
         DefaultVisual(display, screen), CWEventMask | CWBackPixmap | CWColormap | CWBorderPixel,
         &attributes);
     ITextStyle style("Arial", 14, IColorRGBA(255, 0, 0, 0));
+    style.scalePercent = scalePercent;
     font.reset(HeadlessFont::Create(style));
     pixels = std::make_unique<LICE_MemBitmap>(std::max(box.W(), 1), std::max(box.H(), 1));
     surface = std::make_unique<X11Surface>(display, window);

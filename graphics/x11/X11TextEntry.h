@@ -25,8 +25,9 @@ public:
         Cancel  // Escape
     };
 
-    // The text starts all selected.
-    X11TextEntry(Display* display, Window parent, const IBox& box, const std::string& text);
+    // The text starts all selected; its font is drawn at the editor's scale.
+    X11TextEntry(Display* display, Window parent, const IBox& box, const std::string& text,
+                 int scalePercent = 100);
     ~X11TextEntry();
     X11TextEntry(const X11TextEntry&) = delete;
     X11TextEntry& operator=(const X11TextEntry&) = delete;

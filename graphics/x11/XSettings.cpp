@@ -4,6 +4,9 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <charconv>
+#include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -154,4 +157,26 @@ std::optional<int> XSettings::Integer(_XDisplay* display, int screen, const char
         XFree(bytes);
     }
     return ParseInteger(data, name);
+}
+
+int XSettings::ScaleFromResources(const char* resources)
+{
+    static const char kKey[] = "Xft.dpi:";
+    for (const char* line = resources; line && *line;)
+    {
+        const char* end = std::strchr(line, '\n');
+        if (!end) end = line + std::strlen(line);
+        if (std::strncmp(line, kKey, sizeof(kKey) - 1) == 0)
+        {
+            const char* at = line + sizeof(kKey) - 1;
+            while (at < end && (*at == ' ' || *at == '\t'))
+                ++at;
+            double dpi = 0.0;
+            const auto parsed = std::from_chars(at, end, dpi);
+            if (parsed.ec == std::errc() && dpi >= 24.0 && dpi <= 960.0)
+                return static_cast<int>(std::lround(dpi * 100.0 / 96.0));
+        }
+        line = *end ? end + 1 : end;
+    }
+    return 100;
 }

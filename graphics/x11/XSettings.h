@@ -19,4 +19,7 @@ public:
     // The same from the property's bytes as the manager wrote them.
     static std::optional<int> ParseInteger(const std::vector<unsigned char>& data,
                                            const std::string& name);
+    // The scale in per cent that the resource database's "Xft.dpi" asks for
+    // (dpi / 96); 100 when it holds no such line.
+    static int ScaleFromResources(const char* resources);
 };

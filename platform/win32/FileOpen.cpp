@@ -32,23 +32,6 @@ FILE* OpenRegularFileUtf8(const char* path)
     return file;
 }
 
-namespace
-{
-// UTF-16 to UTF-8; false when the text cannot be converted.
-bool WideToUtf8(const wchar_t* text, std::string& out)
-{
-    const int n =
-        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return false;
-    out.assign(static_cast<size_t>(n), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, out.data(), n, nullptr,
-                            nullptr) != n)
-        return false;
-    out.resize(static_cast<size_t>(n - 1));
-    return true;
-}
-} // namespace
-
 std::string ResolveFileLinks(const char* path)
 {
     if (!path) return std::string();

@@ -6,3 +6,6 @@
 
 // Converts valid UTF-8 to UTF-16; false for null or invalid input.
 bool Utf8ToWide(const char* text, std::wstring& out);
+
+// UTF-16 to UTF-8; false for null text or text that cannot be converted.
+bool WideToUtf8(const wchar_t* text, std::string& out);

@@ -5,7 +5,10 @@ Usage: imggen.py [output folder]   (default: the repository's img/ folder)
 
 Only the standard library is used: shapes are drawn with signed distances
 and one pixel of antialiasing, and the PNG files are written with zlib.
-Filmstrips stack their frames vertically.
+Filmstrips stack their frames vertically. Every image is drawn twice: at its
+own size, and at twice its size for editors shown at 200 % ("<name>@2x.png").
+Shapes are laid out in the 1x coordinates either way, so the two differ only
+in sharpness.
 """
 
 import math
@@ -31,6 +34,9 @@ KNOB_TOP = (0.40, 0.42, 0.46)
 KNOB_BOTTOM = (0.17, 0.18, 0.21)
 TRACK = (0.07, 0.075, 0.085)
 
+# Device pixels per layout pixel of the images being drawn (1 or 2).
+SCALE = 1
+
 
 def mix(a, b, t):
     return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
@@ -43,12 +49,13 @@ def clamp01(v):
 # ---------------------------------------------------------------- image
 
 class Image:
-    """Straight-alpha RGBA image with float channels 0..1."""
+    """Straight-alpha RGBA image with float channels 0..1, w x h layout
+    pixels drawn at SCALE device pixels each (w and h are device pixels)."""
 
     def __init__(self, w, h, colour=(0.0, 0.0, 0.0), alpha=0.0):
-        self.w = w
-        self.h = h
-        self.px = [[colour[0], colour[1], colour[2], alpha] for _ in range(w * h)]
+        self.w = w * SCALE
+        self.h = h * SCALE
+        self.px = [[colour[0], colour[1], colour[2], alpha] for _ in range(self.w * self.h)]
 
     def blend(self, x, y, colour, cover):
         """Source-over of a colour with coverage cover at pixel (x, y)."""
@@ -72,32 +79,35 @@ class Image:
                 self.blend(ox + x, oy + y, q, q[3])
 
     def copy(self):
-        c = Image(self.w, self.h)
+        c = Image(0, 0)
+        c.w = self.w
+        c.h = self.h
         c.px = [list(p) for p in self.px]
         return c
 
     def shape(self, box, coverage, colour):
         """Blends colour over the pixels of box = (x0, y0, x1, y1) with the
         coverage that coverage(px, py) gives at each pixel centre; colour may
-        be a function of (px, py)."""
+        be a function of (px, py). Box and centres are layout coordinates."""
         x0, y0, x1, y1 = box
-        x0 = max(0, int(math.floor(x0)))
-        y0 = max(0, int(math.floor(y0)))
-        x1 = min(self.w, int(math.ceil(x1)))
-        y1 = min(self.h, int(math.ceil(y1)))
+        x0 = max(0, int(math.floor(x0 * SCALE)))
+        y0 = max(0, int(math.floor(y0 * SCALE)))
+        x1 = min(self.w, int(math.ceil(x1 * SCALE)))
+        y1 = min(self.h, int(math.ceil(y1 * SCALE)))
         fn = callable(colour)
         for y in range(y0, y1):
-            py = y + 0.5
+            py = (y + 0.5) / SCALE
             for x in range(x0, x1):
-                px = x + 0.5
+                px = (x + 0.5) / SCALE
                 c = coverage(px, py)
                 if c > 0.0:
                     self.blend(x, y, colour(px, py) if fn else colour, c)
 
 
 def edge(d):
-    """Coverage of a pixel whose centre lies at signed distance d."""
-    return clamp01(0.5 - d)
+    """Coverage of a pixel whose centre lies at signed distance d (layout
+    pixels): one device pixel of antialiasing."""
+    return clamp01(0.5 - d * SCALE)
 
 
 def disc(img, cx, cy, r, colour, alpha=1.0):
@@ -218,14 +228,16 @@ def text_width(s, scale=1):
 
 
 def text(img, x, y, s, colour, scale=1, alpha=1.0):
+    block = scale * SCALE
     for c in s:
         glyph = FONT[c]
         for gy, row in enumerate(glyph):
             for gx, cell in enumerate(row):
                 if cell == "#":
-                    for sy in range(scale):
-                        for sx in range(scale):
-                            img.blend(x + gx * scale + sx, y + gy * scale + sy, colour, alpha)
+                    for sy in range(block):
+                        for sx in range(block):
+                            img.blend((x + gx * scale) * SCALE + sx,
+                                      (y + gy * scale) * SCALE + sy, colour, alpha)
         x += (len(glyph[0]) + 1) * scale
 
 
@@ -260,9 +272,10 @@ def write_png(path, img, with_alpha=True):
 def filmstrip(frames):
     w = frames[0].w
     h = frames[0].h
-    strip = Image(w, h * len(frames))
-    for i, f in enumerate(frames):
-        strip.px[i * w * h:(i + 1) * w * h] = [list(p) for p in f.px]
+    strip = Image(0, 0)
+    strip.w = w
+    strip.h = h * len(frames)
+    strip.px = [list(p) for f in frames for p in f.px]
     return strip
 
 
@@ -450,9 +463,10 @@ def meter_frames():
         else:
             col = mix((0.98, 0.85, 0.25), (0.98, 0.30, 0.20), (v - 0.85) / 0.15)
         f = Image(4, 8)
-        for y in range(8):
-            for x in range(4):
-                shade = 1.0 - 0.18 * abs(x - 1.5) / 1.5
+        for y in range(f.h):
+            for x in range(f.w):
+                lx = (x + 0.5) / SCALE - 0.5
+                shade = 1.0 - 0.18 * abs(lx - 1.5) / 1.5
                 f.blend(x, y, tuple(c * shade for c in col), 1.0)
         frames.append(f)
     return filmstrip(frames)
@@ -512,12 +526,12 @@ def panel(img, x0, y0, x1, y1, title=None):
 def background():
     img = Image(720, 650, BG_TOP, 1.0)
     grad = vertical_gradient(BG_TOP, BG_BOTTOM, 0, 650)
-    for y in range(650):
-        col = grad(0, y + 0.5)
-        for x in range(720):
-            # a faint brushed texture
+    for y in range(img.h):
+        col = grad(0, (y + 0.5) / SCALE)
+        for x in range(img.w):
+            # a faint brushed texture, one grain per device pixel
             n = ((x * 7919 + y * 104729) ^ (x * y * 31)) % 97 / 97.0 - 0.5
-            img.px[y * 720 + x] = [col[0] + n * 0.012, col[1] + n * 0.012, col[2] + n * 0.012, 1.0]
+            img.px[y * img.w + x] = [col[0] + n * 0.012, col[1] + n * 0.012, col[2] + n * 0.012, 1.0]
 
     # title
     text(img, 24, 22, "ZELBOR", ACCENT, 4)
@@ -563,11 +577,17 @@ def background():
 # ---------------------------------------------------------------- main
 
 def main():
+    global SCALE
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "img")
     os.makedirs(out, exist_ok=True)
+    for SCALE in (1, 2):
+        draw_all(out, "" if SCALE == 1 else "@2x")
 
+
+def draw_all(out, suffix):
     def save(name, img, alpha=True):
+        name = name.replace(".png", suffix + ".png")
         write_png(os.path.join(out, name), img, alpha)
         print("%-36s %4d x %4d" % (name, img.w, img.h))
 

@@ -149,6 +149,18 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
              o.editorPicturePath = v;
              return true;
          }},
+        {"--editor-size",
+         [&](const std::string& v)
+         {
+             long long n = 0;
+             if (!ParseInteger(v, n) || n < 100 || n > 200 || n % 25 != 0)
+             {
+                 error = "--editor-size: \"" + v + "\" is not one of 100, 125, 150, 175 and 200";
+                 return false;
+             }
+             o.editorScale = int(n);
+             return true;
+         }},
     };
     const std::map<std::string, bool*> flags = {
         {"--double", &o.useDouble},
@@ -307,6 +319,8 @@ options:
                        and --param, into a PNG picture after a few seconds
                        of the demo phrase (so meters and the echo map show
                        it playing); writes no audio
+  --editor-size PCT    the editor's size for --editor-png: 100 (720 x 650,
+                       the default), 125, 150, 175 or 200 (1440 x 1300)
   --stats              print levels and the measured echo times
   --list-params        list the parameters with their ranges, choices and
                        values (after --setup, --preset and --param)

@@ -22,6 +22,7 @@ struct RenderOptions
     std::string setupName;
     std::string picturePath;
     std::string editorPicturePath; // --editor-png: the editor as a PNG picture
+    int editorScale = 100;         // --editor-size: its size in per cent
     double tempo = 120.0;
     int timeSigNumerator = 4;
     int timeSigDenominator = 4;

@@ -329,6 +329,7 @@ int RunEditorPicture(const RenderOptions& o, std::ostream& out, std::ostream& er
     RenderSettings settings;
     settings.useDouble = o.useDouble;
     RenderThroughEffect(*host, phrase, settings);
+    editor->SetScale(o.editorScale);
     editor->OpenEditorWindow(host.get());
     editor->PaintAll();
     if (!editor->SavePng(path.c_str()))
