@@ -549,3 +549,81 @@ TEST(X11Editor, OpeningAndClosingLeavesNothingBehind)
     editor.Close();
 }
 } // namespace
+
+TEST(X11Editor, OpensAtTheChosenSizeAndItsMenuResizesIt)
+{
+    std::string why;
+    ASSERT_TRUE(X11Host::Start(why)) << why;
+    const auto waitFor = [](const std::function<bool()>& done)
+    {
+        for (const int64_t end = NowMs() + 3000; NowMs() < end && !done();)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return done();
+    };
+    // The user chose 150 % before; this host never calls idle.
+    ScratchDir config;
+    fs::create_directories(config.Path() / "zelbor");
+    WriteBytes(config.Path() / "zelbor" / "settings.ini", "editor-size=150\n");
+    const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string restore = oldConfig ? oldConfig : "";
+    setenv("XDG_CONFIG_HOME", config.Utf8Path().c_str(), 1);
+
+    X11HostLog log;
+    AEffect* effect = X11Host::Create(log);
+    ASSERT_NE(effect, nullptr);
+    ERect* rect = nullptr;
+    ASSERT_EQ(X11Host::Call(effect, effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, 1080);
+    EXPECT_EQ(rect->bottom - rect->top, 975);
+    const Window parent = X11Host::MakeParent(0, 0, 1080, 975);
+    ASSERT_EQ(X11Host::Call(effect, effEditOpen, 0, 0,
+                            reinterpret_cast<void*>(static_cast<uintptr_t>(parent))),
+              1);
+    const Window editor = X11Host::FirstChild(parent);
+    EXPECT_EQ(X11Host::Geometry(editor).w, 1080);
+    EXPECT_EQ(X11Host::Geometry(editor).h, 975);
+
+    // The wet knob at 1.5 times its place: a 60 px drag is 40 layout
+    // pixels, an eighth of the knob's travel.
+    const float wet = effect->getParameter(effect, kParamWet);
+    X11Host::MoveTo(759, 82);
+    X11Host::Button(1, true);
+    X11Host::MoveTo(759, 52);
+    X11Host::MoveTo(759, 22);
+    X11Host::Button(1, false);
+    EXPECT_TRUE(waitFor(
+        [&] { return std::fabs(effect->getParameter(effect, kParamWet) - wet - 0.125f) < 1e-4f; }))
+        << effect->getParameter(effect, kParamWet);
+
+    // A right click on the background: the first item is 100 %.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    X11Host::Click(450, 30, 3);
+    std::vector<X11Host::Rect> popups;
+    ASSERT_TRUE(waitFor([&] { return (popups = X11Host::Popups()).size() == 1; }));
+    X11Host::Click(popups[0].x + 30, popups[0].y + 11);
+    EXPECT_TRUE(waitFor([&] { return X11Host::Geometry(editor).w == 720; }));
+    EXPECT_EQ(X11Host::Geometry(editor).h, 650);
+    ASSERT_EQ(X11Host::Call(effect, effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, 720);
+    bool toldHost = false;
+    {
+        std::lock_guard<std::mutex> hold(log.mutex);
+        for (const X11HostLog::Call& c : log.calls)
+            toldHost |= c.opcode == audioMasterSizeWindow && c.index == 720;
+    }
+    EXPECT_TRUE(toldHost);
+    std::ifstream settings(config.Path() / "zelbor" / "settings.ini");
+    std::string line;
+    std::getline(settings, line);
+    EXPECT_EQ(line, "editor-size=100");
+
+    X11Host::Call(effect, effEditClose);
+    X11Host::Destroy(effect);
+    X11Host::DestroyWindow(parent);
+    if (oldConfig)
+        setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}

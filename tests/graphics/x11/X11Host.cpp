@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -190,7 +191,14 @@ void X11Host::Destroy(AEffect* effect)
     }
 }
 
-Window X11Host::MakeParent(int x, int y)
+// The parents MakeParent made and DestroyWindow has not destroyed.
+static std::vector<Window>& Parents()
+{
+    static std::vector<Window> parents;
+    return parents;
+}
+
+Window X11Host::MakeParent(int x, int y, int w, int h)
 {
     Display* d = sDisplay;
     const int screen = DefaultScreen(d);
@@ -198,21 +206,35 @@ Window X11Host::MakeParent(int x, int y)
     attributes.override_redirect = True; // placed exactly, whatever manages windows
     attributes.background_pixel = BlackPixel(d, screen);
     attributes.event_mask = StructureNotifyMask;
-    const Window w = XCreateWindow(d, RootWindow(d, screen), x, y, kEditorWidth, kEditorHeight, 0,
-                                   CopyFromParent, InputOutput, CopyFromParent,
-                                   CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
-    XMapRaised(d, w);
+    const Window window = XCreateWindow(
+        d, RootWindow(d, screen), x, y, static_cast<unsigned>(w > 0 ? w : kEditorWidth),
+        static_cast<unsigned>(h > 0 ? h : kEditorHeight), 0, CopyFromParent, InputOutput,
+        CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+    XMapRaised(d, window);
+    Parents().push_back(window);
     XEvent event;
     do
     {
-        XWindowEvent(d, w, StructureNotifyMask, &event);
+        XWindowEvent(d, window, StructureNotifyMask, &event);
     } while (event.type != MapNotify);
     XSync(d, False);
-    return w;
+    return window;
+}
+
+X11Host::Rect X11Host::Geometry(Window window)
+{
+    XWindowAttributes a{};
+    if (!window || !XGetWindowAttributes(sDisplay, window, &a))
+    {
+        return Rect{0, 0, 0, 0};
+    }
+    return Rect{a.x, a.y, a.width, a.height};
 }
 
 void X11Host::DestroyWindow(Window window)
 {
+    auto& parents = Parents();
+    parents.erase(std::remove(parents.begin(), parents.end(), window), parents.end());
     XDestroyWindow(sDisplay, window);
     XSync(sDisplay, False);
 }
@@ -267,9 +289,11 @@ std::vector<X11Host::Rect> X11Host::Popups()
     for (unsigned i = 0; i < count; ++i)
     {
         XWindowAttributes a;
-        // Our own parents are override-redirect too, but of the editor's size.
+        // Our own parents are override-redirect too.
+        const auto& parents = Parents();
         if (XGetWindowAttributes(sDisplay, children[i], &a) && a.override_redirect &&
-            a.map_state == IsViewable && !(a.width == kEditorWidth && a.height == kEditorHeight))
+            a.map_state == IsViewable &&
+            std::find(parents.begin(), parents.end(), children[i]) == parents.end())
         {
             out.push_back({a.x, a.y, a.width, a.height});
         }

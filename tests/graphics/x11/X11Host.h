@@ -59,8 +59,9 @@ public:
     static VstIntPtr Call(AEffect* effect, VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                           void* ptr = nullptr, float opt = 0.0f);
 
-    // A mapped top-level window of the editor's size at (x, y) on the screen.
-    static Window MakeParent(int x, int y);
+    // A mapped top-level window at (x, y) on the screen, of the editor's
+    // size at 100 % unless another is given.
+    static Window MakeParent(int x, int y, int w = 0, int h = 0);
     static void DestroyWindow(Window window);
     // The children of a window, and the viewable override-redirect windows on
     // the screen (the popup menus), as rectangles on the screen.
@@ -71,6 +72,8 @@ public:
         int x, y, w, h;
     };
     static std::vector<Rect> Popups();
+    // The window's place in its parent and its size.
+    static Rect Geometry(Window window);
 
     // Real input at screen coordinates.
     static void MoveTo(int x, int y);

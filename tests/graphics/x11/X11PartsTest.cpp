@@ -64,6 +64,14 @@ TEST(XSettings, ReadsAnIntegerPastOtherKindsInBothByteOrders)
     EXPECT_EQ(XSettings::ParseInteger({}, "Net/DoubleClickTime"), std::nullopt);
 }
 
+TEST(XSettings, TheResourceDatabasesDpiGivesTheScale)
+{
+    EXPECT_EQ(XSettings::ScaleFromResources("Xft.antialias:\t1\nXft.dpi:\t192\n"), 200);
+    EXPECT_EQ(XSettings::ScaleFromResources("Xft.dpi: 144.0"), 150);
+    EXPECT_EQ(XSettings::ScaleFromResources("Xcursor.size:\t24\n"), 100);
+    EXPECT_EQ(XSettings::ScaleFromResources("Xft.dpi:\tnone\n"), 100);
+}
+
 TEST(FontLocator, FindsTheFamilysOwnFiles)
 {
     const std::string regular = FontLocator::FaceFile(ITextStyle::Normal);
