@@ -6,6 +6,7 @@
 #include "framework/vst/EffectEntry.h"
 #include "framework/vst/PluginFactory.h"
 #include "graphics/EditorGraphics.h"
+#include "graphics/EditorSettings.h"
 #include "graphics/IControl.h"
 #include "graphics/headless/IGraphicsHeadless.h"
 #include "graphics/win32/IGraphicsWin.h"
@@ -13,6 +14,7 @@
 #include "plugin/DelayEditor.h"
 #include "raster/LICE_SysBitmap.h"
 #include "raster/PngWriter.h"
+#include "tests/support/ScratchDir.h"
 #include "tests/support/ScriptedHost.h"
 
 #include <cstdio>
@@ -364,3 +366,100 @@ TEST_F(DelayEditorWindow, ReopensAndSurvivesTheEffectGoingWithTheEditorOpen)
 }
 
 } // namespace
+
+// The thread's DPI awareness as the system reports it, -1 where it cannot.
+int ThreadAwareness()
+{
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    using GetContext = HANDLE(WINAPI*)();
+    using Awareness = int(WINAPI*)(HANDLE);
+    const auto get = reinterpret_cast<GetContext>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
+    const auto of = reinterpret_cast<Awareness>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    return get && of ? of(get()) : -1;
+}
+
+// A real right click on the background, the size menu worked from the
+// keyboard: the window takes the new size, the host hears of it, the choice
+// is remembered, and the process's and thread's DPI awareness stay as the
+// host set them.
+TEST_F(DelayEditorWindow, SizeMenuResizesTheWindowAndTheProcessStaysAsItWas)
+{
+    ScratchDir settings;
+    _putenv_s("APPDATA", settings.Utf8Path().c_str());
+    const BOOL processAware = IsProcessDPIAware();
+    const int threadAwareness = ThreadAwareness();
+    auto input = [](INPUT in)
+    {
+        SendInput(1, &in, sizeof(in));
+        Pump(30);
+    };
+    POINT p = {300, 20};
+    ClientToScreen(editor, &p);
+    INPUT move = {};
+    move.type = INPUT_MOUSE;
+    move.mi.dx =
+        (p.x * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy =
+        (p.y * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SetForegroundWindow(GetParent(editor));
+    input(move);
+    std::wstring items;
+    auto press = [&]
+    {
+        INPUT down = {};
+        down.type = INPUT_MOUSE;
+        down.mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+        input(down);
+        Pump(1000, [] { return gShown; });
+    };
+    EXPECT_TRUE(
+        WithMenu(press,
+                 [&](HMENU menu, HWND)
+                 {
+                     for (int i = 0; i < GetMenuItemCount(menu); ++i)
+                     {
+                         wchar_t text[64] = {};
+                         GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+                         const bool checked = GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED;
+                         items += std::wstring(text) + (checked ? L"*;" : L";");
+                     }
+                     for (WORD vk : {WORD(VK_DOWN), WORD(VK_DOWN), WORD(VK_DOWN), WORD(VK_RETURN)})
+                     {
+                         INPUT key[2] = {};
+                         key[0].type = key[1].type = INPUT_KEYBOARD;
+                         key[0].ki.wVk = key[1].ki.wVk = vk;
+                         key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+                         SendInput(2, key, sizeof(INPUT));
+                     }
+                 }));
+    INPUT up = {};
+    up.type = INPUT_MOUSE;
+    up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    input(up);
+    EXPECT_EQ(items, L"Editor size: 100 %*;Editor size: 125 %;Editor size: 150 %;Editor size: 175 "
+                     L"%;Editor size: 200 %;");
+    RECT client = {};
+    ASSERT_TRUE(Pump(2000, [&] { return GetClientRect(editor, &client) && client.right == 1080; }));
+    EXPECT_EQ(client.bottom, 975);
+    bool toldHost = false;
+    for (const ScriptedHost::Call& c : host.calls)
+        toldHost |= c.opcode == audioMasterSizeWindow && c.index == 1080 && c.value == 975;
+    EXPECT_TRUE(toldHost);
+    ERect* rect = nullptr;
+    ASSERT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
+    EXPECT_EQ(rect->right, 1080);
+    EXPECT_EQ(EditorSettings::RememberedScale(), 150);
+
+    // Reopened, the editor keeps the chosen size; closed, it leaves the
+    // process's and thread's awareness as they were.
+    Dispatch(effEditClose);
+    Open();
+    EXPECT_TRUE(GetClientRect(editor, &client) && client.right == 1080);
+    Dispatch(effEditClose);
+    EXPECT_EQ(IsProcessDPIAware(), processAware);
+    EXPECT_EQ(ThreadAwareness(), threadAwareness);
+    _putenv_s("APPDATA", "");
+}
