@@ -126,6 +126,8 @@ bool X11Host::Start(std::string& why)
     // in a folder.
     sFolder = new ScratchDir;
     fs::copy_file(ZELBOR_MODULE_FILE, sFolder->Path() / "Zelbor.so");
+    // The user's own settings (a size chosen in a real host) stay out of it.
+    setenv("XDG_CONFIG_HOME", (sFolder->Path() / "config").c_str(), 1);
     WriteBytes(sFolder->Path() / "Zelbor.ini", "PresetFolder \"Presets\"\n");
     fs::create_directories(sFolder->Path() / "Presets" / "Nested");
     WriteBytes(sFolder->Path() / "Presets" / "Top.preset", PresetWithWet("0.200000000000"));
