@@ -766,7 +766,7 @@ int IGraphicsX11::ShowMenu(const IPopupMenu& menu, int x, int y)
     Window child = 0;
     XTranslateCoordinates(s.display, s.window, DefaultRootWindow(s.display), ToDevice(x),
                           ToDevice(y), &rootX, &rootY, &child);
-    X11Menu popup(s.display, stopping);
+    X11Menu popup(s.display, stopping, scalePercent);
     popup.otherEvent = [&s](XEvent& event)
     {
         if (event.type == Expose && event.xexpose.window == s.window)

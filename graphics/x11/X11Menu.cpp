@@ -55,9 +55,11 @@ struct X11Menu::Level
     std::unique_ptr<X11Surface> surface;
 };
 
-X11Menu::X11Menu(Display* d, const std::atomic<bool>& giveUp) : display(d), abandon(giveUp)
+X11Menu::X11Menu(Display* d, const std::atomic<bool>& giveUp, int scalePercent)
+    : display(d), percent(scalePercent), abandon(giveUp)
 {
     ITextStyle style("Arial", 14, IColorRGBA(255, 0, 0, 0));
+    style.scalePercent = scalePercent;
     font.reset(HeadlessFont::Create(style));
 }
 
@@ -81,7 +83,7 @@ void X11Menu::Open(const IPopupMenu& menu, int firstFlat, int rootX, int rootY, 
     int y = 1;
     int height = 0;
     int columnStart = 0;
-    int columnWidth = kMinColumnWidth;
+    int columnWidth = S(kMinColumnWidth);
     int flat = firstFlat;
     auto endColumn = [&](int end)
     {
@@ -104,18 +106,18 @@ void X11Menu::Open(const IPopupMenu& menu, int firstFlat, int rootX, int rootY, 
         {
             endColumn(i);
             columnStart = i;
-            columnWidth = kMinColumnWidth;
+            columnWidth = S(kMinColumnWidth);
             height = std::max(height, y);
             y = 1;
             item.column = true;
         }
-        const int h = e->Has(MenuEntry::Separator) ? kSeparatorHeight : kItemHeight;
+        const int h = e->Has(MenuEntry::Separator) ? S(kSeparatorHeight) : S(kItemHeight);
         item.rect = IBox(0, y, 0, y + h);
         y += h;
         if (font && !e->Has(MenuEntry::Separator))
         {
-            columnWidth =
-                std::max(columnWidth, kTextLeft + font->LineWidth(e->text.c_str()) + kTextRight);
+            columnWidth = std::max(columnWidth,
+                                   S(kTextLeft) + font->LineWidth(e->text.c_str()) + S(kTextRight));
         }
         level->items.push_back(item);
     }
@@ -215,29 +217,29 @@ void X11Menu::Draw(Level& level)
         {
             const int top = r.top + (r.H() - font->CellHeight()) / 2;
             font->DrawLine(bmp, e.text.c_str(),
-                           IBox(r.left + kTextLeft, top, r.right, top + font->CellHeight()),
+                           IBox(r.left + S(kTextLeft), top, r.right, top + font->CellHeight()),
                            ITextStyle::Left, ink);
         }
         const int midY = (r.top + r.bottom) / 2;
         if (item.tick)
         {
             // A check mark: a short stroke down, a long one up.
-            for (int t = 0; t < 2; ++t)
+            for (int t = 0; t < S(2); ++t)
             {
-                RasterLine(bmp, r.left + 6, midY - 1 + t, r.left + 9, midY + 2 + t, ink, 1.0f,
-                           RasterModeCopy, false);
-                RasterLine(bmp, r.left + 9, midY + 2 + t, r.left + 15, midY - 4 + t, ink, 1.0f,
-                           RasterModeCopy, false);
+                RasterLine(bmp, r.left + S(6), midY - S(1) + t, r.left + S(9), midY + S(2) + t, ink,
+                           1.0f, RasterModeCopy, false);
+                RasterLine(bmp, r.left + S(9), midY + S(2) + t, r.left + S(15), midY - S(4) + t,
+                           ink, 1.0f, RasterModeCopy, false);
             }
         }
         if (e.submenu)
         {
             // A small triangle pointing right.
-            const int ax = r.right - 14;
-            for (int k = 0; k < 4; ++k)
+            const int ax = r.right - S(14);
+            for (int k = 0; k < S(4); ++k)
             {
-                RasterLine(bmp, ax + k, midY - 3 + k, ax + k, midY + 3 - k, ink, 1.0f,
-                           RasterModeCopy, false);
+                RasterLine(bmp, ax + k, midY - S(3) + k * 100 / percent, ax + k,
+                           midY + S(3) - k * 100 / percent, ink, 1.0f, RasterModeCopy, false);
             }
         }
     }

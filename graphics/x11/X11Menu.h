@@ -27,7 +27,8 @@ class X11Menu
 {
 public:
     // Run gives up (as a cancel) as soon as abandon reads true.
-    X11Menu(Display* display, const std::atomic<bool>& abandon);
+    // Drawn at the editor's scale: its text and every size grow with it.
+    X11Menu(Display* display, const std::atomic<bool>& abandon, int scalePercent = 100);
     ~X11Menu();
     X11Menu(const X11Menu&) = delete;
     X11Menu& operator=(const X11Menu&) = delete;
@@ -64,6 +65,8 @@ private:
     bool Choosable(const Item& item) const;
 
     Display* display;
+    int percent = 100;
+    int S(int pixels) const { return pixels * percent / 100; }
     const std::atomic<bool>& abandon;
     std::unique_ptr<HeadlessFont> font;
     std::vector<std::unique_ptr<Level>> levels;
