@@ -128,6 +128,9 @@ struct Scratch
         bank = root / "bank";
         ini = (root / "Zelbor.ini").string();
         std::ofstream(ini) << "PresetFolder \"" << bank.string() << "\"\n";
+        // A size picked from the editor's menu is remembered here, not in
+        // the user's own settings.
+        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         Refill();
     }
     ~Scratch()
@@ -215,6 +218,7 @@ struct Editor
             delay.Presets().Rescan();
         }
         if (!g->NativeWindow()) g->OpenEditorWindow(this);
+        g->SetScale(100);
     }
 
     void RestoreDefaults()

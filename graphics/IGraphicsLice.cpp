@@ -79,7 +79,7 @@ void IGraphicsLice::ScaleChanged()
 
 LICE_IBitmap* IGraphicsLice::DeviceBitmap(const IBitmapRef& ref)
 {
-    if (scalePercent == kMinScale || !ref.bitmap)
+    if (scalePercent == 100 || !ref.bitmap)
     {
         return ref.bitmap;
     }
@@ -101,7 +101,7 @@ LICE_IBitmap* IGraphicsLice::DeviceBitmap(const IBitmapRef& ref)
         }
     }
     const int frames = ref.frames > 0 ? ref.frames : 1;
-    if (large && scalePercent == 2 * kMinScale)
+    if (large && scalePercent == 200)
     {
         return large;
     }

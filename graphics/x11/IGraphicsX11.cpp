@@ -981,9 +981,9 @@ int IGraphicsX11::InitialScalePercent()
     Display* display = XOpenDisplay(nullptr);
     if (!display)
     {
-        return kMinScale;
+        return 100;
     }
-    int percent = kMinScale;
+    int percent = 100;
     if (const char* resources = XResourceManagerString(display))
     {
         percent = XSettings::ScaleFromResources(resources);
