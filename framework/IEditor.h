@@ -15,9 +15,14 @@ public:
     // The layout's size, in logical pixels.
     virtual int Width() const = 0;
     virtual int Height() const = 0;
-    // The window's size in device pixels, as the host sizes its frame.
+    // The window's size in device pixels.
     virtual int WindowWidth() const { return Width(); }
     virtual int WindowHeight() const { return Height(); }
+    // The same in the host's own coordinates, as its frame is sized: they
+    // differ where the host's window is scaled by the system (a host that is
+    // not DPI aware on a screen of another scale).
+    virtual int HostWidth() const { return WindowWidth(); }
+    virtual int HostHeight() const { return WindowHeight(); }
 
     // Whether this editor has a window layer that can open a window in the
     // host's. An editor without one still holds values and draws, but the

@@ -172,7 +172,7 @@ void IGraphics::ResizeEditor(int w, int h)
     background = nullptr;
     if (plug)
     {
-        plug->OnEditorResized(WindowWidth(), WindowHeight());
+        plug->OnEditorResized(HostWidth(), HostHeight());
     }
 }
 
@@ -221,7 +221,7 @@ void IGraphics::SetScale(int percent)
     MarkAllControlsDirty();
     if (plug)
     {
-        plug->OnEditorResized(WindowWidth(), WindowHeight());
+        plug->OnEditorResized(HostWidth(), HostHeight());
     }
 }
 

@@ -342,8 +342,8 @@ void IPlugVST::SetEditRectFromEditor()
     if (!editor) return;
     mEditRect.top = 0;
     mEditRect.left = 0;
-    mEditRect.bottom = ToRectCoordinate(editor->WindowHeight());
-    mEditRect.right = ToRectCoordinate(editor->WindowWidth());
+    mEditRect.bottom = ToRectCoordinate(editor->HostHeight());
+    mEditRect.right = ToRectCoordinate(editor->HostWidth());
 }
 
 void IPlugVST::AttachEditor(IEditor* editor)

@@ -1,5 +1,6 @@
 #include "graphics/win32/IGraphicsWin.h"
 
+#include "framework/IPlugBase.h"
 #include "graphics/EditorSettings.h"
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
@@ -313,6 +314,19 @@ unsigned MonitorDpi(HWND window)
     return dpi ? dpi : 96;
 }
 
+// The DPI a window works in, as its own awareness makes it see the screen
+// (96 for a window that is not DPI aware); 96 where the system cannot say.
+unsigned WindowDpi(HWND window)
+{
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    const auto get = user ? reinterpret_cast<GetDpiForWindowFn>(
+                                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")))
+                          : nullptr;
+    const UINT dpi = get && window ? get(window) : 0;
+    return dpi ? dpi : 96;
+}
+
 bool IsWebAddress(const char* address)
 {
     if (!address) return false;
@@ -392,8 +406,16 @@ void* IGraphicsWin::OpenEditorWindow(void* parent)
 
     // Without a size the user chose, the editor takes the scale of the
     // screen its parent is on.
-    if (parentHwnd && IsWindow(parentHwnd) && !EditorSettings::RememberedScale())
-        SetScale(static_cast<int>(MonitorDpi(parentHwnd) * 100 / 96));
+    if (parentHwnd && IsWindow(parentHwnd))
+    {
+        const unsigned oldRatio = hostDpi * 1000 / screenDpi;
+        hostDpi = WindowDpi(parentHwnd);
+        screenDpi = MonitorDpi(parentHwnd);
+        if (!EditorSettings::RememberedScale()) SetScale(static_cast<int>(screenDpi * 100 / 96));
+        // A host the system scales learns the size in its own coordinates.
+        if (hostDpi * 1000 / screenDpi != oldRatio && plug)
+            plug->OnEditorResized(HostWidth(), HostHeight());
+    }
     int x = 0;
     int y = 0;
     int w = WindowWidth();
@@ -593,8 +615,9 @@ intptr_t IGraphicsWin::HandleMessage(void* hwndPtr, unsigned msg, uintptr_t wPar
         return 0;
 
     case 0x02E3: // WM_DPICHANGED_AFTERPARENT: moved to a screen of another scale
-        if (!EditorSettings::RememberedScale())
-            SetScale(static_cast<int>(MonitorDpi(hwnd) * 100 / 96));
+        screenDpi = MonitorDpi(hwnd);
+        hostDpi = WindowDpi(GetParent(hwnd));
+        if (!EditorSettings::RememberedScale()) SetScale(static_cast<int>(screenDpi * 100 / 96));
         return 0;
 
     default:
@@ -914,11 +937,24 @@ void IGraphicsWin::ScaleChanged()
     GrowWindow(hwnd, dw, dh);
     if (IsPlainChild(hwnd))
     {
+        // The host's windows grow in their own coordinates.
+        const int hostW = MulDiv(dw, static_cast<int>(hostDpi), static_cast<int>(screenDpi));
+        const int hostH = MulDiv(dh, static_cast<int>(hostDpi), static_cast<int>(screenDpi));
         HWND parent = GetParent(hwnd);
-        GrowWindow(parent, dw, dh);
-        if (IsPlainChild(parent)) GrowWindow(GetParent(parent), dw, dh);
+        GrowWindow(parent, hostW, hostH);
+        if (IsPlainChild(parent)) GrowWindow(GetParent(parent), hostW, hostH);
     }
     InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+int IGraphicsWin::HostWidth() const
+{
+    return MulDiv(WindowWidth(), static_cast<int>(hostDpi), static_cast<int>(screenDpi));
+}
+
+int IGraphicsWin::HostHeight() const
+{
+    return MulDiv(WindowHeight(), static_cast<int>(hostDpi), static_cast<int>(screenDpi));
 }
 
 int IGraphicsWin::InitialScalePercent()

@@ -62,6 +62,11 @@ public:
     // The size the user chose, else the scale of the screen the editor
     // opens on (its monitor's DPI / 96).
     int InitialScalePercent() override;
+    // The window's size as the host's window sees it: scaled by the host's
+    // DPI over the screen's when the system scales the host (a host that is
+    // not DPI aware shows a 1440-pixel editor in a frame of 720).
+    int HostWidth() const override;
+    int HostHeight() const override;
     void AskForFilePath(std::string& path, int action, const char* startFolder,
                         const char* extension) override;
     bool AskForColour(IColorRGBA& colour, const char* title) override;
@@ -100,7 +105,9 @@ private:
     bool inPaint = false; // inside the window's paint message
     int shownWidth = 0;   // the open window's device size, which a scale change grows
     int shownHeight = 0;
-    bool menuOpen = false; // a popup menu of this editor is being shown
+    unsigned hostDpi = 96;   // the DPI the host's window works in
+    unsigned screenDpi = 96; // the DPI of the screen it is on
+    bool menuOpen = false;   // a popup menu of this editor is being shown
 
     friend struct IGraphicsWinAccess;
 
