@@ -47,7 +47,7 @@ ReadHead::Placement HeadPair::StepHeld(double offsetSamples, int writeIndex)
     const double d = Advance(offsetSamples);
     const ReadHead::Placement p = ReadHead::Locate(d, writeIndex, line->buffer.length);
     current->delay = p.delay;
-    current->coefficient = p.coefficient;
+    current->allpass.coefficient = p.coefficient;
     return p;
 }
 

@@ -19,7 +19,7 @@ void ReadHead::SetDistance(double d, int writeIndex)
     }
     const Placement p = Locate(d, writeIndex, buffer->length);
     delay = p.delay;
-    coefficient = p.coefficient;
+    allpass.coefficient = p.coefficient;
     cursor = buffer->CursorInRange(p.slot);
 }
 

@@ -2,6 +2,26 @@
 
 #include "dsp/DelayBuffer.h"
 
+// A read head's first-order allpass interpolator over one sample type: its
+// coefficient and its previous input and output.
+template <class T> struct Allpass
+{
+    T coefficient, input, output;
+
+    // One sample s under the head in, the interpolated sample out.
+    [[gnu::always_inline]] T Run(T s)
+    {
+        const T y = (s - output) * coefficient + input;
+        input = s;
+        output = y;
+        return y;
+    }
+    template <class F, class... R> static void Each(F&& f, R&&... r)
+    {
+        f(r.coefficient...), f(r.input...), f(r.output...);
+    }
+};
+
 // Reads a delay buffer at a fractional distance behind the write position
 // through a first-order allpass interpolator.
 class ReadHead
@@ -41,23 +61,18 @@ public:
     {
         const double s = *cursor.slot;
         cursor.Advance();
-        const double y = (s - previousOutput) * coefficient + previousInput;
-        previousInput = s;
-        previousOutput = y;
-        return y;
+        return allpass.Run(s);
     }
     void ClearState()
     {
-        previousInput = 0.0;
-        previousOutput = 0.0;
+        allpass.input = 0.0;
+        allpass.output = 0.0;
     }
     // Index of the slot the next Read takes (for inspection).
     int SlotIndex() const;
 
     double delay = 0.0;
     DelayBuffer::Cursor cursor;
-    double coefficient = 1.0 / 3.0;
-    double previousInput = 0.0;
-    double previousOutput = 0.0;
+    Allpass<double> allpass{1.0 / 3.0, 0.0, 0.0};
     DelayBuffer* buffer = nullptr;
 };

@@ -202,10 +202,9 @@ private:
                   int stepAt);
     // A running lane's state between the engine's records and the locals of
     // the lane-by-lane path, when the lanes are gathered and at every block's
-    // end; the heads' allpass states and the filters only when the lane holds
-    // them (not a four-lane group's member).
-    void LoadLane(const Lane& lane, LaneState& s, bool headsAndFilters);
-    void StoreLane(const Lane& lane, const LaneState& s, bool headsAndFilters);
+    // end.
+    void LoadLane(const Lane& lane, LaneState& s);
+    void StoreLane(const Lane& lane, const LaneState& s);
     // The same for a four-lane group's slots: the heads (with their glide
     // and placement) and the filters, straight from and to the engine. The
     // group is stored before its lanes.

@@ -4,6 +4,7 @@
 #include "platform/CpuFeatures.h"
 #include "plugin/Delay.h"
 #include "plugin/DelayKernel.h"
+#include "plugin/LanePair.h"
 
 #include <cfloat>
 #include <cmath>
@@ -25,28 +26,6 @@ public:
 private:
     unsigned int mSaved;
 };
-
-inline double CleanInput(double x)
-{
-    x = std::fabs(x) <= DBL_MAX ? x : 0.0;
-    x = x < -kSignalLimit ? -kSignalLimit : x;
-    return x > kSignalLimit ? kSignalLimit : x;
-}
-
-// CleanInput on two samples: the mask and the limits pick exactly the values
-// the comparisons pick.
-inline __m128d CleanInputs(__m128d x)
-{
-    const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), x);
-    x = _mm_and_pd(x, _mm_cmple_pd(magnitude, _mm_set1_pd(DBL_MAX)));
-    return _mm_min_pd(_mm_max_pd(x, _mm_set1_pd(-kSignalLimit)), _mm_set1_pd(kSignalLimit));
-}
-
-inline double LimitFeedback(double x)
-{
-    x = x < -kFeedbackLimit ? -kFeedbackLimit : x;
-    return x > kFeedbackLimit ? kFeedbackLimit : x;
-}
 
 // Points a cursor at slot, usually still inside the cursor's block.
 inline void MoveCursor(DelayBuffer& buffer, DelayBuffer::Cursor& c, double* slot, double* base)
@@ -102,13 +81,7 @@ struct Delay::Lane
     int index;
     int port;
     int source;
-    double processed; // 1 in state "oper", else 0
-    double bypassed;  // 1 in state "byp", else 0
-    double sign;      // phase sign when processed, 1 otherwise
-    double gain;
-    double left;     // (1 - pan) on the mains, else 0
-    double right;    // pan on the mains, else 0
-    double feedback; // feedback gain x FbScale x Scl_Fbk
+    OutputStage<double> output;
 };
 
 struct Delay::BlockLanes
@@ -337,7 +310,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         {
             for (int k = 0; k < mOrderCount; ++k)
             {
-                StoreLane(lanes[k], states[k], !kept.grouped[k]);
+                StoreLane(lanes[k], states[k]);
             }
         }
         // The engine's records and the lanes now agree; the lanes serve the
@@ -387,7 +360,7 @@ void Delay::GatherLanes(BlockLanes& b)
         }
         for (int k = 0; k < mOrderCount; ++k)
         {
-            LoadLane(lanes[k], states[k], !b.grouped[k]);
+            LoadLane(lanes[k], states[k]);
         }
         ConnectLanes(b);
     }
@@ -427,14 +400,16 @@ bool Delay::PrepareLanes(Lane* lanes) const
         lane.index = i;
         lane.port = line->inputPort >= 0 && line->inputPort < 6 ? line->inputPort : 0;
         lane.source = line->sourceTap >= 0 && line->sourceTap < kNumTaps ? line->sourceTap : kNoTap;
-        lane.processed = tap->operation == DelayTap::Processed ? 1.0 : 0.0;
-        lane.bypassed = tap->operation == DelayTap::Bypassed ? 1.0 : 0.0;
-        lane.sign = tap->operation == DelayTap::Processed ? tap->phaseSign : 1.0;
-        lane.gain = tap->gain;
-        lane.left = tap->mains ? 1.0 - tap->pan : 0.0;
-        lane.right = tap->mains ? tap->pan : 0.0;
-        // Same grouping as gain x FbScale x Scl_Fbk x sum, left to right.
-        lane.feedback = line->feedbackGain * mFeedbackScale * mFeedbackScaleFactor;
+        const bool processed = tap->operation == DelayTap::Processed;
+        // The feedback gain is grouped as gain x FbScale x Scl_Fbk x sum,
+        // left to right.
+        lane.output = {processed ? 1.0 : 0.0,
+                       tap->operation == DelayTap::Bypassed ? 1.0 : 0.0,
+                       processed ? tap->phaseSign : 1.0,
+                       tap->gain,
+                       tap->mains ? 1.0 - tap->pan : 0.0,
+                       tap->mains ? tap->pan : 0.0,
+                       line->feedbackGain * mFeedbackScale * mFeedbackScaleFactor};
 
         // Lane by lane over a stretch of samples is exact only when every
         // source a lane hears runs before it (or not at all), and when the
@@ -476,22 +451,17 @@ void Delay::RunSamples(const Lane* lanes, double gain, const double* in0, const 
         for (int k = 0; k < laneCount; ++k)
         {
             const Lane& lane = lanes[k];
-            const double x = ports[lane.port] + tapOut[lane.source] + kAntiDenormal;
+            const double x = LineInput(ports[lane.port], tapOut[lane.source]);
             lane.line->Write(x, feedback[lane.index]);
-            const double y = lane.tap->Read();
-            const double o0 = lane.tap->Filter(y) * lane.gain;
-            const double sum = o0 * lane.processed;
-            double o = sum + x * lane.bypassed;
-            const double s = o * lane.sign;
-            o += kAntiDenormal;
-            tapOut[lane.index] = o;
+            const auto r = lane.output.Run(x, lane.tap->Filter(lane.tap->Read()));
+            tapOut[lane.index] = r.out;
             if (n == meterAt[k])
             {
-                metered[k] = o;
+                metered[k] = r.out;
             }
-            left += lane.left * s;
-            right += lane.right * s;
-            feedback[lane.index] = LimitFeedback(lane.feedback * sum);
+            left += lane.output.toLeft * r.mains;
+            right += lane.output.toRight * r.mains;
+            feedback[lane.index] = r.feedback;
         }
         out0[n] = (L * dry + left * wet) * gain;
         out1[n] = (R * dry + right * wet) * gain;
@@ -586,92 +556,47 @@ void Delay::StepLanes(BlockLanes& b, int ahead)
             // The idle head, with its allpass state, becomes the current one.
             s.readOld = s.readNew;
             s.readNew = s.base + p.slot;
-            s.coefOld = s.coefNew;
-            s.coefNew = p.coefficient;
-            std::swap(s.inOld, s.inNew);
-            std::swap(s.outOld, s.outNew);
-            s.fade = HeadPair::kFadeStart;
+            std::swap(s.heads.old, s.heads.current);
+            s.heads.current.coefficient = p.coefficient;
+            s.heads.fade = HeadPair::kFadeStart;
         }
     }
 }
 
 void Delay::LoadGroup(const Lane* lanes, const LaneState* states, LaneGroup& g) const
 {
-    ClearUnusedSlots(g);
+    // The lanes hold the heads and filters as the engine has them (LoadLane);
+    // the group adds each head pair's glide and placed distances.
+    GatherGroup(g);
     for (int j = 0; j < g.laneCount; ++j)
     {
-        const DelayTap& tap = *lanes[g.lanes[j] - states].tap;
-        const HeadPair& heads = tap.heads;
-        g.coefOld[j] = heads.previous->coefficient;
-        g.inOld[j] = heads.previous->previousInput;
-        g.outOld[j] = heads.previous->previousOutput;
-        g.coefNew[j] = heads.current->coefficient;
-        g.inNew[j] = heads.current->previousInput;
-        g.outNew[j] = heads.current->previousOutput;
-        g.fade[j] = heads.crossfade;
-        const Biquad& hp = tap.highPass;
-        const Biquad& lp = tap.lowPass;
-        g.hp[0][j] = hp.b0;
-        g.hp[1][j] = hp.b1;
-        g.hp[2][j] = hp.b2;
-        g.hp[3][j] = hp.a1;
-        g.hp[4][j] = hp.a2;
-        g.hpState[0][j] = hp.x1;
-        g.hpState[1][j] = hp.x2;
-        g.hpState[2][j] = hp.y1;
-        g.hpState[3][j] = hp.y2;
-        g.lp[0][j] = lp.b0;
-        g.lp[1][j] = lp.b1;
-        g.lp[2][j] = lp.b2;
-        g.lp[3][j] = lp.a1;
-        g.lp[4][j] = lp.a2;
-        g.lpState[0][j] = lp.x1;
-        g.lpState[1][j] = lp.x2;
-        g.lpState[2][j] = lp.y1;
-        g.lpState[3][j] = lp.y2;
-        g.glideA[j] = heads.smoother.a;
-        g.glideB[j] = heads.smoother.b;
-        g.glide[j] = heads.smoother.z;
-        g.target[j] = heads.target;
-        g.delayOld[j] = heads.previous->delay;
-        g.delayNew[j] = heads.current->delay;
+        const HeadPair& heads = lanes[g.lanes[j] - states].tap->heads;
+        g.glideA.lane[j] = heads.smoother.a;
+        g.glideB.lane[j] = heads.smoother.b;
+        g.glide.lane[j] = heads.smoother.z;
+        g.target.lane[j] = heads.target;
+        g.delayOld.lane[j] = heads.previous->delay;
+        g.delayNew.lane[j] = heads.current->delay;
     }
     g.steps = 0;
-    SurveyGroup(g);
 }
 
 void Delay::StoreGroup(const Lane* lanes, const LaneState* states, const LaneGroup& g)
 {
-    // The engine's heads take what the group's control steps did to them
-    // (StoreLane then moves their cursors), and the filters their states.
+    // The lanes take the group's heads and filters (StoreLane then hands them
+    // to the engine), the engine's head pairs what the group's control steps
+    // did to their glide, order and distances.
+    ScatterGroup(g);
     for (int j = 0; j < g.laneCount; ++j)
     {
-        DelayTap& tap = *lanes[g.lanes[j] - states].tap;
-        HeadPair& heads = tap.heads;
-        heads.smoother.z = g.glide[j];
+        HeadPair& heads = lanes[g.lanes[j] - states].tap->heads;
+        heads.smoother.z = g.glide.lane[j];
         if (g.steps % 2 != 0)
         {
             std::swap(heads.current, heads.previous);
         }
-        heads.previous->delay = g.delayOld[j];
-        heads.previous->coefficient = g.coefOld[j];
-        heads.previous->previousInput = g.inOld[j];
-        heads.previous->previousOutput = g.outOld[j];
-        heads.current->delay = g.delayNew[j];
-        heads.current->coefficient = g.coefNew[j];
-        heads.current->previousInput = g.inNew[j];
-        heads.current->previousOutput = g.outNew[j];
-        heads.crossfade = g.fade[j];
-        Biquad& hp = tap.highPass;
-        Biquad& lp = tap.lowPass;
-        hp.x1 = g.hpState[0][j];
-        hp.x2 = g.hpState[1][j];
-        hp.y1 = g.hpState[2][j];
-        hp.y2 = g.hpState[3][j];
-        lp.x1 = g.lpState[0][j];
-        lp.x2 = g.lpState[1][j];
-        lp.y1 = g.lpState[2][j];
-        lp.y2 = g.lpState[3][j];
+        heads.previous->delay = g.delayOld.lane[j];
+        heads.current->delay = g.delayNew.lane[j];
     }
 }
 
@@ -746,51 +671,14 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
     // Everything between two control steps (up to 32 samples), one lane or
     // one pair or group of lanes at a time, each lane's state held in locals.
     // The arithmetic and its order per sample are those of RunSamples.
-    double(*const ports)[Signals::kMax] = sig.ports;
+    double* const ports[6] = {sig.ports[0], sig.ports[1], sig.ports[2],
+                              sig.ports[3], sig.ports[4], sig.ports[5]};
     double* const left = sig.left;
     double* const right = sig.right;
-    // The input ports, two samples at a time.
-    const __m128d levelGain = _mm_set1_pd(gain);
-    const __m128d half = _mm_set1_pd(0.5);
-    const __m128d sqrtHalf = _mm_set1_pd(kSqrtHalf);
-    const int fed = sig.wide ? FeedPorts(in0, in1, gain, sig.sums, ports, left, right, count) : 0;
-    int n = fed;
-    for (; n + 2 <= count; n += 2)
-    {
-        const __m128d L = _mm_mul_pd(CleanInputs(_mm_loadu_pd(in0 + n)), levelGain);
-        const __m128d R = _mm_mul_pd(CleanInputs(_mm_loadu_pd(in1 + n)), levelGain);
-        _mm_storeu_pd(ports[1] + n, L);
-        _mm_storeu_pd(ports[2] + n, R);
-        _mm_storeu_pd(left + n, _mm_setzero_pd());
-        _mm_storeu_pd(right + n, _mm_setzero_pd());
-    }
-    for (; n < count; ++n)
-    {
-        ports[1][n] = CleanInput(in0[n]) * gain;
-        ports[2][n] = CleanInput(in1[n]) * gain;
-        left[n] = 0.0;
-        right[n] = 0.0;
-    }
-    if (sig.sums)
-    {
-        n = fed;
-        for (; n + 2 <= count; n += 2)
-        {
-            const __m128d L = _mm_loadu_pd(ports[1] + n);
-            const __m128d R = _mm_loadu_pd(ports[2] + n);
-            _mm_storeu_pd(ports[3] + n, _mm_mul_pd(_mm_add_pd(L, R), half));
-            _mm_storeu_pd(ports[4] + n, _mm_mul_pd(_mm_add_pd(L, R), sqrtHalf));
-            _mm_storeu_pd(ports[5] + n, _mm_mul_pd(_mm_sub_pd(L, R), sqrtHalf));
-        }
-        for (; n < count; ++n)
-        {
-            const double L = ports[1][n];
-            const double R = ports[2][n];
-            ports[3][n] = (L + R) * 0.5;
-            ports[4][n] = (L + R) * kSqrtHalf;
-            ports[5][n] = (L - R) * kSqrtHalf;
-        }
-    }
+    // The input ports, as many samples to a register as the block allows.
+    int n = sig.wide ? FeedPortsQuad(in0, in1, gain, sig.sums, ports, left, right, count) : 0;
+    n = FeedPorts<LanePair>(in0, in1, gain, sig.sums, ports, left, right, n, count);
+    FeedPorts<double>(in0, in1, gain, sig.sums, ports, left, right, n, count);
     for (int h = 0; h < sig.heldCount; ++h)
     {
         const int i = sig.held[h];
@@ -824,99 +712,45 @@ void Delay::RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int gro
         lane.meter->Run(out, count);
     }
 
-    const __m128d dry = _mm_set1_pd(mDryLevel);
-    const __m128d wet = _mm_set1_pd(mWetLevel);
-    n = sig.wide ? MixMains(ports[1], ports[2], left, right, mDryLevel, mWetLevel, gain, out0, out1,
-                            count)
+    const double dry = mDryLevel;
+    const double wet = mWetLevel;
+    n = sig.wide ? MixMainsQuad(ports[1], ports[2], left, right, dry, wet, gain, out0, out1, count)
                  : 0;
-    for (; n + 2 <= count; n += 2)
-    {
-        const __m128d mixL = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(ports[1] + n), dry),
-                                        _mm_mul_pd(_mm_loadu_pd(left + n), wet));
-        const __m128d mixR = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(ports[2] + n), dry),
-                                        _mm_mul_pd(_mm_loadu_pd(right + n), wet));
-        _mm_storeu_pd(out0 + n, _mm_mul_pd(mixL, levelGain));
-        _mm_storeu_pd(out1 + n, _mm_mul_pd(mixR, levelGain));
-    }
-    for (; n < count; ++n)
-    {
-        out0[n] = (ports[1][n] * mDryLevel + left[n] * mWetLevel) * gain;
-        out1[n] = (ports[2][n] * mDryLevel + right[n] * mWetLevel) * gain;
-    }
+    n = MixMains<LanePair>(ports[1], ports[2], left, right, dry, wet, gain, out0, out1, n, count);
+    MixMains<double>(ports[1], ports[2], left, right, dry, wet, gain, out0, out1, n, count);
 }
 
-void Delay::LoadLane(const Lane& lane, LaneState& s, bool headsAndFilters)
+void Delay::LoadLane(const Lane& lane, LaneState& s)
 {
     const DelayLine& line = *lane.line;
-    const HeadPair& heads = lane.tap->heads;
+    const DelayTap& tap = *lane.tap;
     s.base = const_cast<double*>(line.buffer.Base());
     s.end = s.base + line.buffer.length;
     s.write = line.writeCursor.slot;
     s.inject = line.injectCursor.slot;
-    s.readOld = heads.previous->cursor.slot;
-    s.readNew = heads.current->cursor.slot;
-    s.processed = lane.processed;
-    s.bypassed = lane.bypassed;
-    s.sign = lane.sign;
-    s.gain = lane.gain;
-    s.toLeft = lane.left;
-    s.toRight = lane.right;
-    s.loop = lane.feedback;
-    s.feedback = mFeedbackValues[lane.index];
-    if (!headsAndFilters)
-    {
-        return;
-    }
-    s.coefOld = heads.previous->coefficient;
-    s.inOld = heads.previous->previousInput;
-    s.outOld = heads.previous->previousOutput;
-    s.coefNew = heads.current->coefficient;
-    s.inNew = heads.current->previousInput;
-    s.outNew = heads.current->previousOutput;
-    s.fade = heads.crossfade;
-    const Biquad& hp = lane.tap->highPass;
-    const Biquad& lp = lane.tap->lowPass;
-    const double hpc[9] = {hp.b0, hp.b1, hp.b2, hp.a1, hp.a2, hp.x1, hp.x2, hp.y1, hp.y2};
-    const double lpc[9] = {lp.b0, lp.b1, lp.b2, lp.a1, lp.a2, lp.x1, lp.x2, lp.y1, lp.y2};
-    for (int i = 0; i < 5; ++i)
-    {
-        s.hp[i] = hpc[i];
-        s.lp[i] = lpc[i];
-    }
-    for (int i = 0; i < 4; ++i)
-    {
-        s.hpState[i] = hpc[5 + i];
-        s.lpState[i] = lpc[5 + i];
-    }
+    s.readOld = tap.heads.previous->cursor.slot;
+    s.readNew = tap.heads.current->cursor.slot;
+    s.heads = {tap.heads.previous->allpass, tap.heads.current->allpass, tap.heads.crossfade};
+    s.filters = {tap.highPass.coefficients, tap.highPass.state, tap.lowPass.coefficients,
+                 tap.lowPass.state};
+    s.output = lane.output;
+    s.feedbackSample = mFeedbackValues[lane.index];
 }
 
-void Delay::StoreLane(const Lane& lane, const LaneState& s, bool headsAndFilters)
+void Delay::StoreLane(const Lane& lane, const LaneState& s)
 {
     DelayLine& line = *lane.line;
-    HeadPair& heads = lane.tap->heads;
+    DelayTap& tap = *lane.tap;
+    HeadPair& heads = tap.heads;
     line.writeIndex = static_cast<int>(s.write - s.base);
     MoveCursor(line.buffer, heads.previous->cursor, s.readOld, s.base);
     MoveCursor(line.buffer, heads.current->cursor, s.readNew, s.base);
     MoveCursor(line.buffer, line.writeCursor, s.write, s.base);
     MoveCursor(line.buffer, line.injectCursor, s.inject, s.base);
-    mFeedbackValues[lane.index] = s.feedback;
-    if (!headsAndFilters)
-    {
-        return;
-    }
-    heads.previous->previousInput = s.inOld;
-    heads.previous->previousOutput = s.outOld;
-    heads.current->previousInput = s.inNew;
-    heads.current->previousOutput = s.outNew;
-    heads.crossfade = s.fade;
-    Biquad& hp = lane.tap->highPass;
-    Biquad& lp = lane.tap->lowPass;
-    hp.x1 = s.hpState[0];
-    hp.x2 = s.hpState[1];
-    hp.y1 = s.hpState[2];
-    hp.y2 = s.hpState[3];
-    lp.x1 = s.lpState[0];
-    lp.x2 = s.lpState[1];
-    lp.y1 = s.lpState[2];
-    lp.y2 = s.lpState[3];
+    mFeedbackValues[lane.index] = s.feedbackSample;
+    heads.previous->allpass = s.heads.old;
+    heads.current->allpass = s.heads.current;
+    heads.crossfade = s.heads.fade;
+    tap.highPass.state = s.filters.highState;
+    tap.lowPass.state = s.filters.lowState;
 }
