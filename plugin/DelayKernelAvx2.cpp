@@ -15,7 +15,11 @@
 // before any header. It uses no step on plain doubles, and the plain inline
 // helpers of DelayKernel.h are defined elsewhere, so that no function other
 // translation units share comes out of here in AVX2 form.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC target("avx2")
+#endif
 
 #include "dsp/HeadPair.h"
 #include "plugin/DelayKernel.h"
@@ -650,3 +654,7 @@ AVX2_FUNCTION void SurveyGroup(LaneGroup& g)
     }
     TakeSurvey(g, room, separable, g.separable, g.untilWrap);
 }
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
