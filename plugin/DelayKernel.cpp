@@ -55,6 +55,15 @@ struct Cursors
     }
 };
 
+// Lane I's value stored at p.
+template <int I, class V> [[gnu::always_inline]] inline void StoreLane(double* p, V v)
+{
+    if constexpr (kLanesOf<V> == 1)
+        *p = v;
+    else
+        v.template StoreLane<I>(p);
+}
+
 // The W lanes' records side by side in registers of type V (lane i of
 // each register is lanes[i]'s), and back.
 template <class V> struct Packed
@@ -72,18 +81,18 @@ template <class V> struct Packed
         ForEachField([](V& v, const auto&... x) { v = V(x...); }, r, (s[I]->*field)...);
     }
     template <class R, std::size_t... I>
+    [[gnu::always_inline]] static void Out(const R& r, LaneState* const* s, auto record, auto field,
+                                           std::index_sequence<I...>)
+    {
+        ForEachField([](const V& v, auto&... x) { (StoreLane<I>(&x, v), ...); }, r,
+                     ((s[I]->*record).*field)...);
+    }
+    template <class R, std::size_t... I>
     [[gnu::always_inline]] static void Out(const R& r, LaneState* const* s, auto field,
                                            std::index_sequence<I...>)
     {
-        ForEachField(
-            [](const V& v, auto&... x)
-            {
-                double lanes[W];
-                StoreLanes(lanes, v);
-                int i = 0;
-                ((x = lanes[i++]), ...);
-            },
-            r, (s[I]->*field)...);
+        ForEachField([](const V& v, auto&... x) { (StoreLane<I>(&x, v), ...); }, r,
+                     (s[I]->*field)...);
     }
     template <std::size_t... I>
     [[gnu::always_inline]] static V FeedbackIn(LaneState* const* s, std::index_sequence<I...>)
@@ -101,24 +110,72 @@ template <class V> struct Packed
     [[gnu::always_inline]] void Store(LaneState* const* s) const
     {
         constexpr auto lanes = std::make_index_sequence<W>{};
+        // The filters' coefficients stay as they were.
         Out(heads, s, &LaneState::heads, lanes);
-        Out(filters, s, &LaneState::filters, lanes);
+        Out(filters.highState, s, &LaneState::filters, &TapFilters<double>::highState, lanes);
+        Out(filters.lowState, s, &LaneState::filters, &TapFilters<double>::lowState, lanes);
         ForLanes<W>([&](auto i) { s[i]->feedbackSample = LaneOf<i>(feedback); });
     }
 };
 
-// Sample n's line inputs of the lanes.
-template <class V> [[gnu::always_inline]] inline V LineInputs(LaneState* const* s, int n)
+// The lanes' signals and positions in the ring, in locals for a stretch.
+template <int W> struct Pointers
 {
-    const double* port[kLanesOf<V>];
-    const double* source[kLanesOf<V>];
-    ForLanes<kLanesOf<V>>(
+    const double* port[W];
+    const double* source[W];
+    double* out[W];
+    double* write[W];
+    double* inject[W];
+    const double* readOld[W];
+    const double* readNew[W];
+
+    [[gnu::always_inline]] explicit Pointers(LaneState* const* s)
+    {
+        ForLanes<W>(
+            [&](auto i)
+            {
+                port[i] = s[i]->port;
+                source[i] = s[i]->source;
+                out[i] = s[i]->out;
+                write[i] = s[i]->write;
+                inject[i] = s[i]->inject;
+                readOld[i] = s[i]->readOld;
+                readNew[i] = s[i]->readNew;
+            });
+    }
+    // Sample n of each lane's signal p.
+    template <class V> [[gnu::always_inline]] static V At(const double* const* p, int n)
+    {
+        const double* at[W];
+        ForLanes<W>([&](auto i) { at[i] = p[i] + n; });
+        return GatherLanes<V>(at);
+    }
+};
+
+// One sample's line writes, tap outputs and main-output shares of the lanes,
+// lane after lane: last sample's feedback at the write slots, then the inputs
+// added at the injection slots (a slot may be both).
+template <class V, int W>
+[[gnu::always_inline]] inline void WriteLines(double* const* write, double* const* inject,
+                                              V feedback, V x)
+{
+    ForLanes<W>(
         [&](auto i)
         {
-            port[i] = s[i]->port + n;
-            source[i] = s[i]->source + n;
+            StoreLane<i>(write[i], feedback);
+            *inject[i] += LaneOf<i>(x);
         });
-    return LineInput(GatherLanes<V>(port), GatherLanes<V>(source));
+}
+template <class V, int W>
+[[gnu::always_inline]] inline void Outputs(double* const* out, int n, const OutputStage<V>& stage,
+                                           const typename OutputStage<V>::Result& r, double* left,
+                                           double* right)
+{
+    const V shareL = stage.toLeft * r.mains;
+    const V shareR = stage.toRight * r.mains;
+    ForLanes<W>([&](auto i) { StoreLane<i>(out[i] + n, r.out); });
+    ForLanes<W>([&](auto i) { left[n] += LaneOf<i>(shareL); });
+    ForLanes<W>([&](auto i) { right[n] += LaneOf<i>(shareR); });
 }
 
 // W lanes side by side (W = 1 for one lane alone), sample after sample.
@@ -126,12 +183,14 @@ template <class V, bool Wrap>
 [[gnu::flatten]] void RunLanesT(LaneState* const* s, int count, double* left, double* right)
 {
     constexpr int W = kLanesOf<V>;
+    using P = Pointers<W>;
+    const P at(s);
     Cursors c[W];
     ForLanes<W>([&](auto i) { c[i].Load(*s[i]); });
     Packed<V> p(s);
     for (int n = 0; n < count; ++n)
     {
-        const V x = LineInputs<V>(s, n);
+        const V x = LineInput(P::template At<V>(at.port, n), P::template At<V>(at.source, n));
         double* write[W];
         double* inject[W];
         const double* readOld[W];
@@ -141,28 +200,15 @@ template <class V, bool Wrap>
             {
                 write[i] = c[i].write;
                 inject[i] = c[i].inject;
-            });
-        // The line writes come first: a read may take a slot just written.
-        ForLanes<W>(
-            [&](auto i)
-            {
-                *write[i] = LaneOf<i>(p.feedback);
-                *inject[i] += LaneOf<i>(x);
                 readOld[i] = c[i].readOld;
                 readNew[i] = c[i].readNew;
             });
+        // The line writes come first: a read may take a slot just written.
+        WriteLines<V, W>(write, inject, p.feedback, x);
         const V y = p.heads.Read(GatherLanes<V>(readOld), GatherLanes<V>(readNew));
         ForLanes<W>([&](auto i) { c[i].template Advance<Wrap>(); });
         const auto r = p.output.Run(x, p.filters.Run(y));
-        const V shareL = p.output.toLeft * r.mains;
-        const V shareR = p.output.toRight * r.mains;
-        ForLanes<W>(
-            [&](auto i)
-            {
-                s[i]->out[n] = LaneOf<i>(r.out);
-                left[n] += LaneOf<i>(shareL);
-                right[n] += LaneOf<i>(shareR);
-            });
+        Outputs<V, W>(at.out, n, p.output, r, left, right);
         p.feedback = r.feedback;
     }
     ForLanes<W>([&](auto i) { c[i].Store(*s[i]); });
@@ -179,19 +225,13 @@ template <class V>
 [[gnu::flatten]] void RunLanesSplit(LaneState* const* s, int count, double* left, double* right)
 {
     constexpr int W = kLanesOf<V>;
+    using P = Pointers<W>;
+    const P at(s);
     V ys[kLongestStretch];
     Packed<V> p(s);
     for (int n = 0; n < count; ++n)
     {
-        const double* readOld[W];
-        const double* readNew[W];
-        ForLanes<W>(
-            [&](auto i)
-            {
-                readOld[i] = s[i]->readOld + n;
-                readNew[i] = s[i]->readNew + n;
-            });
-        ys[n] = p.heads.Read(GatherLanes<V>(readOld), GatherLanes<V>(readNew));
+        ys[n] = p.heads.Read(P::template At<V>(at.readOld, n), P::template At<V>(at.readNew, n));
     }
     // Both biquads over the stretch; the lanes' recurrences overlap.
     for (int n = 0; n < count; ++n)
@@ -200,23 +240,18 @@ template <class V>
     }
     for (int n = 0; n < count; ++n)
     {
-        const V x = LineInputs<V>(s, n);
+        const V x = LineInput(P::template At<V>(at.port, n), P::template At<V>(at.source, n));
+        double* write[W];
+        double* inject[W];
         ForLanes<W>(
             [&](auto i)
             {
-                s[i]->write[n] = LaneOf<i>(p.feedback);
-                s[i]->inject[n] += LaneOf<i>(x);
+                write[i] = at.write[i] + n;
+                inject[i] = at.inject[i] + n;
             });
+        WriteLines<V, W>(write, inject, p.feedback, x);
         const auto r = p.output.Run(x, ys[n]);
-        const V shareL = p.output.toLeft * r.mains;
-        const V shareR = p.output.toRight * r.mains;
-        ForLanes<W>(
-            [&](auto i)
-            {
-                s[i]->out[n] = LaneOf<i>(r.out);
-                left[n] += LaneOf<i>(shareL);
-                right[n] += LaneOf<i>(shareR);
-            });
+        Outputs<V, W>(at.out, n, p.output, r, left, right);
         p.feedback = r.feedback;
     }
     p.Store(s);

@@ -20,6 +20,13 @@ struct LanePair
         return LanePair(_mm_loadh_pd(_mm_load_sd(p[0]), p[1]));
     }
     void Store(double* p) const { _mm_storeu_pd(p, v); }
+    template <int I> void StoreLane(double* p) const
+    {
+        if constexpr (I == 0)
+            _mm_storel_pd(p, v);
+        else
+            _mm_storeh_pd(p, v);
+    }
     template <int I> double Lane() const
     {
         if constexpr (I == 0)
