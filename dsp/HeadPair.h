@@ -4,7 +4,18 @@
 #include "dsp/OnePoleSmoother.h"
 #include "dsp/ReadHead.h"
 
+#include <cfloat>
+
 class DelayLine;
+
+// One control step of the distance glide, z = a z + b target (as a fraction
+// of the ring), for any lane type; a state that is no longer a finite number
+// starts again from 0.
+template <class V> [[gnu::always_inline]] inline V GlideDistance(V a, V b, V z, V target)
+{
+    z = a * z + b * target;
+    return Select(Abs(z) <= V(DBL_MAX), z, V(0.0));
+}
 
 // Two read heads that crossfade whenever the read distance moves: at every
 // control step the new position goes to the idle head, which plays silently

@@ -24,6 +24,11 @@ inline double Abs(double a)
 {
     return std::fabs(a);
 }
+// Rounded towards zero; only for values within int range.
+inline double Trunc(double a)
+{
+    return static_cast<int>(a);
+}
 
 // Calls f with the same field of each record, field by field, for records of
 // one kind over any sample types (a plain double, a register, a slot row):

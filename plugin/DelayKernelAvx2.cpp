@@ -426,17 +426,6 @@ AVX2_INLINE void TakeSurvey(const LaneGroup& g, const int* room, const int* sepa
     }
 }
 
-// c x^powers, multiplied left to right.
-AVX2_INLINE __m256d Term(double c, __m256d x, int powers)
-{
-    __m256d t = _mm256_mul_pd(_mm256_set1_pd(c), x);
-    for (int i = 1; i < powers; ++i)
-    {
-        t = _mm256_mul_pd(t, x);
-    }
-    return t;
-}
-
 // The paired kernels on a group whose stretch cannot run in passes.
 AVX2_FUNCTION void RunInPairs(LaneGroup& g, int count, double* left, double* right)
 {
@@ -551,46 +540,20 @@ AVX2_FUNCTION void PrepareGroupStep(LaneGroup& g, const double* offset, int ahea
     int room[LaneGroup::kSlots];
     int separable[LaneGroup::kSlots];
     int across[LaneGroup::kSlots];
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d zero = _mm256_setzero_pd();
     for (int first = 0; first < g.laneCount; first += kWidth)
     {
-        // The glide; a state that is no longer a finite number starts again
-        // from 0.
-        const __m256d a = Load4(g.glideA.lane + first);
-        const __m256d b = Load4(g.glideB.lane + first);
-        __m256d z = _mm256_add_pd(_mm256_mul_pd(a, Load4(g.glide.lane + first)),
-                                  _mm256_mul_pd(b, Load4(g.target.lane + first)));
-        const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), z);
-        z = _mm256_and_pd(z, _mm256_cmp_pd(magnitude, _mm256_set1_pd(DBL_MAX), _CMP_LE_OQ));
-        _mm256_storeu_pd(g.glide.lane + first, z);
-
+        const LaneQuad z = GlideDistance(
+            LaneQuad::Load(g.glideA.lane + first), LaneQuad::Load(g.glideB.lane + first),
+            LaneQuad::Load(g.glide.lane + first), LaneQuad::Load(g.target.lane + first));
+        z.Store(g.glide.lane + first);
         const __m128i len = Load4i(at.length + first);
-        const __m128i w = Load4i(at.write + first);
-        const __m256d lenD = _mm256_cvtepi32_pd(len);
-        // The distance, at least 1 sample and at most length - 1 (one that
-        // is infinite or not a number counts as 1).
-        __m256d d = _mm256_add_pd(_mm256_mul_pd(z, lenD), Load4(offset + first));
-        const __m256d usable = _mm256_and_pd(_mm256_cmp_pd(d, one, _CMP_GT_OQ),
-                                             _mm256_cmp_pd(d, _mm256_set1_pd(DBL_MAX), _CMP_LE_OQ));
-        d = _mm256_blendv_pd(one, d, usable);
-        d = _mm256_min_pd(_mm256_sub_pd(lenD, one), d);
+        const LaneQuad lenD(_mm256_cvtepi32_pd(len));
+        const LaneQuad w(_mm256_cvtepi32_pd(Load4i(at.write + first)));
+        const auto place = PlaceHead(z * lenD + LaneQuad::Load(offset + first), w, lenD);
         _mm256_storeu_pd(g.delayOld.lane + first, Load4(g.delayNew.lane + first));
-        _mm256_storeu_pd(g.delayNew.lane + first, d);
-
-        // The read slot and the fraction kept within [0.418, 1.418).
-        __m256d p = _mm256_add_pd(_mm256_sub_pd(_mm256_cvtepi32_pd(w), d), one);
-        p = _mm256_add_pd(p, _mm256_and_pd(lenD, _mm256_cmp_pd(p, zero, _CMP_LT_OQ)));
-        __m128i n = _mm256_cvttpd_epi32(p);
-        __m256d f = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm_add_epi32(n, _mm_set1_epi32(1))), p);
-        n = _mm_sub_epi32(n, _mm_andnot_si128(_mm_cmpgt_epi32(len, n), len));
-        const __m256d early = _mm256_cmp_pd(f, _mm256_set1_pd(0.418), _CMP_LT_OQ);
-        f = _mm256_add_pd(f, _mm256_and_pd(early, one));
-        // The four comparison masks (all ones: -1) narrowed to 32 bits.
-        const __m128i earlyN = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
-            _mm256_castpd_si256(early), _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0)));
-        n = _mm_sub_epi32(n, earlyN);
-        n = _mm_and_si128(n, _mm_cmpgt_epi32(len, n));
+        place.delay.Store(g.delayNew.lane + first);
+        place.coefficient.Store(g.pendingCoef.lane + first);
+        const __m128i n = _mm256_cvttpd_epi32(place.slot.v);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(g.pendingSlot + first), n);
         // The head that goes idle is the current one. A stretch that takes
         // the step inside runs up to kLongestStretch samples.
@@ -603,15 +566,6 @@ AVX2_FUNCTION void PrepareGroupStep(LaneGroup& g, const double* offset, int ahea
         {
             ApartQuad(len, write, inject, idle, n, kLongestStretch, across + first);
         }
-
-        // The allpass coefficient, term by term as ReadHead::AllpassCoefficient.
-        const __m256d x = _mm256_sub_pd(f, _mm256_set1_pd(0.5));
-        __m256d c = _mm256_sub_pd(_mm256_set1_pd(1.0 / 3.0), Term(8.0 / 9.0, x, 1));
-        c = _mm256_add_pd(c, Term(16.0 / 27.0, x, 2));
-        c = _mm256_sub_pd(c, Term(32.0 / 81.0, x, 3));
-        c = _mm256_add_pd(c, Term(64.0 / 243.0, x, 4));
-
-        _mm256_storeu_pd(g.pendingCoef.lane + first, c);
     }
     TakeSurvey(g, room, separable, g.pendingSeparable, g.pendingUntilWrap);
     g.pendingAcross = false;

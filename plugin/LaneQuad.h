@@ -61,3 +61,7 @@ AVX2_OPERATION LaneQuad Abs(LaneQuad a)
 {
     return LaneQuad(_mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v));
 }
+AVX2_OPERATION LaneQuad Trunc(LaneQuad a)
+{
+    return LaneQuad(_mm256_round_pd(a.v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+}
