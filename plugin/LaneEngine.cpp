@@ -364,17 +364,21 @@ void LaneEngine::Run(double gain, const double* in0, const double* in1, double* 
 
 void LaneEngine::Finish()
 {
+    bool inSlots[kNumTaps] = {};
     for (int i = 0; i < mGroupCount; ++i)
     {
-        if (RunsFourLane(mGroups[i]))
+        LaneGroup& g = mGroups[i];
+        if (RunsFourLane(g))
         {
-            StoreGroup(mGroups[i]);
-            mGroups[i].steps = 0;
+            StoreGroup(g);
+            g.steps = 0;
+            for (int j = 0; j < g.laneCount; ++j)
+                inSlots[g.lanes[j] - mStates] = true;
         }
     }
     for (int k = 0; mLaneByLane && k < mLaneCount; ++k)
     {
-        StoreLane(mLanes[k], mStates[k]);
+        StoreLane(mLanes[k], mStates[k], inSlots[k]);
     }
     mCurrent = true;
 }
@@ -396,7 +400,20 @@ void LaneEngine::LoadLane(const Lane& lane, LaneState& s)
     s.feedbackSample = mDelay.mFeedbackValues[lane.index];
 }
 
-void LaneEngine::StoreLane(const Lane& lane, const LaneState& s)
+namespace
+{
+void StoreTap(DelayTap& tap, const TapHeads<double>& h, const BiquadState<double>& high,
+              const BiquadState<double>& low)
+{
+    tap.heads.previous->allpass = h.old;
+    tap.heads.current->allpass = h.current;
+    tap.heads.crossfade = h.fade;
+    tap.highPass.state = high;
+    tap.lowPass.state = low;
+}
+} // namespace
+
+void LaneEngine::StoreLane(const Lane& lane, const LaneState& s, bool inSlots)
 {
     DelayLine& line = *lane.line;
     DelayTap& tap = *lane.tap;
@@ -407,11 +424,10 @@ void LaneEngine::StoreLane(const Lane& lane, const LaneState& s)
     MoveCursor(line.buffer, line.writeCursor, s.write, s.base);
     MoveCursor(line.buffer, line.injectCursor, s.inject, s.base);
     mDelay.mFeedbackValues[lane.index] = s.feedbackSample;
-    heads.previous->allpass = s.heads.old;
-    heads.current->allpass = s.heads.current;
-    heads.crossfade = s.heads.fade;
-    tap.highPass.state = s.filters.highState;
-    tap.lowPass.state = s.filters.lowState;
+    if (!inSlots)
+    {
+        StoreTap(tap, s.heads, s.filters.highState, s.filters.lowState);
+    }
 }
 
 void LaneEngine::LoadGroup(LaneGroup& g) const
@@ -432,10 +448,10 @@ void LaneEngine::LoadGroup(LaneGroup& g) const
 
 void LaneEngine::StoreGroup(const LaneGroup& g)
 {
-    ScatterGroup(g);
     for (int j = 0; j < g.laneCount; ++j)
     {
-        HeadPair& heads = LaneOfState(g.lanes[j]).tap->heads;
+        DelayTap& tap = *LaneOfState(g.lanes[j]).tap;
+        HeadPair& heads = tap.heads;
         heads.smoother.z = g.glide.lane[j];
         if (g.steps % 2 != 0)
         {
@@ -443,5 +459,12 @@ void LaneEngine::StoreGroup(const LaneGroup& g)
         }
         heads.previous->delay = g.delayOld.lane[j];
         heads.current->delay = g.delayNew.lane[j];
+        const auto slot = [j](double& v, const Slots& row) { v = row.lane[j]; };
+        TapHeads<double> h;
+        BiquadState<double> high, low;
+        ForEachField(slot, h, g.heads);
+        ForEachField(slot, high, g.filters.highState);
+        ForEachField(slot, low, g.filters.lowState);
+        StoreTap(tap, h, high, low);
     }
 }

@@ -109,12 +109,15 @@ private:
     bool RunsFourLane(const LaneGroup& g) const;
     // Points the lanes at the block's signals.
     void ConnectLanes();
-    // A running lane's state between the engine's records and the kernels'.
+    // A running lane's state between the engine's records and the kernels';
+    // a lane of a four-lane group stores only its positions (its heads and
+    // filters are in the group's slots).
     void LoadLane(const Lane& lane, LaneState& s);
-    void StoreLane(const Lane& lane, const LaneState& s);
-    // A four-lane group's heads and filters from and to its lanes, and its
-    // head pairs' glide and placement from and to the engine. The group is
-    // stored before its lanes.
+    void StoreLane(const Lane& lane, const LaneState& s, bool inSlots);
+    // A four-lane group's heads and filters from its lanes, and its head
+    // pairs' glide and placement from the engine; stored, all of them go
+    // straight from the slots to the engine. The group is stored before its
+    // lanes.
     void LoadGroup(LaneGroup& g) const;
     void StoreGroup(const LaneGroup& g);
     const Lane& LaneOfState(const LaneState* s) const { return mLanes[s - mStates]; }
