@@ -17,8 +17,7 @@ void Biquad::Design()
     if (!(sampleRate > 0.0) || !std::isfinite(sampleRate))
     {
         // No usable rate: pass the signal through unchanged.
-        b0 = 1.0;
-        b1 = b2 = a1 = a2 = 0.0;
+        coefficients = {1.0, 0.0, 0.0, 0.0, 0.0};
         designedCutoff = cutoff;
         return;
     }
@@ -95,11 +94,7 @@ void Biquad::Design()
         n2 = n0;
         break;
     }
-    b0 = n0 / d0;
-    b1 = n1 / d0;
-    b2 = n2 / d0;
-    a1 = d1 / d0;
-    a2 = d2 / d0;
+    coefficients = {n0 / d0, n1 / d0, n2 / d0, d1 / d0, d2 / d0};
 }
 
 void Biquad::SetCutoff(double hz)
@@ -139,7 +134,8 @@ double Biquad::MagnitudeAt(double hz) const
     const double w = 2.0 * kPi * hz / sampleRate;
     const std::complex<double> z1 = std::polar(1.0, -w);
     const std::complex<double> z2 = z1 * z1;
-    const std::complex<double> num = b0 + b1 * z1 + b2 * z2;
-    const std::complex<double> den = 1.0 + a1 * z1 + a2 * z2;
+    const BiquadCoefficients<double>& c = coefficients;
+    const std::complex<double> num = c.b0 + c.b1 * z1 + c.b2 * z2;
+    const std::complex<double> den = 1.0 + c.a1 * z1 + c.a2 * z2;
     return std::abs(num / den);
 }

@@ -1,6 +1,42 @@
 #pragma once
 
+#include "dsp/LaneOps.h"
+
 #include <cmath>
+
+// A section's coefficients and its past input and output, over one sample
+// type: a double in the engine, a register of lanes in the kernels.
+template <class T> struct BiquadCoefficients
+{
+    T b0, b1, b2, a1, a2;
+
+    template <class F, class... R> static void Each(F&& f, R&&... r)
+    {
+        f(r.b0...), f(r.b1...), f(r.b2...), f(r.a1...), f(r.a2...);
+    }
+};
+
+template <class T> struct BiquadState
+{
+    T x1, x2, y1, y2;
+
+    template <class F, class... R> static void Each(F&& f, R&&... r)
+    {
+        f(r.x1...), f(r.x2...), f(r.y1...), f(r.y2...);
+    }
+};
+
+// One sample through a section (direct form I); every path runs this.
+template <class T>
+[[gnu::always_inline]] inline T RunBiquad(const BiquadCoefficients<T>& c, BiquadState<T>& s, T x)
+{
+    const T y = c.b0 * x + c.b1 * s.x1 + c.b2 * s.x2 - c.a1 * s.y1 - c.a2 * s.y2;
+    s.x2 = s.x1;
+    s.x1 = x;
+    s.y2 = s.y1;
+    s.y1 = y;
+    return y;
+}
 
 // Second-order filter section (direct form I) designed from the audio
 // equaliser cookbook formulas with the bandwidth given in octaves.
@@ -34,26 +70,18 @@ public:
     // Stores the rate, redesigns and clears the state.
     void SetSampleRate(double rate);
     // Forgets the past input and output.
-    void Clear() { x1 = x2 = y1 = y2 = 0.0; }
+    void Clear() { state = {}; }
 
     // Runs one sample through the section.
-    double Run(double x)
-    {
-        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
+    double Run(double x) { return RunBiquad(coefficients, state, x); }
 
     // Magnitude of the designed response at a frequency (for displays and checks).
     double MagnitudeAt(double hz) const;
     // Cutoff actually used by the last design.
     double DesignedCutoff() const { return designedCutoff; }
 
-    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
-    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+    BiquadCoefficients<double> coefficients{1.0, 0.0, 0.0, 0.0, 0.0};
+    BiquadState<double> state{};
     int type = LowPass;
     double gainDb = 1.0;
     double cutoff = 1000.0;

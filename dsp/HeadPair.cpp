@@ -19,13 +19,8 @@ void HeadPair::Attach(DelayLine* l)
 
 double HeadPair::Advance(double offsetSamples)
 {
-    double z = smoother.Step(target);
-    if (!std::isfinite(z))
-    {
-        // Recover from an undefined target instead of staying stuck.
-        smoother.z = 0.0;
-        z = 0.0;
-    }
+    // An undefined target does not leave the glide stuck.
+    const double z = smoother.z = GlideDistance(smoother.a, smoother.b, smoother.z, target);
     const double length = line != nullptr ? line->buffer.lengthD : 0.0;
     double d = z * length + offsetSamples;
     if (!(d > 1.0)) d = 1.0;
@@ -47,7 +42,7 @@ ReadHead::Placement HeadPair::StepHeld(double offsetSamples, int writeIndex)
     const double d = Advance(offsetSamples);
     const ReadHead::Placement p = ReadHead::Locate(d, writeIndex, line->buffer.length);
     current->delay = p.delay;
-    current->coefficient = p.coefficient;
+    current->allpass.coefficient = p.coefficient;
     return p;
 }
 

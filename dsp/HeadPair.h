@@ -1,9 +1,21 @@
 #pragma once
 
+#include "dsp/LaneOps.h"
 #include "dsp/OnePoleSmoother.h"
 #include "dsp/ReadHead.h"
 
+#include <cfloat>
+
 class DelayLine;
+
+// One control step of the distance glide, z = a z + b target (as a fraction
+// of the ring), for any lane type; a state that is no longer a finite number
+// starts again from 0.
+template <class V> [[gnu::always_inline]] inline V GlideDistance(V a, V b, V z, V target)
+{
+    z = a * z + b * target;
+    return Select(Abs(z) <= V(DBL_MAX), z, V(0.0));
+}
 
 // Two read heads that crossfade whenever the read distance moves: at every
 // control step the new position goes to the idle head, which plays silently
@@ -37,15 +49,19 @@ public:
     // the offset (samples), and the crossfade is complete.
     void Snap(double offsetSamples);
 
+    // The crossfade over one sample, from the previous head's output to the
+    // current one's; every path runs this.
+    template <class T> [[gnu::always_inline]] static T Fade(T& fade, T yOld, T yNew)
+    {
+        fade = Min(fade + T(kFadeStep), T(1.0));
+        return Select(fade > T(0.0), yOld * (T(1.0) - fade) + yNew * fade, yOld);
+    }
     // One output sample; both heads advance.
     double Read()
     {
         const double yOld = previous->Read();
         const double yNew = current->Read();
-        crossfade += kFadeStep;
-        if (crossfade > 1.0) crossfade = 1.0;
-        if (crossfade > 0.0) return yOld * (1.0 - crossfade) + yNew * crossfade;
-        return yOld;
+        return Fade(crossfade, yOld, yNew);
     }
     void ClearState()
     {

@@ -20,15 +20,10 @@ constexpr double kMeterTimeConstantMs = 300.0;
 } // namespace
 
 const Delay::Handler Delay::kHandlers[static_cast<int>(ParamChangeHandler::Count)] = {
-    &Delay::OnPlaceholder, &Delay::OnWet,     &Delay::OnDry,    &Delay::OnLevel,  &Delay::OnFbScale,
-    &Delay::OnIn,          &Delay::OnRx,      &Delay::OnMode,   &Delay::OnTime,   &Delay::OnBpm,
-    &Delay::OnFb,          &Delay::OnLpf,     &Delay::OnHpf,    &Delay::OnPct,    &Delay::OnRate,
-    &Delay::OnDepth,       &Delay::OnShape,   &Delay::OnGain,   &Delay::OnPhase,  &Delay::OnPan,
-    &Delay::OnMains,       &Delay::OnOper,    &Delay::OnSclRst, &Delay::OnSclDly, &Delay::OnSclFbk,
-    &Delay::OnSclRate,     &Delay::OnSclDpth, &Delay::OnPanic,
+#define ZELBOR_HANDLER_ENTRY(name, base) &Delay::On##name,
+    ZELBOR_HANDLER_FAMILIES(ZELBOR_HANDLER_ENTRY)
+#undef ZELBOR_HANDLER_ENTRY
 };
-static_assert(static_cast<int>(ParamChangeHandler::Panic) == 27,
-              "the handler table follows the order of ParamChangeHandler");
 
 Delay::Delay(audioMasterCallback hostCallback)
     : IPlugVST(hostCallback, kNumHostParams, "1-1 2-2", kNumPrograms, "Zelbor", "", "Mardelwick",
@@ -41,7 +36,7 @@ Delay::Delay(audioMasterCallback hostCallback)
         mMeterValues[i].store(0.0f, std::memory_order_relaxed);
     }
 
-    mBlockLanes.reset(NewBlockLanes());
+    mLanes = std::make_unique<LaneEngine>(*this);
     mPresets = std::make_unique<PresetLibrary>();
     AddParam(); // 216: bound by the preset name control
     AddParam(); // 217: the placeholder
@@ -303,7 +298,7 @@ void Delay::StartClean()
 
 void Delay::PlaceTapsAtTargets()
 {
-    mLanesCurrent = false;
+    mLanes->MarkOutOfDate();
     for (DelayTap& tap : mTaps)
     {
         tap.Restart(mLfoDepthScale, mSamplesPerMs);
@@ -328,7 +323,7 @@ void Delay::Panic()
 
 void Delay::ApplyTempoToLines()
 {
-    mLanesCurrent = false;
+    mLanes->MarkOutOfDate();
     for (DelayLine& line : mLines)
     {
         const int k = line.noteIndex >= 0 && line.noteIndex < kNumNoteValues ? line.noteIndex : 9;
@@ -340,9 +335,19 @@ void Delay::ApplyTempoToLines()
     }
 }
 
+bool Delay::SourceChangeAllowed(int line, int requested) const
+{
+    int applied[kNumTaps];
+    for (int i = 0; i < kNumTaps; ++i)
+    {
+        applied[i] = mLines[i].sourceTap;
+    }
+    return ::SourceChangeAllowed(applied, line, requested);
+}
+
 void Delay::RebuildRouting()
 {
-    mLanesCurrent = false;
+    mLanes->MarkOutOfDate();
     RoutingInput in;
     for (int i = 0; i < kNumTaps; ++i)
     {

@@ -8,6 +8,7 @@
 #include "plugin/DelayParams.h"
 #include "plugin/DelayReadout.h"
 #include "plugin/EchoMap.h"
+#include "plugin/LaneEngine.h"
 #include "plugin/TapMeter.h"
 #include "presets/PresetFile.h"
 
@@ -17,20 +18,7 @@
 
 class DelayEditor;
 class DelayEditorLink;
-struct LaneGroup;
-struct LaneState;
 class PresetLibrary;
-
-// How the block loop runs the lines: sample by sample through the engine's
-// objects (the reference), or lane by lane with each lane's state in
-// registers, two lanes to an SSE2 register or four to an AVX2 register. All
-// three give identical results.
-enum class LaneKernel
-{
-    SampleBySample,
-    Pairs,
-    Quads
-};
 
 // A MIDI controller assignment: the parameter a controller number drives and
 // the channels (bit per channel) it listens on.
@@ -88,6 +76,9 @@ public:
     // Works out which lines run and in which order from the In, Rx and Mains
     // settings.
     void RebuildRouting();
+    // Whether line may take tap requested (or kNoTap) as its source under the
+    // routing's loop rule (SourceChangeAllowed), with the sources in force.
+    bool SourceChangeAllowed(int line, int requested) const;
 
     DelayLine& Line(int i) { return mLines[i]; }
     const DelayLine& Line(int i) const { return mLines[i]; }
@@ -98,12 +89,12 @@ public:
     int ProcessingOrderCount() const { return mOrderCount; }
     int ProcessingOrderLine(int k) const { return mOrder[k]->index; }
     // The fastest kernel this processor runs, found once per process.
-    static LaneKernel FastestLaneKernel();
-    static const char* LaneKernelName(LaneKernel kernel);
+    static LaneKernel FastestLaneKernel() { return LaneEngine::FastestKernel(); }
+    static const char* LaneKernelName(LaneKernel kernel) { return LaneEngine::KernelName(kernel); }
     // Chooses the kernel (new instances take the fastest); Quads only where
     // the processor runs it, else Pairs. For checks and measurements.
-    void SetLaneKernel(LaneKernel kernel);
-    LaneKernel ActiveLaneKernel() const { return mKernel; }
+    void SetLaneKernel(LaneKernel kernel) { mLanes->SetKernel(kernel); }
+    LaneKernel ActiveLaneKernel() const { return mLanes->Kernel(); }
     // The longest a sound can travel through the running lines before it
     // next reaches the outputs: along each chain of sources, the delays with
     // their largest LFO excursion added up (milliseconds; 0 when no line
@@ -162,62 +153,22 @@ private:
     void ResetScaleKnobs();
     void ApplyTempoToLines();
     void StoreRoutingResult();
-    struct Lane;
-    struct Signals;
-    // The lanes, groups and signals of the lane-by-lane path. Their states
-    // go back into the engine's records at every block's end, and they are
-    // kept for the next block while nothing else changes the engine.
-    struct BlockLanes;
-    struct BlockLanesDelete
-    {
-        void operator()(BlockLanes* lanes) const;
-    };
-    static BlockLanes* NewBlockLanes();
+    // The lane engine runs the lines of a block with the engine's records.
+    friend class LaneEngine;
     // Holds the plug-in lock for a change to the engine, so that the next
     // block gathers its lanes afresh from the engine's records.
     class EngineEdit
     {
     public:
-        explicit EngineEdit(Delay& delay) : mGuard(delay.Lock()) { delay.mLanesCurrent = false; }
+        explicit EngineEdit(Delay& delay) : mGuard(delay.Lock()) { delay.mLanes->MarkOutOfDate(); }
 
     private:
         PlugLockGuard mGuard;
     };
-    // Gathers the running lanes, their states and groups from the engine.
-    void GatherLanes(BlockLanes& b);
-    // Gathers the running lanes; true when they can run lane by lane.
-    bool PrepareLanes(Lane* lanes) const;
-    // Splits the running lanes into groups that run side by side; returns
-    // how many.
-    int FormGroups(const Lane* lanes, LaneState* states, LaneGroup* groups) const;
-    // Whether the group runs in the four-lane kernel (else in the paired or
-    // single-lane one), its state then held in the group's slots.
-    bool RunsFourLane(const LaneGroup& g) const;
-    // Points the lanes at the block's signals; b.running must be set.
-    void ConnectLanes(BlockLanes& b) const;
-    // One stretch of count samples; with stepAt < count (four-lane groups
-    // only) the prepared control step is taken after stepAt samples.
-    void RunLanes(const Lane* lanes, Signals& sig, LaneGroup* groups, int groupCount, double gain,
-                  const double* in0, const double* in1, double* out0, double* out1, int count,
-                  int stepAt);
-    // A running lane's state between the engine's records and the locals of
-    // the lane-by-lane path, when the lanes are gathered and at every block's
-    // end; the heads' allpass states and the filters only when the lane holds
-    // them (not a four-lane group's member).
-    void LoadLane(const Lane& lane, LaneState& s, bool headsAndFilters);
-    void StoreLane(const Lane& lane, const LaneState& s, bool headsAndFilters);
-    // The same for a four-lane group's slots: the heads (with their glide
-    // and placement) and the filters, straight from and to the engine. The
-    // group is stored before its lanes.
-    void LoadGroup(const Lane* lanes, const LaneState* states, LaneGroup& g) const;
-    void StoreGroup(const Lane* lanes, const LaneState* states, const LaneGroup& g);
-    void RunSamples(const Lane* lanes, double gain, const double* in0, const double* in1,
-                    double* out0, double* out1, int count);
+    // One stretch sample by sample through the engine's objects.
+    void RunSamples(const LaneEngine::Lane* lanes, double gain, const double* in0,
+                    const double* in1, double* out0, double* out1, int count);
     void ControlStep();
-    // The control step of a block that runs lane by lane. With ahead > 0
-    // (only when every group runs four lanes) the step that falls ahead
-    // samples from now is prepared, and the groups take it then.
-    void StepLanes(BlockLanes& b, int ahead);
     void UpdateMeters();
     // Copies what the echo map shows out of the engine (under the lock).
     void PublishEchoMap();
@@ -300,10 +251,7 @@ private:
     int mLfoCountdown = 32;
     bool mStartPending = false;
 
-    LaneKernel mKernel = FastestLaneKernel();
-    std::unique_ptr<BlockLanes, BlockLanesDelete> mBlockLanes;
-    // Whether mBlockLanes still match the engine's records.
-    bool mLanesCurrent = false;
+    std::unique_ptr<LaneEngine> mLanes;
     double mSampleRate = 0.0;
     double mSamplesPerMs = 0.0;
 

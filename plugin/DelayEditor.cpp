@@ -161,8 +161,7 @@ void DelayEditor::BuildTapStrip(int tap, int y)
     };
 
     s.input = switchAt(56, y + 2, kBaseIn, inputs);
-    s.source =
-        new InputPortControl(&delay, IBox(90, y + 2, 114, y + 18), kBaseRx + tap, text, line);
+    s.source = new InputPortControl(&delay, IBox(90, y + 2, 114, y + 18), kBaseRx + tap, text, tap);
     g.AddControl(s.source);
     s.mode = new DelayModeControl(&delay, 106, y + 12, kBaseMode + tap, delayMode, line);
     g.AddControl(s.mode);

@@ -55,14 +55,9 @@ void Delay::OnRx(const ParamDef& row, double v)
 {
     const int t = TapOf(row);
     const int requested = ChoiceIndex(v, kNumTaps + 1);
-    int applied[kNumTaps];
-    for (int i = 0; i < kNumTaps; ++i)
-    {
-        applied[i] = mLines[i].sourceTap;
-    }
     // A source that would close a loop or repeat an upstream one is refused;
     // the parameter keeps the requested value and the readout shows it.
-    if (SourceChangeAllowed(applied, t, requested))
+    if (SourceChangeAllowed(t, requested))
     {
         mLines[t].sourceTap = requested;
         RebuildRouting();

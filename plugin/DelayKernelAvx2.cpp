@@ -10,15 +10,29 @@
 // arithmetic of the sample-by-sample path in the same order (no fused
 // multiply-add), so the results are identical to the bit.
 
+// Everything this file compiles is compiled for AVX2, the steps of
+// TapSteps.h that it instantiates for LaneQuad included: the target is set
+// before any header. It uses no step on plain doubles, and the plain inline
+// helpers of DelayKernel.h are defined elsewhere, so that no function other
+// translation units share comes out of here in AVX2 form.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC target("avx2")
+#endif
+
 #include "dsp/HeadPair.h"
 #include "plugin/DelayKernel.h"
+#include "plugin/LaneQuad.h"
 
 #include <cfloat>
 #include <immintrin.h>
 #include <utility>
 
-#define AVX2_FUNCTION [[gnu::target("avx2")]]
-#define AVX2_INLINE [[gnu::always_inline, gnu::target("avx2")]] inline
+// What this file defines, all of it AVX2 code (scripts/vector-check.sh
+// reads the names).
+#define AVX2_FUNCTION
+#define AVX2_INLINE [[gnu::always_inline]] inline
 
 namespace
 {
@@ -29,21 +43,33 @@ constexpr int kWidth = 4; // lanes per register
 const double kSilence[kLongestStretch] = {};
 
 // Rows become columns: r[i][k] goes to r[k][i].
-AVX2_INLINE void Transpose(__m256d* r)
+AVX2_INLINE void Transpose(LaneQuad* r)
 {
-    const __m256d t0 = _mm256_unpacklo_pd(r[0], r[1]);
-    const __m256d t1 = _mm256_unpackhi_pd(r[0], r[1]);
-    const __m256d t2 = _mm256_unpacklo_pd(r[2], r[3]);
-    const __m256d t3 = _mm256_unpackhi_pd(r[2], r[3]);
-    r[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
-    r[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
-    r[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
-    r[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+    const __m256d t0 = _mm256_unpacklo_pd(r[0].v, r[1].v);
+    const __m256d t1 = _mm256_unpackhi_pd(r[0].v, r[1].v);
+    const __m256d t2 = _mm256_unpacklo_pd(r[2].v, r[3].v);
+    const __m256d t3 = _mm256_unpackhi_pd(r[2].v, r[3].v);
+    r[0] = LaneQuad(_mm256_permute2f128_pd(t0, t2, 0x20));
+    r[1] = LaneQuad(_mm256_permute2f128_pd(t1, t3, 0x20));
+    r[2] = LaneQuad(_mm256_permute2f128_pd(t0, t2, 0x31));
+    r[3] = LaneQuad(_mm256_permute2f128_pd(t1, t3, 0x31));
 }
 
 AVX2_INLINE __m256d Load4(const double* p)
 {
     return _mm256_loadu_pd(p);
+}
+
+// A record's four slots from first on into registers, and back.
+template <class Quads, class Rows> AVX2_INLINE void LoadSlots(Quads& q, const Rows& rows, int first)
+{
+    ForEachField([first](LaneQuad& v, const Slots& row) { v = LaneQuad::Load(row.lane + first); },
+                 q, rows);
+}
+template <class Quads, class Rows>
+AVX2_INLINE void StoreSlots(const Quads& q, Rows& rows, int first)
+{
+    ForEachField([first](const LaneQuad& v, Slots& row) { v.Store(row.lane + first); }, q, rows);
 }
 
 // Both allpass read heads of the four lanes in slots first..first+3, and the
@@ -52,7 +78,7 @@ struct HeadQuad
 {
     const double* oldP[kWidth];
     const double* newP[kWidth];
-    __m256d cOld, cNew, inOld, outOld, inNew, outNew, fade;
+    TapHeads<LaneQuad> h;
 
     AVX2_INLINE void Load(const LaneGroup& g, int first)
     {
@@ -62,106 +88,38 @@ struct HeadQuad
             oldP[i] = used ? g.lanes[first + i]->readOld : kSilence;
             newP[i] = used ? g.lanes[first + i]->readNew : kSilence;
         }
-        cOld = Load4(g.coefOld + first);
-        cNew = Load4(g.coefNew + first);
-        inOld = Load4(g.inOld + first);
-        outOld = Load4(g.outOld + first);
-        inNew = Load4(g.inNew + first);
-        outNew = Load4(g.outNew + first);
-        fade = Load4(g.fade + first);
+        LoadSlots(h, g.heads, first);
     }
     // The samples under the four heads at n.
-    AVX2_INLINE static __m256d At(const double* const* p, int n)
+    AVX2_INLINE static LaneQuad At(const double* const* p, int n)
     {
-        return _mm256_set_pd(p[3][n], p[2][n], p[1][n], p[0][n]);
+        return LaneQuad(_mm256_set_pd(p[3][n], p[2][n], p[1][n], p[0][n]));
     }
     // The samples under the four heads at n..n+3, one register per sample.
-    AVX2_INLINE static void Block(const double* const* p, int n, __m256d* s)
+    AVX2_INLINE static void Block(const double* const* p, int n, LaneQuad* s)
     {
         for (int i = 0; i < kWidth; ++i)
-            s[i] = _mm256_loadu_pd(p[i] + n);
+            s[i] = LaneQuad::Load(p[i] + n);
         Transpose(s);
     }
     // Samples n..n+3 of the four lanes into ys (stride doubles per sample).
     AVX2_INLINE void ReadBlock(int n, double* ys, int stride)
     {
-        __m256d sOld[kWidth], sNew[kWidth];
+        LaneQuad sOld[kWidth], sNew[kWidth];
         Block(oldP, n, sOld);
         Block(newP, n, sNew);
 #pragma GCC unroll 4
         for (int i = 0; i < kWidth; ++i)
-            _mm256_storeu_pd(ys + (n + i) * stride, Read(sOld[i], sNew[i]));
-    }
-    // One sample: the samples under the previous and the current heads in,
-    // the crossfaded output of the four lanes out.
-    AVX2_INLINE __m256d Read(__m256d sOld, __m256d sNew)
-    {
-        const __m256d one = _mm256_set1_pd(1.0);
-        const __m256d yOld = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(sOld, outOld), cOld), inOld);
-        inOld = sOld;
-        outOld = yOld;
-        const __m256d yNew = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(sNew, outNew), cNew), inNew);
-        inNew = sNew;
-        outNew = yNew;
-        fade = _mm256_min_pd(_mm256_add_pd(fade, _mm256_set1_pd(HeadPair::kFadeStep)), one);
-        const __m256d blend =
-            _mm256_add_pd(_mm256_mul_pd(yOld, _mm256_sub_pd(one, fade)), _mm256_mul_pd(yNew, fade));
-        const __m256d later = _mm256_cmp_pd(fade, _mm256_setzero_pd(), _CMP_GT_OQ);
-        return _mm256_blendv_pd(yOld, blend, later);
+            h.Read(sOld[i], sNew[i]).Store(ys + (n + i) * stride);
     }
     AVX2_INLINE void Store(LaneGroup& g, int first, int count) const
     {
-        _mm256_storeu_pd(g.inOld + first, inOld);
-        _mm256_storeu_pd(g.outOld + first, outOld);
-        _mm256_storeu_pd(g.inNew + first, inNew);
-        _mm256_storeu_pd(g.outNew + first, outNew);
-        _mm256_storeu_pd(g.fade + first, fade);
+        StoreSlots(h, g.heads, first);
         for (int i = 0; i < kWidth && first + i < g.laneCount; ++i)
         {
             g.lanes[first + i]->readOld += count;
             g.lanes[first + i]->readNew += count;
         }
-    }
-};
-
-// One biquad section (b0 b1 b2 a1 a2; state x1 x2 y1 y2) of four lanes.
-struct BiquadQuad
-{
-    __m256d b0, b1, b2, a1, a2;
-    __m256d x1, x2, y1, y2;
-
-    AVX2_INLINE void Load(const double (*coef)[LaneGroup::kSlots],
-                          const double (*state)[LaneGroup::kSlots], int first)
-    {
-        b0 = Load4(coef[0] + first);
-        b1 = Load4(coef[1] + first);
-        b2 = Load4(coef[2] + first);
-        a1 = Load4(coef[3] + first);
-        a2 = Load4(coef[4] + first);
-        x1 = Load4(state[0] + first);
-        x2 = Load4(state[1] + first);
-        y1 = Load4(state[2] + first);
-        y2 = Load4(state[3] + first);
-    }
-    AVX2_INLINE __m256d Run(__m256d x)
-    {
-        const __m256d y = _mm256_sub_pd(
-            _mm256_sub_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(b0, x), _mm256_mul_pd(b1, x1)),
-                                        _mm256_mul_pd(b2, x2)),
-                          _mm256_mul_pd(a1, y1)),
-            _mm256_mul_pd(a2, y2));
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-    AVX2_INLINE void Store(double (*state)[LaneGroup::kSlots], int first) const
-    {
-        _mm256_storeu_pd(state[0] + first, x1);
-        _mm256_storeu_pd(state[1] + first, x2);
-        _mm256_storeu_pd(state[2] + first, y1);
-        _mm256_storeu_pd(state[3] + first, y2);
     }
 };
 
@@ -182,11 +140,10 @@ AVX2_INLINE void ReadSpan(HeadQuad& h0, HeadQuad& h1, int from, int count, doubl
     }
     for (; n < length; ++n)
     {
-        _mm256_storeu_pd(at + n * stride,
-                         h0.Read(HeadQuad::At(h0.oldP, n), HeadQuad::At(h0.newP, n)));
+        h0.h.Read(HeadQuad::At(h0.oldP, n), HeadQuad::At(h0.newP, n)).Store(at + n * stride);
         if constexpr (R == 2)
-            _mm256_storeu_pd(at + n * stride + kWidth,
-                             h1.Read(HeadQuad::At(h1.oldP, n), HeadQuad::At(h1.newP, n)));
+            h1.h.Read(HeadQuad::At(h1.oldP, n), HeadQuad::At(h1.newP, n))
+                .Store(at + n * stride + kWidth);
     }
 }
 
@@ -194,18 +151,20 @@ AVX2_INLINE void ReadSpan(HeadQuad& h0, HeadQuad& h1, int from, int count, doubl
 // with its allpass state, becomes the current one at the prepared slot.
 AVX2_INLINE void TakeSlots(LaneGroup& g, int first, int width)
 {
+    Allpass<Slots>& old = g.heads.old;
+    Allpass<Slots>& current = g.heads.current;
     for (int q = first; q < first + width; q += kWidth)
     {
-        _mm256_storeu_pd(g.coefOld + q, Load4(g.coefNew + q));
-        _mm256_storeu_pd(g.coefNew + q, Load4(g.pendingCoef + q));
-        for (const auto& [idle, current] :
-             {std::pair{g.inOld, g.inNew}, std::pair{g.outOld, g.outNew}})
+        _mm256_storeu_pd(old.coefficient.lane + q, Load4(current.coefficient.lane + q));
+        _mm256_storeu_pd(current.coefficient.lane + q, Load4(g.pendingCoef.lane + q));
+        for (const auto& [idle, now] : {std::pair{old.input.lane, current.input.lane},
+                                        std::pair{old.output.lane, current.output.lane}})
         {
             const __m256d held = Load4(idle + q);
-            _mm256_storeu_pd(idle + q, Load4(current + q));
-            _mm256_storeu_pd(current + q, held);
+            _mm256_storeu_pd(idle + q, Load4(now + q));
+            _mm256_storeu_pd(now + q, held);
         }
-        _mm256_storeu_pd(g.fade + q, _mm256_set1_pd(HeadPair::kFadeStart));
+        _mm256_storeu_pd(g.heads.fade.lane + q, _mm256_set1_pd(HeadPair::kFadeStart));
     }
     for (int j = first; j < first + width && j < g.laneCount; ++j)
     {
@@ -246,52 +205,40 @@ template <int R>
 AVX2_FUNCTION void RunFilters(LaneGroup& g, int first, int count, const double* ys, int stride,
                               double (*byLane)[kLongestStretch])
 {
-    BiquadQuad hp0, lp0, hp1, lp1;
-    hp0.Load(g.hp, g.hpState, first);
-    lp0.Load(g.lp, g.lpState, first);
-    if constexpr (R == 2)
-    {
-        hp1.Load(g.hp, g.hpState, first + kWidth);
-        lp1.Load(g.lp, g.lpState, first + kWidth);
-    }
+    TapFilters<LaneQuad> f0, f1;
+    LoadSlots(f0, g.filters, first);
+    if constexpr (R == 2) LoadSlots(f1, g.filters, first + kWidth);
     int n = 0;
     for (; n + kWidth <= count; n += kWidth)
     {
-        __m256d l0[kWidth], l1[kWidth];
+        LaneQuad l0[kWidth], l1[kWidth];
 #pragma GCC unroll 4
         for (int i = 0; i < kWidth; ++i)
         {
             const double* y = ys + (n + i) * stride;
-            l0[i] = lp0.Run(hp0.Run(_mm256_loadu_pd(y)));
-            if constexpr (R == 2) l1[i] = lp1.Run(hp1.Run(_mm256_loadu_pd(y + kWidth)));
+            l0[i] = f0.Run(LaneQuad::Load(y));
+            if constexpr (R == 2) l1[i] = f1.Run(LaneQuad::Load(y + kWidth));
         }
         Transpose(l0);
         for (int k = 0; k < kWidth; ++k)
-            _mm256_storeu_pd(byLane[first + k] + n, l0[k]);
+            l0[k].Store(byLane[first + k] + n);
         if constexpr (R == 2)
         {
             Transpose(l1);
             for (int k = 0; k < kWidth; ++k)
-                _mm256_storeu_pd(byLane[first + kWidth + k] + n, l1[k]);
+                l1[k].Store(byLane[first + kWidth + k] + n);
         }
     }
     for (; n < count; ++n)
     {
         double l[kWidth * R];
-        _mm256_storeu_pd(l, lp0.Run(hp0.Run(_mm256_loadu_pd(ys + n * stride))));
-        if constexpr (R == 2)
-            _mm256_storeu_pd(l + kWidth,
-                             lp1.Run(hp1.Run(_mm256_loadu_pd(ys + n * stride + kWidth))));
+        f0.Run(LaneQuad::Load(ys + n * stride)).Store(l);
+        if constexpr (R == 2) f1.Run(LaneQuad::Load(ys + n * stride + kWidth)).Store(l + kWidth);
         for (int k = 0; k < kWidth * R; ++k)
             byLane[first + k][n] = l[k];
     }
-    hp0.Store(g.hpState, first);
-    lp0.Store(g.lpState, first);
-    if constexpr (R == 2)
-    {
-        hp1.Store(g.hpState, first + kWidth);
-        lp1.Store(g.lpState, first + kWidth);
-    }
+    StoreSlots(f0, g.filters, first);
+    if constexpr (R == 2) StoreSlots(f1, g.filters, first + kWidth);
 }
 
 // One lane's output stage, line writes and main-output shares, four samples
@@ -306,68 +253,48 @@ AVX2_FUNCTION void RunOutputs(LaneState& s, int count, const double* l, double* 
     double* const out = s.out;
     double* const write = s.write;
     double* const inject = s.inject;
-    const __m256d antiDenormal = _mm256_set1_pd(kAntiDenormal);
-    const __m256d gain = _mm256_set1_pd(s.gain);
-    const __m256d processed = _mm256_set1_pd(s.processed);
-    const __m256d bypassed = _mm256_set1_pd(s.bypassed);
-    const __m256d sign = _mm256_set1_pd(s.sign);
-    const __m256d toLeft = _mm256_set1_pd(s.toLeft);
-    const __m256d toRight = _mm256_set1_pd(s.toRight);
-    const __m256d loop = _mm256_set1_pd(s.loop);
-    const __m256d low = _mm256_set1_pd(-kFeedbackLimit);
-    const __m256d high = _mm256_set1_pd(kFeedbackLimit);
-    // Sample n writes the feedback value of sample n - 1; the rotated
+    OutputStage<LaneQuad> stage;
+    ForEachField([](LaneQuad& q, const double& v) { q = LaneQuad(v); }, stage, s.output);
+    // Sample n writes the feedback sample of sample n - 1; the rotated
     // register's first slot carries the last one over.
-    __m256d carried = _mm256_set1_pd(s.feedback);
+    __m256d carried = _mm256_set1_pd(s.feedbackSample);
     const bool sameSlot = inject == write;
     int n = 0;
     for (; n + kWidth <= count; n += kWidth)
     {
-        const __m256d x = _mm256_add_pd(
-            _mm256_add_pd(_mm256_loadu_pd(port + n), _mm256_loadu_pd(src + n)), antiDenormal);
-        const __m256d y = _mm256_loadu_pd(l + n);
-        // Processed: the filtered, scaled signal (which alone feeds back);
-        // bypassed: the line's input; muted: nothing.
-        const __m256d sum = _mm256_mul_pd(_mm256_mul_pd(y, gain), processed);
-        const __m256d o = _mm256_add_pd(sum, _mm256_mul_pd(x, bypassed));
-        const __m256d mains = _mm256_mul_pd(o, sign);
-        _mm256_storeu_pd(out + n, _mm256_add_pd(o, antiDenormal));
-        _mm256_storeu_pd(left + n,
-                         _mm256_add_pd(_mm256_loadu_pd(left + n), _mm256_mul_pd(toLeft, mains)));
-        _mm256_storeu_pd(right + n,
-                         _mm256_add_pd(_mm256_loadu_pd(right + n), _mm256_mul_pd(toRight, mains)));
-        const __m256d f = _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(loop, sum), low), high);
+        const LaneQuad x = LineInput(LaneQuad::Load(port + n), LaneQuad::Load(src + n));
+        const auto r = stage.Run(x, LaneQuad::Load(l + n));
+        r.out.Store(out + n);
+        (LaneQuad::Load(left + n) + stage.toLeft * r.mains).Store(left + n);
+        (LaneQuad::Load(right + n) + stage.toRight * r.mains).Store(right + n);
         // (f3 f0 f1 f2), then the previous f3 into the first slot.
-        const __m256d rotated = _mm256_permute4x64_pd(f, _MM_SHUFFLE(2, 1, 0, 3));
-        const __m256d written = _mm256_blend_pd(rotated, carried, 0x1);
+        const __m256d rotated = _mm256_permute4x64_pd(r.feedback.v, _MM_SHUFFLE(2, 1, 0, 3));
+        const LaneQuad written(_mm256_blend_pd(rotated, carried, 0x1));
         carried = rotated;
         if (sameSlot)
         {
-            _mm256_storeu_pd(write + n, _mm256_add_pd(written, x));
+            (written + x).Store(write + n);
         }
         else
         {
-            _mm256_storeu_pd(write + n, written);
-            _mm256_storeu_pd(inject + n, _mm256_add_pd(_mm256_loadu_pd(inject + n), x));
+            written.Store(write + n);
+            (LaneQuad::Load(inject + n) + x).Store(inject + n);
         }
     }
+    // The last samples one at a time, each in every slot of a register.
     double fb = _mm256_cvtsd_f64(carried);
     for (; n < count; ++n)
     {
-        const double x = port[n] + src[n] + kAntiDenormal;
-        const double sum = l[n] * s.gain * s.processed;
-        const double o = sum + x * s.bypassed;
-        const double mains = o * s.sign;
-        out[n] = o + kAntiDenormal;
-        left[n] += s.toLeft * mains;
-        right[n] += s.toRight * mains;
+        const LaneQuad x = LineInput(LaneQuad(port[n]), LaneQuad(src[n]));
+        const auto r = stage.Run(x, LaneQuad(l[n]));
+        out[n] = r.out.First();
+        left[n] += (stage.toLeft * r.mains).First();
+        right[n] += (stage.toRight * r.mains).First();
         write[n] = fb;
-        inject[n] += x;
-        const double f = s.loop * sum;
-        const double raised = f < -kFeedbackLimit ? -kFeedbackLimit : f;
-        fb = raised > kFeedbackLimit ? kFeedbackLimit : raised;
+        inject[n] += x.First();
+        fb = r.feedback.First();
     }
-    s.feedback = fb;
+    s.feedbackSample = fb;
     s.write += count;
     s.inject += count;
 }
@@ -401,16 +328,6 @@ AVX2_FUNCTION void RunSplit(LaneGroup& g, int count, double* left, double* right
     {
         RunOutputs(*g.lanes[j], count, byLane[j], left, right);
     }
-}
-
-// CleanInput on four samples: the mask and the limits pick exactly the
-// values the comparisons pick.
-AVX2_INLINE __m256d CleanInputs(__m256d x)
-{
-    const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
-    x = _mm256_and_pd(x, _mm256_cmp_pd(magnitude, _mm256_set1_pd(DBL_MAX), _CMP_LE_OQ));
-    return _mm256_min_pd(_mm256_max_pd(x, _mm256_set1_pd(-kSignalLimit)),
-                         _mm256_set1_pd(kSignalLimit));
 }
 
 // Whether the three passes give the per-sample result over a stretch in which
@@ -509,17 +426,6 @@ AVX2_INLINE void TakeSurvey(const LaneGroup& g, const int* room, const int* sepa
     }
 }
 
-// c x^powers, multiplied left to right.
-AVX2_INLINE __m256d Term(double c, __m256d x, int powers)
-{
-    __m256d t = _mm256_mul_pd(_mm256_set1_pd(c), x);
-    for (int i = 1; i < powers; ++i)
-    {
-        t = _mm256_mul_pd(t, x);
-    }
-    return t;
-}
-
 // The paired kernels on a group whose stretch cannot run in passes.
 AVX2_FUNCTION void RunInPairs(LaneGroup& g, int count, double* left, double* right)
 {
@@ -540,50 +446,17 @@ AVX2_FUNCTION void RunInPairs(LaneGroup& g, int count, double* left, double* rig
 
 } // namespace
 
-AVX2_FUNCTION int FeedPorts(const double* in0, const double* in1, double gain, bool sums,
-                            double (*ports)[kLongestStretch], double* left, double* right,
-                            int count)
+AVX2_FUNCTION int FeedPortsQuad(const double* in0, const double* in1, double gain, bool sums,
+                                double* const* ports, double* left, double* right, int count)
 {
-    const __m256d levelGain = _mm256_set1_pd(gain);
-    const __m256d half = _mm256_set1_pd(0.5);
-    const __m256d sqrtHalf = _mm256_set1_pd(kSqrtHalf);
-    int n = 0;
-    for (; n + kWidth <= count; n += kWidth)
-    {
-        const __m256d L = _mm256_mul_pd(CleanInputs(Load4(in0 + n)), levelGain);
-        const __m256d R = _mm256_mul_pd(CleanInputs(Load4(in1 + n)), levelGain);
-        _mm256_storeu_pd(ports[1] + n, L);
-        _mm256_storeu_pd(ports[2] + n, R);
-        _mm256_storeu_pd(left + n, _mm256_setzero_pd());
-        _mm256_storeu_pd(right + n, _mm256_setzero_pd());
-        if (sums)
-        {
-            _mm256_storeu_pd(ports[3] + n, _mm256_mul_pd(_mm256_add_pd(L, R), half));
-            _mm256_storeu_pd(ports[4] + n, _mm256_mul_pd(_mm256_add_pd(L, R), sqrtHalf));
-            _mm256_storeu_pd(ports[5] + n, _mm256_mul_pd(_mm256_sub_pd(L, R), sqrtHalf));
-        }
-    }
-    return n;
+    return FeedPorts<LaneQuad>(in0, in1, gain, sums, ports, left, right, 0, count);
 }
 
-AVX2_FUNCTION int MixMains(const double* in0, const double* in1, const double* left,
-                           const double* right, double dry, double wet, double gain, double* out0,
-                           double* out1, int count)
+AVX2_FUNCTION int MixMainsQuad(const double* in0, const double* in1, const double* left,
+                               const double* right, double dry, double wet, double gain,
+                               double* out0, double* out1, int count)
 {
-    const __m256d dryLevel = _mm256_set1_pd(dry);
-    const __m256d wetLevel = _mm256_set1_pd(wet);
-    const __m256d levelGain = _mm256_set1_pd(gain);
-    int n = 0;
-    for (; n + kWidth <= count; n += kWidth)
-    {
-        const __m256d mixL = _mm256_add_pd(_mm256_mul_pd(Load4(in0 + n), dryLevel),
-                                           _mm256_mul_pd(Load4(left + n), wetLevel));
-        const __m256d mixR = _mm256_add_pd(_mm256_mul_pd(Load4(in1 + n), dryLevel),
-                                           _mm256_mul_pd(Load4(right + n), wetLevel));
-        _mm256_storeu_pd(out0 + n, _mm256_mul_pd(mixL, levelGain));
-        _mm256_storeu_pd(out1 + n, _mm256_mul_pd(mixR, levelGain));
-    }
-    return n;
+    return MixMains<LaneQuad>(in0, in1, left, right, dry, wet, gain, out0, out1, 0, count);
 }
 
 AVX2_FUNCTION void RunLaneQuads(LaneGroup& g, int count, double* left, double* right, int stepAt)
@@ -667,46 +540,20 @@ AVX2_FUNCTION void PrepareGroupStep(LaneGroup& g, const double* offset, int ahea
     int room[LaneGroup::kSlots];
     int separable[LaneGroup::kSlots];
     int across[LaneGroup::kSlots];
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d zero = _mm256_setzero_pd();
     for (int first = 0; first < g.laneCount; first += kWidth)
     {
-        // The glide; a state that is no longer a finite number starts again
-        // from 0.
-        const __m256d a = Load4(g.glideA + first);
-        const __m256d b = Load4(g.glideB + first);
-        __m256d z = _mm256_add_pd(_mm256_mul_pd(a, Load4(g.glide + first)),
-                                  _mm256_mul_pd(b, Load4(g.target + first)));
-        const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), z);
-        z = _mm256_and_pd(z, _mm256_cmp_pd(magnitude, _mm256_set1_pd(DBL_MAX), _CMP_LE_OQ));
-        _mm256_storeu_pd(g.glide + first, z);
-
+        const LaneQuad z = GlideDistance(
+            LaneQuad::Load(g.glideA.lane + first), LaneQuad::Load(g.glideB.lane + first),
+            LaneQuad::Load(g.glide.lane + first), LaneQuad::Load(g.target.lane + first));
+        z.Store(g.glide.lane + first);
         const __m128i len = Load4i(at.length + first);
-        const __m128i w = Load4i(at.write + first);
-        const __m256d lenD = _mm256_cvtepi32_pd(len);
-        // The distance, at least 1 sample and at most length - 1 (one that
-        // is infinite or not a number counts as 1).
-        __m256d d = _mm256_add_pd(_mm256_mul_pd(z, lenD), Load4(offset + first));
-        const __m256d usable = _mm256_and_pd(_mm256_cmp_pd(d, one, _CMP_GT_OQ),
-                                             _mm256_cmp_pd(d, _mm256_set1_pd(DBL_MAX), _CMP_LE_OQ));
-        d = _mm256_blendv_pd(one, d, usable);
-        d = _mm256_min_pd(_mm256_sub_pd(lenD, one), d);
-        _mm256_storeu_pd(g.delayOld + first, Load4(g.delayNew + first));
-        _mm256_storeu_pd(g.delayNew + first, d);
-
-        // The read slot and the fraction kept within [0.418, 1.418).
-        __m256d p = _mm256_add_pd(_mm256_sub_pd(_mm256_cvtepi32_pd(w), d), one);
-        p = _mm256_add_pd(p, _mm256_and_pd(lenD, _mm256_cmp_pd(p, zero, _CMP_LT_OQ)));
-        __m128i n = _mm256_cvttpd_epi32(p);
-        __m256d f = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm_add_epi32(n, _mm_set1_epi32(1))), p);
-        n = _mm_sub_epi32(n, _mm_andnot_si128(_mm_cmpgt_epi32(len, n), len));
-        const __m256d early = _mm256_cmp_pd(f, _mm256_set1_pd(0.418), _CMP_LT_OQ);
-        f = _mm256_add_pd(f, _mm256_and_pd(early, one));
-        // The four comparison masks (all ones: -1) narrowed to 32 bits.
-        const __m128i earlyN = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
-            _mm256_castpd_si256(early), _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0)));
-        n = _mm_sub_epi32(n, earlyN);
-        n = _mm_and_si128(n, _mm_cmpgt_epi32(len, n));
+        const LaneQuad lenD(_mm256_cvtepi32_pd(len));
+        const LaneQuad w(_mm256_cvtepi32_pd(Load4i(at.write + first)));
+        const auto place = PlaceHead(z * lenD + LaneQuad::Load(offset + first), w, lenD);
+        _mm256_storeu_pd(g.delayOld.lane + first, Load4(g.delayNew.lane + first));
+        place.delay.Store(g.delayNew.lane + first);
+        place.coefficient.Store(g.pendingCoef.lane + first);
+        const __m128i n = _mm256_cvttpd_epi32(place.slot.v);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(g.pendingSlot + first), n);
         // The head that goes idle is the current one. A stretch that takes
         // the step inside runs up to kLongestStretch samples.
@@ -719,15 +566,6 @@ AVX2_FUNCTION void PrepareGroupStep(LaneGroup& g, const double* offset, int ahea
         {
             ApartQuad(len, write, inject, idle, n, kLongestStretch, across + first);
         }
-
-        // The allpass coefficient, term by term as ReadHead::AllpassCoefficient.
-        const __m256d x = _mm256_sub_pd(f, _mm256_set1_pd(0.5));
-        __m256d c = _mm256_sub_pd(_mm256_set1_pd(1.0 / 3.0), Term(8.0 / 9.0, x, 1));
-        c = _mm256_add_pd(c, Term(16.0 / 27.0, x, 2));
-        c = _mm256_sub_pd(c, Term(32.0 / 81.0, x, 3));
-        c = _mm256_add_pd(c, Term(64.0 / 243.0, x, 4));
-
-        _mm256_storeu_pd(g.pendingCoef + first, c);
     }
     TakeSurvey(g, room, separable, g.pendingSeparable, g.pendingUntilWrap);
     g.pendingAcross = false;
@@ -770,3 +608,7 @@ AVX2_FUNCTION void SurveyGroup(LaneGroup& g)
     }
     TakeSurvey(g, room, separable, g.separable, g.untilWrap);
 }
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif

@@ -25,17 +25,12 @@ const double kNoteBeats[kNumNoteValues] = {
 namespace
 {
 
-// Family base of each handler, in the order of ParamChangeHandler; -1 for the
-// global ones.
+// Family base of each handler, in the order of ParamChangeHandler.
 const int kFamilyBases[static_cast<int>(ParamChangeHandler::Count)] = {
-    -1,        -1,         -1,         -1,        -1,         kBaseIn,  kBaseRx,
-    kBaseMode, kBaseTime,  kBaseBpm,   kBaseFb,   kBaseLpf,   kBaseHpf, kBasePct,
-    kBaseRate, kBaseDepth, kBaseShape, kBaseGain, kBasePhase, kBasePan, kBaseMains,
-    kBaseOper, -1,         -1,         -1,        -1,         -1,       -1};
-static_assert(static_cast<int>(ParamChangeHandler::In) == 5 &&
-                  static_cast<int>(ParamChangeHandler::Oper) == 21 &&
-                  static_cast<int>(ParamChangeHandler::Count) == 28,
-              "kFamilyBases follows the order of ParamChangeHandler");
+#define ZELBOR_HANDLER_BASE(name, base) base,
+    ZELBOR_HANDLER_FAMILIES(ZELBOR_HANDLER_BASE)
+#undef ZELBOR_HANDLER_BASE
+};
 
 } // namespace
 

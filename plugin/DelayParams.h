@@ -7,6 +7,7 @@
 // the parameters are declared.
 
 constexpr int kNumTaps = 8;
+static_assert(kNoTap == kNumTaps, "arrays by tap keep their entry for \"none\" last");
 
 // Indices of the global parameters and the bases of the per-tap families
 // (the per-tap index is base + tap, tap 0 = A ... 7 = H).
@@ -45,39 +46,47 @@ enum ParamIndex : int
     kNumAllParams = 218
 };
 
+// Every handler family, once: its name (the handler is Delay::On<name>) and
+// the base index of its per-tap parameters, or -1 for a global one. The
+// enum, the family bases and Delay's handler table are made from this list.
+#define ZELBOR_HANDLER_FAMILIES(X)                                                                 \
+    X(Placeholder, -1)                                                                             \
+    X(Wet, -1)                                                                                     \
+    X(Dry, -1)                                                                                     \
+    X(Level, -1)                                                                                   \
+    X(FbScale, -1)                                                                                 \
+    X(In, kBaseIn)                                                                                 \
+    X(Rx, kBaseRx)                                                                                 \
+    X(Mode, kBaseMode)                                                                             \
+    X(Time, kBaseTime)                                                                             \
+    X(Bpm, kBaseBpm)                                                                               \
+    X(Fb, kBaseFb)                                                                                 \
+    X(Lpf, kBaseLpf)                                                                               \
+    X(Hpf, kBaseHpf)                                                                               \
+    X(Pct, kBasePct)                                                                               \
+    X(Rate, kBaseRate)                                                                             \
+    X(Depth, kBaseDepth)                                                                           \
+    X(Shape, kBaseShape)                                                                           \
+    X(Gain, kBaseGain)                                                                             \
+    X(Phase, kBasePhase)                                                                           \
+    X(Pan, kBasePan)                                                                               \
+    X(Mains, kBaseMains)                                                                           \
+    X(Oper, kBaseOper)                                                                             \
+    X(SclRst, -1)                                                                                  \
+    X(SclDly, -1)                                                                                  \
+    X(SclFbk, -1)                                                                                  \
+    X(SclRate, -1)                                                                                 \
+    X(SclDpth, -1)                                                                                 \
+    X(Panic, -1)
+
 // Which handler turns a parameter's value into engine settings. The value
 // names the handler; Delay maps it to the code.
 enum class ParamChangeHandler : unsigned char
 {
-    Placeholder,
-    Wet,
-    Dry,
-    Level,
-    FbScale,
-    In,
-    Rx,
-    Mode,
-    Time,
-    Bpm,
-    Fb,
-    Lpf,
-    Hpf,
-    Pct,
-    Rate,
-    Depth,
-    Shape,
-    Gain,
-    Phase,
-    Pan,
-    Mains,
-    Oper,
-    SclRst,
-    SclDly,
-    SclFbk,
-    SclRate,
-    SclDpth,
-    Panic,
-    Count
+#define ZELBOR_HANDLER_NAME(name, base) name,
+    ZELBOR_HANDLER_FAMILIES(ZELBOR_HANDLER_NAME)
+#undef ZELBOR_HANDLER_NAME
+        Count
 };
 
 // Family base of a per-tap handler, or -1 for a global one.

@@ -1,27 +1,29 @@
 #pragma once
 
+#include "dsp/TapIndex.h"
 #include "graphics/ICaptionControl.h"
 
 #include <memory>
 
-class DelayLine;
+class Delay;
 class IPopupMenu;
 
 // The tap strip's source selector: shows the tap feeding the line ("A" ...
 // "H", "-") and, on a press with either button, offers the taps as a menu
-// in which the line's own tap and every tap that would close a loop are
-// disabled, and the current source is checked.
+// in which every tap the routing would refuse as the line's source (the
+// line's own tap, the current source and any tap that would close a loop)
+// is disabled, and the current source is checked.
 class InputPortControl : public ICaptionControl
 {
 public:
     enum
     {
-        TagNone = 8
+        TagNone = kNoTap
     };
 
-    // line: the line of the same tap, owned by the effect.
-    InputPortControl(IPlugBase* plug, const IBox& rect, int paramIdx, const ITextStyle& style,
-                     DelayLine* line);
+    // tap: the strip's tap, whose line the control routes.
+    InputPortControl(Delay* delay, const IBox& rect, int paramIdx, const ITextStyle& style,
+                     int tap);
     ~InputPortControl() override;
 
     void MouseDown(int x, int y, const IMouseKeys& keys) override;
@@ -30,5 +32,6 @@ public:
 
 private:
     std::unique_ptr<IPopupMenu> menu;
-    DelayLine* line;
+    Delay* delay;
+    int tap;
 };

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# Checks that in each given module only the four-lane kernel uses VEX-coded
+# Checks that in each given module only the lane kernels use VEX-coded
 # (AVX) instructions: the module runs that code only after asking the
 # processor, so an AVX instruction anywhere else would stop older processors.
 #   scripts/vector-check.sh MODULE...     prints one line per module, fails on any finding
 # Kernel functions: those defined in plugin/DelayKernelAvx2.cpp (every one of
-# them is compiled for AVX2), read from the file itself.
+# them is compiled for AVX2), read from the file itself, and the operations of
+# the register types that only it includes (plugin/LaneQuad.h).
 # In a DLL, no AVX move may require alignment either: Windows keeps the stack
 # aligned to 16 bytes only, so the assembler turns them into unaligned ones.
 source="$(dirname "$0")/../plugin/DelayKernelAvx2.cpp"
 functions=$(grep -E '^AVX2_(FUNCTION|INLINE) ' "$source" \
   | sed -E 's/^AVX2_(FUNCTION|INLINE) [^(]*[ *&]([A-Za-z_][A-Za-z0-9_]*)\(.*/\2/' | sort -u | paste -sd'|')
 structs=$(grep -oE '^struct [A-Za-z_][A-Za-z0-9_]*' "$source" | cut -d' ' -f2 | sort -u | paste -sd'|')
-# A kernel function by its own name, or a member of a kernel struct.
-kernel="(<|::| )($functions)(\(|<| \[)|($structs)::"
+lanes=LaneQuad
+# A kernel function by its own name, a member of a kernel struct, or one that
+# takes or gives a register type.
+kernel="(<|::| )($functions)(\(|<| \[)|($structs)::|$lanes"
 status=0
 for module in "$@"; do
   case $module in

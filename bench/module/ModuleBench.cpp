@@ -11,7 +11,10 @@
 // block size, to read the others as ratios.
 //
 // ZELBOR_MODULE names the module to load; without it, the module of the same
-// build tree.
+// build tree. ZELBOR_OTHER_MODULE names another VST 2 effect to run in the
+// same run for comparison (case Other, float only), with the parameters in
+// ZELBOR_OTHER_PARAMS ("index=value,...", values on the host's 0..1 travel);
+// ZELBOR_OTHER_LIST=1 prints its parameters' indices, names and texts.
 
 #include "bench/FrameCounters.h"
 #include "framework/vst/VstAbi.h"
@@ -19,6 +22,7 @@
 
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -76,19 +80,19 @@ struct Host
     }
 };
 
-// The module, loaded once for the whole run.
-const DynamicLibrary& Module(std::string& path)
+// The module (other: the comparison module), loaded once for the whole run.
+const DynamicLibrary& Module(bool other, std::string& path)
 {
-    static DynamicLibrary library;
-    static std::string opened;
-    if (opened.empty())
+    static DynamicLibrary libraries[2];
+    static std::string opened[2];
+    if (opened[other].empty())
     {
-        const char* overridePath = std::getenv("ZELBOR_MODULE");
-        opened = overridePath && overridePath[0] ? overridePath : ZELBOR_MODULE_FILE;
-        library.Open(opened);
+        const char* named = std::getenv(other ? "ZELBOR_OTHER_MODULE" : "ZELBOR_MODULE");
+        opened[other] = named && named[0] ? named : other ? "" : ZELBOR_MODULE_FILE;
+        if (!opened[other].empty()) libraries[other].Open(opened[other]);
     }
-    path = opened;
-    return library;
+    path = opened[other];
+    return libraries[other];
 }
 
 // One effect instance, closed as a host closes it.
@@ -156,8 +160,36 @@ private:
 enum class Setting
 {
     Defaults,
-    EightTaps
+    EightTaps,
+    Other
 };
+
+// The comparison module's parameters from ZELBOR_OTHER_PARAMS, and with
+// ZELBOR_OTHER_LIST set, the list of them on the standard error.
+void SetOtherParams(Effect& effect)
+{
+    const char* params = std::getenv("ZELBOR_OTHER_PARAMS");
+    for (const char* at = params; at && *at;)
+    {
+        char* end = nullptr;
+        const long index = std::strtol(at, &end, 10);
+        if (*end != '=') break;
+        const float value = std::strtof(end + 1, &end);
+        effect->setParameter(effect.operator->(), static_cast<VstInt32>(index), value);
+        at = *end == ',' ? end + 1 : end;
+    }
+    if (const char* list = std::getenv("ZELBOR_OTHER_LIST"); list && list[0] == '1')
+    {
+        for (VstInt32 i = 0; i < effect->numParams; ++i)
+        {
+            char name[kTextBytes] = {}, shown[kTextBytes] = {};
+            effect.Call(effGetParamName, i, 0, name);
+            effect.Call(effGetParamDisplay, i, 0, shown);
+            std::fprintf(stderr, "%d %s = %s (%g)\n", i, name, shown,
+                         effect->getParameter(effect.operator->(), i));
+        }
+    }
+}
 
 // Every tap fed from an input port (A, C, E and G the left, the others the
 // right), on the mains, with -6 dB feedback and no tap hearing another.
@@ -223,7 +255,12 @@ template <typename T> void BM_Module(benchmark::State& state, Setting setting)
 {
     const int block = static_cast<int>(state.range(0));
     std::string path;
-    const DynamicLibrary& module = Module(path);
+    const DynamicLibrary& module = Module(setting == Setting::Other, path);
+    if (path.empty())
+    {
+        state.SkipWithError("no ZELBOR_OTHER_MODULE");
+        return;
+    }
     if (!module.IsOpen())
     {
         state.SkipWithError(("cannot load " + path + ": " + module.Error()).c_str());
@@ -265,6 +302,7 @@ template <typename T> void BM_Module(benchmark::State& state, Setting setting)
             return;
         }
     }
+    if (setting == Setting::Other) SetOtherParams(effect);
     effect.Call(effMainsChanged, 0, 1);
     effect.Call(effStartProcess);
 
@@ -292,8 +330,8 @@ template <typename T> void BM_Module(benchmark::State& state, Setting setting)
         benchmark::DoNotOptimize(outPtrs[0]);
         benchmark::ClobberMemory();
     }
-    state.SetLabel(std::string(setting == Setting::Defaults ? "Defaults " : "EightTaps ") +
-                   TypeName(T()));
+    static const char* const kLabels[] = {"Defaults ", "EightTaps ", "Other "};
+    state.SetLabel(kLabels[static_cast<int>(setting)] + std::string(TypeName(T())));
     CountFrames(state, block, kRate);
 }
 
@@ -357,6 +395,7 @@ BENCHMARK_CAPTURE(BM_Module_Float, EightTaps, Setting::EightTaps)
     ->ArgName("block")
     ->Arg(512)
     ->Arg(64);
+BENCHMARK_CAPTURE(BM_Module_Float, Other, Setting::Other)->ArgName("block")->Arg(512)->Arg(64);
 BENCHMARK_CAPTURE(BM_Module_Double, Defaults, Setting::Defaults)
     ->ArgName("block")
     ->Arg(512)

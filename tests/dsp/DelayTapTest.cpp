@@ -417,7 +417,7 @@ TEST(ReadHead, PlacementMatchesThePlainRuleBitForBit)
             const double c = 1.0 / 3.0 - (8.0 / 9.0) * g + (16.0 / 27.0) * g * g -
                              (32.0 / 81.0) * g * g * g + (64.0 / 243.0) * g * g * g * g;
             ASSERT_EQ(head.SlotIndex(), n) << d << " " << w;
-            ASSERT_EQ(head.coefficient, c) << d << " " << w;
+            ASSERT_EQ(head.allpass.coefficient, c) << d << " " << w;
             ASSERT_EQ(head.cursor.slot, buf.Base() + n);
         }
     }

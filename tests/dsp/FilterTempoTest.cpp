@@ -64,9 +64,9 @@ TEST(Biquad, CutoffAtOrAboveNyquistIsPulledBelowIt)
     Biquad ref(Biquad::LowPass, 22000.0, 1.9, 44100.0);
     EXPECT_DOUBLE_EQ(high.DesignedCutoff(), 22000.0);
     EXPECT_EQ(high.cutoff, 30000.0);
-    EXPECT_EQ(high.b0, ref.b0);
-    EXPECT_EQ(high.a1, ref.a1);
-    EXPECT_EQ(high.a2, ref.a2);
+    EXPECT_EQ(high.coefficients.b0, ref.coefficients.b0);
+    EXPECT_EQ(high.coefficients.a1, ref.coefficients.a1);
+    EXPECT_EQ(high.coefficients.a2, ref.coefficients.a2);
     // The requested cutoff comes back when the rate allows it.
     high.SetSampleRate(96000.0);
     EXPECT_DOUBLE_EQ(high.DesignedCutoff(), 30000.0);

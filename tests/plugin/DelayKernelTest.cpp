@@ -39,33 +39,15 @@ struct Lane
             port[n] = u(gen);
             source[n] = 0.5 * u(gen);
         }
-        const double hp[5] = {0.9, -1.8, 0.9, -1.78, 0.81};
-        const double lp[5] = {0.2, 0.4, 0.2, -0.6, 0.25};
-        for (int i = 0; i < 5; ++i)
-        {
-            s.hp[i] = hp[i];
-            s.lp[i] = lp[i];
-        }
-        for (int i = 0; i < 4; ++i)
-        {
-            s.hpState[i] = 0.1 * u(gen);
-            s.lpState[i] = 0.1 * u(gen);
-        }
-        s.coefOld = 0.31;
-        s.coefNew = -0.12;
-        s.inOld = u(gen);
-        s.outOld = u(gen);
-        s.inNew = u(gen);
-        s.outNew = u(gen);
-        s.fade = -1.0 / 3.0;
-        s.processed = 1.0;
-        s.bypassed = 0.0;
-        s.sign = sign;
-        s.gain = 0.8;
-        s.toLeft = 0.3;
-        s.toRight = 0.7;
-        s.loop = 0.6;
-        s.feedback = 0.1;
+        s.filters.highPass = {0.9, -1.8, 0.9, -1.78, 0.81};
+        s.filters.lowPass = {0.2, 0.4, 0.2, -0.6, 0.25};
+        ForEachField([&](double& v) { v = 0.1 * u(gen); }, s.filters.highState);
+        ForEachField([&](double& v) { v = 0.1 * u(gen); }, s.filters.lowState);
+        s.heads.old = {0.31, u(gen), u(gen)};
+        s.heads.current = {-0.12, u(gen), u(gen)};
+        s.heads.fade = -1.0 / 3.0;
+        s.output = {1.0, 0.0, sign, 0.8, 0.3, 0.7, 0.6};
+        s.feedbackSample = 0.1;
     }
 
     // The same lane with its ring turned by r slots.
@@ -160,13 +142,9 @@ Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int coun
         const LaneState& s = lane.s;
         for (const double* p : {s.write, s.inject, s.readOld, s.readNew})
             res.state.push_back(lane.Back(p, r));
-        for (double v : {s.inOld, s.outOld, s.inNew, s.outNew, s.fade, s.feedback})
-            res.state.push_back(v);
-        for (int i = 0; i < 4; ++i)
-        {
-            res.state.push_back(s.hpState[i]);
-            res.state.push_back(s.lpState[i]);
-        }
+        ForEachField([&](double v) { res.state.push_back(v); }, s.heads);
+        ForEachField([&](double v) { res.state.push_back(v); }, s.filters);
+        res.state.push_back(s.feedbackSample);
     }
     return res;
 }
@@ -224,8 +202,8 @@ TEST(DelayKernel, FourLaneKernelMatchesLaneByLaneAtEveryOffset)
                                Lane(5, 10, 10, 100, 95, 1.0),   Lane(6, 60, 30, 20, 5, 1.0),
                                Lane(7, 100, 100, 40, 33, -1.0), Lane(8, 5, 125, 70, 66, 1.0),
                                Lane(9, 44, 44, 3, 120, 1.0),    Lane(10, 64, 0, 32, 31, -1.0)};
-    lanes[5].s.bypassed = 1.0;
-    lanes[6].s.processed = 0.0;
+    lanes[5].s.output.bypassed = 1.0;
+    lanes[6].s.output.processed = 0.0;
     std::vector<Lane> near = lanes;
     near[3] = Lane(3, 80, 70, 72, 60, 1.0); // reads what the stretch writes
     std::vector<Lane> ahead = lanes;
@@ -293,11 +271,11 @@ TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
     GatherGroup(g);
     for (int j = 0; j < kLanes; ++j)
     {
-        g.glideA[j] = engine[j].smoother.a;
-        g.glideB[j] = engine[j].smoother.b;
-        g.glide[j] = engine[j].smoother.z;
-        g.target[j] = engine[j].target;
-        g.delayNew[j] = engine[j].current->delay;
+        g.glideA.lane[j] = engine[j].smoother.a;
+        g.glideB.lane[j] = engine[j].smoother.b;
+        g.glide.lane[j] = engine[j].smoother.z;
+        g.target.lane[j] = engine[j].target;
+        g.delayNew.lane[j] = engine[j].current->delay;
     }
     for (int step = 0; step < 3; ++step)
     {
@@ -308,12 +286,13 @@ TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
             line.writeIndex = writes[j];
             engine[j].Step(offsets[j]);
             const std::string what = "lane " + std::to_string(j) + ", step " + std::to_string(step);
-            EXPECT_EQ(g.glide[j], engine[j].smoother.z) << what;
-            EXPECT_EQ(g.delayNew[j], engine[j].current->delay) << what;
-            EXPECT_EQ(g.coefNew[j], engine[j].current->coefficient) << what;
+            EXPECT_EQ(g.glide.lane[j], engine[j].smoother.z) << what;
+            EXPECT_EQ(g.delayNew.lane[j], engine[j].current->delay) << what;
+            EXPECT_EQ(g.heads.current.coefficient.lane[j], engine[j].current->allpass.coefficient)
+                << what;
             EXPECT_EQ(states[j].readNew - base, engine[j].current->SlotIndex()) << what;
             EXPECT_EQ(states[j].readOld - base, engine[j].previous->SlotIndex()) << what;
-            EXPECT_EQ(g.fade[j], engine[j].crossfade) << what;
+            EXPECT_EQ(g.heads.fade.lane[j], engine[j].crossfade) << what;
         }
     }
 }

@@ -360,7 +360,7 @@ int EngineSourceTap(EffectHost& host, int line)
 
 void WarnAboutRefusedRouting(EffectHost& host, std::ostream& warnings)
 {
-    for (int t = 0; t < 8; ++t)
+    for (int t = 0; t < kNumTaps; ++t)
     {
         const std::string name = std::string("Rx_") + kLetters[t];
         const int index = host.FindParam(name);
