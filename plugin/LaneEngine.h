@@ -7,7 +7,7 @@ class Delay;
 class DelayLine;
 class DelayTap;
 class LfoSine;
-class TapMeter;
+struct TapMeter;
 
 // How the block loop runs the lines: sample by sample through the engine's
 // objects (the reference), or lane by lane with each lane's state in

@@ -29,8 +29,8 @@ constexpr double kSignalLimit = 1e6;
 constexpr double kSqrtHalf = 0.7071067811865475;
 
 // How many lanes a type holds, and its loads and stores, for double too.
-template <class V> constexpr int kLanesOf = V::kWidth;
-template <> constexpr int kLanesOf<double> = 1;
+template <class V> inline constexpr int kLanesOf = V::kWidth;
+template <> inline constexpr int kLanesOf<double> = 1;
 template <class V> [[gnu::always_inline]] inline V LoadLanes(const double* p)
 {
     if constexpr (kLanesOf<V> == 1)
