@@ -376,23 +376,23 @@ static bool DirectSpan(LICE_IBitmap* bmp, uint32_t colour, int fixed, int from, 
 
 bool IGraphicsLice::VLine(const IColorRGBA& colour, int x, int y1, int y2)
 {
-    bool drawn = true;
-    for (int col = ToDevice(x); col < std::max(ToDevice(x + 1), ToDevice(x) + 1); ++col)
-    {
-        drawn = DirectSpan(backBuffer.get(), colour.Pack(), col, ToDevice(y1), ToDevice(y2 + 1) - 1,
-                           true) &&
-                drawn;
-    }
-    return drawn;
+    return LogicalSpan(colour, x, y1, y2, true);
 }
 
 bool IGraphicsLice::HLine(const IColorRGBA& colour, int y, int x1, int x2)
 {
+    return LogicalSpan(colour, y, x1, x2, false);
+}
+
+bool IGraphicsLice::LogicalSpan(const IColorRGBA& colour, int fixed, int from, int to,
+                                bool vertical)
+{
+    // One device span for every device row (or column) of the logical one.
     bool drawn = true;
-    for (int row = ToDevice(y); row < std::max(ToDevice(y + 1), ToDevice(y) + 1); ++row)
+    for (int k = ToDevice(fixed); k < std::max(ToDevice(fixed + 1), ToDevice(fixed) + 1); ++k)
     {
-        drawn = DirectSpan(backBuffer.get(), colour.Pack(), row, ToDevice(x1), ToDevice(x2 + 1) - 1,
-                           false) &&
+        drawn = DirectSpan(backBuffer.get(), colour.Pack(), k, ToDevice(from), ToDevice(to + 1) - 1,
+                           vertical) &&
                 drawn;
     }
     return drawn;

@@ -78,6 +78,9 @@ protected:
     void ScaleChanged() override;
     std::unique_ptr<LICE_SysBitmap> backBuffer;
     std::unique_ptr<LICE_MemBitmap> scratch;
+    // The logical pixels fixed along the span from..to (inclusive) as direct
+    // writes of device pixels.
+    bool LogicalSpan(const IColorRGBA& colour, int fixed, int from, int to, bool vertical);
     // The file name of each loaded image's twin, by the image's id.
     std::map<int, std::string> twinFiles;
 };

@@ -12,6 +12,7 @@
 #include "graphics/win32/IGraphicsWin.h"
 #include "raster/LICE_SysBitmap.h"
 #include "raster/PngWriter.h"
+#include "tests/support/RealInput.h"
 #include "tests/support/ScriptedHost.h"
 
 #include <algorithm>
@@ -408,16 +409,7 @@ TEST_F(EditorWindow, RealRightClickTypeAndReturnThenDrag)
 {
     auto pointAt = [this](int x, int y)
     {
-        POINT p = {x, y};
-        ClientToScreen(editor, &p);
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        in.mi.dx =
-            (p.x * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1);
-        in.mi.dy =
-            (p.y * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1);
-        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        SendInput(1, &in, sizeof(in));
+        SendPointerTo(editor, x, y);
         Pump(30);
     };
     auto button = [](DWORD flags)

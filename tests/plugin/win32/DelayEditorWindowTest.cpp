@@ -14,6 +14,7 @@
 #include "plugin/DelayEditor.h"
 #include "raster/LICE_SysBitmap.h"
 #include "raster/PngWriter.h"
+#include "tests/support/RealInput.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/ScriptedHost.h"
 
@@ -395,17 +396,9 @@ TEST_F(DelayEditorWindow, SizeMenuResizesTheWindowAndTheProcessStaysAsItWas)
         SendInput(1, &in, sizeof(in));
         Pump(30);
     };
-    POINT p = {300, 20};
-    ClientToScreen(editor, &p);
-    INPUT move = {};
-    move.type = INPUT_MOUSE;
-    move.mi.dx =
-        (p.x * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    move.mi.dy =
-        (p.y * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1);
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SetForegroundWindow(GetParent(editor));
-    input(move);
+    SendPointerTo(editor, 300, 20);
+    Pump(30);
     std::wstring items;
     auto press = [&]
     {
