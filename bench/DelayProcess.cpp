@@ -127,5 +127,7 @@ BENCHMARK(BM_Delay)
     ->Args({0, 1, kBlock})
     ->Args({1, 1, kBlock})
     ->Args({2, 1, kBlock})
+    ->Args({3, 1, kBlock})
     ->Args({1, 1, 64})
-    ->Args({2, 1, 64});
+    ->Args({2, 1, 64})
+    ->Args({3, 1, 64});

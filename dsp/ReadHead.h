@@ -55,7 +55,7 @@ template <class V> [[gnu::always_inline]] inline HeadPlacement<V> PlaceHead(V d,
     // onto the ring's length cannot give a wild coefficient.
     V f = n + one - p;
     n = Select(length <= n, n - length, n);
-    const V early = V(0.418) > f;
+    const auto early = V(0.418) > f;
     f = f + Select(early, one, zero);
     n = n + Select(early, one, zero);
     n = Select(length <= n, zero, n);

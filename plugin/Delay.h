@@ -91,8 +91,9 @@ public:
     // The fastest kernel this processor runs, found once per process.
     static LaneKernel FastestLaneKernel() { return LaneEngine::FastestKernel(); }
     static const char* LaneKernelName(LaneKernel kernel) { return LaneEngine::KernelName(kernel); }
-    // Chooses the kernel (new instances take the fastest); Quads only where
-    // the processor runs it, else Pairs. For checks and measurements.
+    // Chooses the kernel (new instances take the fastest); a wide one only
+    // where the processor runs it, else the next narrower. For checks and
+    // measurements.
     void SetLaneKernel(LaneKernel kernel) { mLanes->SetKernel(kernel); }
     LaneKernel ActiveLaneKernel() const { return mLanes->Kernel(); }
     // The longest a sound can travel through the running lines before it

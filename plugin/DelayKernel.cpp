@@ -363,7 +363,6 @@ void GatherGroup(LaneGroup& g)
         ForEachField(gather, g.heads, g.lanes[j]->heads);
         ForEachField(gather, g.filters, g.lanes[j]->filters);
     }
-    SurveyGroup(g);
 }
 
 void ScatterGroup(const LaneGroup& g)
@@ -374,4 +373,10 @@ void ScatterGroup(const LaneGroup& g)
         ForEachField(scatter, g.heads, g.lanes[j]->heads);
         ForEachField(scatter, g.filters, g.lanes[j]->filters);
     }
+}
+
+bool RunsAcrossStep(const LaneGroup& g, int stepAt, int count)
+{
+    return count <= kLongestStretch && g.separable && count < g.untilWrap && g.pendingAcross &&
+           count - stepAt < g.pendingUntilWrap;
 }

@@ -5,11 +5,12 @@
 
 // The per-sample work of running lines and their taps over a stretch of at
 // most 32 samples (between two control steps), with every piece of state in
-// locals: one lane alone, two side by side in an SSE2 register, or up to
-// eight four to an AVX2 register, all with the steps of TapSteps.h.
+// locals: one lane alone, two side by side in an SSE2 register, or a group of
+// up to eight four to an AVX2 register or all in an AVX-512 one, all with the
+// steps of TapSteps.h.
 
 // Longest stretch a kernel runs: one control period, and a few samples more
-// when the four-lane kernel takes a control step inside the stretch.
+// when a group kernel takes a control step inside the stretch.
 constexpr int kLongestStretch = DelayTap::kControlInterval + 4;
 
 struct LaneState
@@ -48,7 +49,7 @@ bool ReadsClearOfWrites(const LaneState& s, int count);
 void RunLane(LaneState& s, int count, double* left, double* right);
 void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* right);
 
-// A field of every slot of a four-lane group, one cache line, so that no
+// A field of every slot of a group, one cache line, so that no
 // register-wide access is split across two.
 struct alignas(64) Slots
 {
@@ -56,7 +57,7 @@ struct alignas(64) Slots
     double lane[kCount];
 };
 
-// Up to eight lanes, none of which hears another, for the four-lane kernel:
+// Up to eight lanes, none of which hears another, for a group kernel:
 // the group's read heads and filters in slot rows (slot j = lanes[j]), held
 // there while the lanes are kept. Each lane's LaneState keeps its
 // positions, signals and output stage.
@@ -73,8 +74,7 @@ struct LaneGroup
     Slots delayOld, delayNew;
     // A prepared control step not yet taken: the new current heads'
     // coefficients and slots, and the survey for the positions after it.
-    Slots pendingCoef;
-    int pendingSlot[kSlots];
+    Slots pendingCoef, pendingSlot;
     bool pendingSeparable;
     int pendingUntilWrap;
     // Whether a stretch may take the step inside (see RunsAcrossStep).
@@ -92,42 +92,50 @@ struct LaneGroup
 };
 
 // Copies the lanes' read heads and filters into the group's slots; slots
-// past the last lane hold 0. Surveys the group. ScatterGroup copies the slots
-// back, filter coefficients included. Four-lane groups exist only on
-// processors that run AVX2, and so do the surveys.
+// past the last lane hold 0. ScatterGroup copies the slots back, filter
+// coefficients included.
 void GatherGroup(LaneGroup& g);
 void ScatterGroup(const LaneGroup& g);
 // Slots past the last lane hold 0; the kernel keeps them finite.
 void ClearUnusedSlots(LaneGroup& g);
-// Works out separable and untilWrap from the lanes' positions.
-void SurveyGroup(LaneGroup& g);
-
-// One control step of the group's read heads, four lanes to a register, in
-// two halves. PrepareGroupStep works out the step that falls ahead samples
-// from now: each lane's distance glides (at once), the idle head's place is
-// offset[j] samples (kSlots values) behind the write position then, and the
-// group is surveyed for the positions after the step. TakeGroupStep moves
-// the heads when the stretch gets there: the idle head becomes the current
-// one and the crossfade starts again. The arithmetic is that of
-// HeadPair::Step and ReadHead::SetDistance, lane for lane. Only for
-// processors that run AVX2.
-void PrepareGroupStep(LaneGroup& g, const double* offset, int ahead);
-void TakeGroupStep(LaneGroup& g);
-// Whether RunLaneQuads can take the prepared step after stepAt of count
+// Whether a group's kernel can take the prepared step after stepAt of count
 // samples inside one stretch (nothing wraps and nothing read is written on
 // either side of it).
 bool RunsAcrossStep(const LaneGroup& g, int stepAt, int count);
 
-// FeedPorts and MixMains four samples to a register, for blocks on
-// processors that run AVX2; the caller does the rest of the stretch.
-int FeedPortsQuad(const double* in0, const double* in1, double gain, bool sums,
-                  double* const* ports, double* left, double* right, int count);
-int MixMainsQuad(const double* in0, const double* in1, const double* left, const double* right,
-                 double dry, double wet, double gain, double* out0, double* out1, int count);
+// The kernel of groups of up to eight lanes for one instruction set, width
+// lanes to a register (plugin/WideKernel.h). Only for processors that run
+// that set.
+struct GroupKernel
+{
+    int width;
+    // GatherGroup, then the survey of the lanes' positions (separable,
+    // untilWrap).
+    void (*gather)(LaneGroup& g);
+    // One control step of the group's read heads, in two halves.
+    // prepareStep works out the step that falls ahead samples from now: each
+    // lane's distance glides (at once), the idle head's place is offset[j]
+    // samples (kSlots values) behind the write position then, and the group
+    // is surveyed for the positions after the step. takeStep moves the heads
+    // when the stretch gets there: the idle head becomes the current one and
+    // the crossfade starts again. The arithmetic is that of HeadPair::Step
+    // and ReadHead::SetDistance, lane for lane.
+    void (*prepareStep)(LaneGroup& g, const double* offset, int ahead);
+    void (*takeStep)(LaneGroup& g);
+    // Runs the group over count samples (1 .. kLongestStretch), all lanes in
+    // one pass. The main outputs receive each lane's share in lane order, and
+    // every lane ends exactly as RunLane would leave it. With stepAt < count,
+    // the prepared control step is taken after stepAt samples (RunsAcrossStep
+    // must hold).
+    void (*run)(LaneGroup& g, int count, double* left, double* right, int stepAt);
+    // FeedPorts and MixMains width samples to a register; the caller does
+    // the rest of the stretch.
+    int (*feedPorts)(const double* in0, const double* in1, double gain, bool sums,
+                     double* const* ports, double* left, double* right, int count);
+    int (*mixMains)(const double* in0, const double* in1, const double* left, const double* right,
+                    double dry, double wet, double gain, double* out0, double* out1, int count);
+};
 
-// Runs the group over count samples (1 .. kLongestStretch), four lanes to a 256-bit
-// register, all of them in one pass. The main outputs receive each lane's
-// share in lane order, and every lane ends exactly as RunLane would leave it.
-// With stepAt < count, the prepared control step is taken after stepAt
-// samples (RunsAcrossStep must hold). Only for processors that run AVX2.
-void RunLaneQuads(LaneGroup& g, int count, double* left, double* right, int stepAt);
+// Four lanes to an AVX2 register, and eight to an AVX-512 one.
+extern const GroupKernel kGroupKernelAvx2;
+extern const GroupKernel kGroupKernelAvx512;

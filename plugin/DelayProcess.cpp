@@ -92,7 +92,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
         DenormalGuard denormals;
         LaneEngine& engine = *mLanes;
         const bool laneByLane = engine.Prepare();
-        const bool allFourLane = laneByLane && engine.AllFourLane();
+        const bool allWide = laneByLane && engine.AllWide();
         int n = 0;
         while (n < nFrames)
         {
@@ -115,7 +115,7 @@ void Delay::ProcessBlock(double** inputs, double** outputs, int nFrames)
                 run = nFrames - n;
             }
             const int after = nFrames - n - run;
-            if (allFourLane && after > 0 && after <= kLongestStretch - DelayTap::kControlInterval)
+            if (allWide && after > 0 && after <= kLongestStretch - DelayTap::kControlInterval)
             {
                 // The next step falls within the block's last few samples:
                 // rather than a stretch of those few alone, one stretch takes

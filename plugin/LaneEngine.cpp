@@ -25,10 +25,15 @@ void MoveCursor(DelayBuffer& buffer, DelayBuffer::Cursor& c, double* slot, doubl
 
 } // namespace
 
-LaneEngine::LaneEngine(Delay& delay) : mDelay(delay), mKernel(FastestKernel()) {}
+LaneEngine::LaneEngine(Delay& delay) : mDelay(delay), mKernel(LaneKernel::Pairs)
+{
+    SetKernel(FastestKernel());
+}
 
 LaneKernel LaneEngine::FastestKernel()
 {
+    // Eight lanes to an AVX-512 register run only when asked for: they have
+    // not been measured faster than four to an AVX2 one.
     static const LaneKernel fastest = CpuRunsAvx2() ? LaneKernel::Quads : LaneKernel::Pairs;
     return fastest;
 }
@@ -43,24 +48,34 @@ const char* LaneEngine::KernelName(LaneKernel kernel)
         return "two lanes per SSE2 register";
     case LaneKernel::Quads:
         return "four lanes per AVX2 register";
+    case LaneKernel::Octets:
+        return "eight lanes per AVX-512 register";
     }
     return "";
+}
+
+const GroupKernel* LaneEngine::GroupKernelOf(LaneKernel kernel)
+{
+    static const bool avx2 = CpuRunsAvx2();
+    static const bool avx512 = CpuRunsAvx512();
+    if (kernel == LaneKernel::Quads && avx2) return &kGroupKernelAvx2;
+    if (kernel == LaneKernel::Octets && avx512) return &kGroupKernelAvx512;
+    return nullptr;
 }
 
 void LaneEngine::SetKernel(LaneKernel kernel)
 {
     mCurrent = false;
-    if (kernel == LaneKernel::Quads && FastestKernel() != LaneKernel::Quads)
-    {
-        kernel = LaneKernel::Pairs;
-    }
+    if (kernel == LaneKernel::Octets && !GroupKernelOf(kernel)) kernel = LaneKernel::Quads;
+    if (kernel == LaneKernel::Quads && !GroupKernelOf(kernel)) kernel = LaneKernel::Pairs;
     mKernel = kernel;
+    mWide = GroupKernelOf(kernel);
 }
 
-inline bool LaneEngine::RunsFourLane(const LaneGroup& g) const
+inline bool LaneEngine::RunsWide(const LaneGroup& g) const
 {
     // One or two lanes gain nothing from the wider registers.
-    return mKernel == LaneKernel::Quads && g.laneCount > 2;
+    return mWide && g.laneCount > 2;
 }
 
 bool LaneEngine::Prepare()
@@ -90,7 +105,7 @@ void LaneEngine::Gather()
     {
         mRunning[mLanes[k].index] = true;
     }
-    mAllFourLane = false;
+    mAllWide = false;
     if (!mLaneByLane)
     {
         return;
@@ -101,16 +116,16 @@ void LaneEngine::Gather()
         LoadLane(mLanes[k], mStates[k]);
     }
     ConnectLanes();
-    mAllFourLane = mGroupCount > 0;
+    mAllWide = mGroupCount > 0;
     for (int i = 0; i < mGroupCount; ++i)
     {
-        if (RunsFourLane(mGroups[i]))
+        if (RunsWide(mGroups[i]))
         {
             LoadGroup(mGroups[i]);
         }
-        mAllFourLane = mAllFourLane && RunsFourLane(mGroups[i]);
+        mAllWide = mAllWide && RunsWide(mGroups[i]);
     }
-    mSignals.wide = mAllFourLane;
+    mSignals.wide = mAllWide;
 }
 
 bool LaneEngine::PrepareLanes()
@@ -167,7 +182,7 @@ void LaneEngine::FormGroups()
     // Neighbours in the order run side by side until one hears another
     // member of its group (sources always run earlier, so nothing else can
     // be missing).
-    const int widest = mKernel == LaneKernel::Quads ? LaneGroup::kSlots : 2;
+    const int widest = mWide ? LaneGroup::kSlots : 2;
     int k = 0;
     while (k < mLaneCount)
     {
@@ -219,7 +234,7 @@ void LaneEngine::Step(int ahead)
     // lanes and groups hold the read heads: each running tap's step goes
     // straight into them. The engine's heads take the distances,
     // coefficients and swaps at once for a paired or single lane, at the
-    // block's end for a four-lane group (StoreGroup); their positions and
+    // block's end for a wide group (StoreGroup); their positions and
     // allpass states follow at the block's end. Taps without a running line
     // step as usual.
     DelayTap* const taps = mDelay.mTaps;
@@ -254,7 +269,7 @@ void LaneEngine::Step(int ahead)
     for (int i = 0; i < mGroupCount; ++i)
     {
         LaneGroup& g = mGroups[i];
-        if (RunsFourLane(g))
+        if (RunsWide(g))
         {
             double offset[LaneGroup::kSlots] = {};
             for (int j = 0; j < g.laneCount; ++j)
@@ -263,10 +278,10 @@ void LaneEngine::Step(int ahead)
                 offset[j] =
                     lane.tap->ModulationOffset(values[lane.index], depthScale, samplesPerMs);
             }
-            PrepareGroupStep(g, offset, ahead);
+            mWide->prepareStep(g, offset, ahead);
             if (ahead == 0)
             {
-                TakeGroupStep(g);
+                mWide->takeStep(g);
             }
             continue;
         }
@@ -290,7 +305,7 @@ void LaneEngine::TakeSteps()
 {
     for (int i = 0; i < mGroupCount; ++i)
     {
-        TakeGroupStep(mGroups[i]);
+        mWide->takeStep(mGroups[i]);
     }
 }
 
@@ -317,7 +332,7 @@ void LaneEngine::Run(double gain, const double* in0, const double* in1, double* 
     double* const left = sig.left;
     double* const right = sig.right;
     // The input ports, as many samples to a register as the block allows.
-    int n = sig.wide ? FeedPortsQuad(in0, in1, gain, sig.sums, ports, left, right, count) : 0;
+    int n = sig.wide ? mWide->feedPorts(in0, in1, gain, sig.sums, ports, left, right, count) : 0;
     n = FeedPorts<LanePair>(in0, in1, gain, sig.sums, ports, left, right, n, count);
     FeedPorts<double>(in0, in1, gain, sig.sums, ports, left, right, n, count);
     double* const tapOutputs = mDelay.mTapOutputs;
@@ -333,9 +348,9 @@ void LaneEngine::Run(double gain, const double* in0, const double* in1, double* 
     for (int i = 0; i < mGroupCount; ++i)
     {
         LaneGroup& g = mGroups[i];
-        if (RunsFourLane(g))
+        if (RunsWide(g))
         {
-            RunLaneQuads(g, count, left, right, stepAt);
+            mWide->run(g, count, left, right, stepAt);
         }
         else if (g.laneCount == 2)
         {
@@ -356,8 +371,9 @@ void LaneEngine::Run(double gain, const double* in0, const double* in1, double* 
 
     const double dry = mDelay.mDryLevel;
     const double wet = mDelay.mWetLevel;
-    n = sig.wide ? MixMainsQuad(ports[1], ports[2], left, right, dry, wet, gain, out0, out1, count)
-                 : 0;
+    n = sig.wide
+            ? mWide->mixMains(ports[1], ports[2], left, right, dry, wet, gain, out0, out1, count)
+            : 0;
     n = MixMains<LanePair>(ports[1], ports[2], left, right, dry, wet, gain, out0, out1, n, count);
     MixMains<double>(ports[1], ports[2], left, right, dry, wet, gain, out0, out1, n, count);
 }
@@ -368,7 +384,7 @@ void LaneEngine::Finish()
     for (int i = 0; i < mGroupCount; ++i)
     {
         LaneGroup& g = mGroups[i];
-        if (RunsFourLane(g))
+        if (RunsWide(g))
         {
             StoreGroup(g);
             g.steps = 0;
@@ -432,7 +448,7 @@ void LaneEngine::StoreLane(const Lane& lane, const LaneState& s, bool inSlots)
 
 void LaneEngine::LoadGroup(LaneGroup& g) const
 {
-    GatherGroup(g);
+    mWide->gather(g);
     for (int j = 0; j < g.laneCount; ++j)
     {
         const HeadPair& heads = LaneOfState(g.lanes[j]).tap->heads;

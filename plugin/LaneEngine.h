@@ -11,13 +11,14 @@ struct TapMeter;
 
 // How the block loop runs the lines: sample by sample through the engine's
 // objects (the reference), or lane by lane with each lane's state in
-// registers, two lanes to an SSE2 register or four to an AVX2 register. All
-// three give identical results.
+// registers, two lanes to an SSE2 register, four to an AVX2 register or eight
+// to an AVX-512 one. All of them give identical results.
 enum class LaneKernel
 {
     SampleBySample,
     Pairs,
-    Quads
+    Quads,
+    Octets
 };
 
 // The lane-by-lane path of a Delay's block: the running lines gathered into
@@ -46,7 +47,10 @@ public:
     // The fastest kernel this processor runs, found once per process.
     static LaneKernel FastestKernel();
     static const char* KernelName(LaneKernel kernel);
-    // Quads only where the processor runs them, else Pairs.
+    // The group kernel of Quads or Octets where the processor runs it, else
+    // null.
+    static const GroupKernel* GroupKernelOf(LaneKernel kernel);
+    // The kernel asked for, or the next narrower one the processor runs.
     void SetKernel(LaneKernel kernel);
     LaneKernel Kernel() const { return mKernel; }
 
@@ -56,20 +60,20 @@ public:
     // sample-by-sample path.
     bool Prepare();
     const Lane* Lanes() const { return mLanes; }
-    // Every group runs four lanes: a control step that falls a few samples
-    // before a block's end can be taken inside a stretch.
-    bool AllFourLane() const { return mAllFourLane; }
+    // Every group runs in the group kernel: a control step that falls a few
+    // samples before a block's end can be taken inside a stretch.
+    bool AllWide() const { return mAllWide; }
 
     // The control step of all taps (LFOs and heads). With ahead > 0 (only
-    // when AllFourLane) the step that falls ahead samples from now is
+    // when AllWide) the step that falls ahead samples from now is
     // prepared, and the groups take it then (TakeSteps when no stretch did).
     void Step(int ahead);
     void TakeSteps();
     // Whether one stretch of count samples can take the prepared step after
     // stepAt samples.
     bool RunsAcrossStep(int stepAt, int count) const;
-    // One stretch of count samples; with stepAt < count (four-lane groups
-    // only) the prepared control step is taken after stepAt samples.
+    // One stretch of count samples; with stepAt < count (AllWide only) the prepared control step is
+    // taken after stepAt samples.
     void Run(double gain, const double* in0, const double* in1, double* out0, double* out1,
              int count, int stepAt);
     // The lanes' states back into the engine's records at a block's end; the
@@ -92,8 +96,8 @@ private:
         int held[kNumTaps];
         int heldCount;
         bool sums; // a lane hears one of the ports made of both inputs
-        // Every group runs four lanes: the ports and the main outputs go four
-        // samples to a register as well. Not after the paired kernel: reading
+        // Every group runs in the group kernel: the ports and the main outputs
+        // go as many samples to a register as well. Not after the paired kernel: reading
         // its narrow stores of the main-output shares a register at a time
         // made the 32-bit DLL twice as slow.
         bool wide;
@@ -104,17 +108,17 @@ private:
     bool PrepareLanes();
     // Splits the running lanes into groups that run side by side.
     void FormGroups();
-    // Whether the group runs in the four-lane kernel (else in the paired or
+    // Whether the group runs in the group kernel (else in the paired or
     // single-lane one), its heads and filters then held in the group's slots.
-    bool RunsFourLane(const LaneGroup& g) const;
+    bool RunsWide(const LaneGroup& g) const;
     // Points the lanes at the block's signals.
     void ConnectLanes();
     // A running lane's state between the engine's records and the kernels';
-    // a lane of a four-lane group stores only its positions (its heads and
+    // a lane of a wide group stores only its positions (its heads and
     // filters are in the group's slots).
     void LoadLane(const Lane& lane, LaneState& s);
     void StoreLane(const Lane& lane, const LaneState& s, bool inSlots);
-    // A four-lane group's heads and filters from its lanes, and its head
+    // A wide group's heads and filters from its lanes, and its head
     // pairs' glide and placement from the engine; stored, all of them go
     // straight from the slots to the engine. The group is stored before its
     // lanes.
@@ -124,15 +128,16 @@ private:
 
     Delay& mDelay;
     LaneKernel mKernel;
+    const GroupKernel* mWide = nullptr;
     // Whether the lanes still match the engine's records.
     bool mCurrent = false;
     bool mLaneByLane = false;
-    bool mAllFourLane = false;
+    bool mAllWide = false;
     int mLaneCount = 0;
     int mGroupCount = 0;
     Lane mLanes[kNumTaps];
     // Lane by lane, each lane's state stays in its LaneState, and the heads
-    // and filters of a four-lane group in the group's slots.
+    // and filters of a wide group in the group's slots.
     LaneState mStates[kNumTaps];
     LaneGroup mGroups[kNumTaps];
     bool mRunning[kNumTaps]; // by tap: its line runs

@@ -6,6 +6,7 @@
 
 #include "dsp/DelayLine.h"
 #include "plugin/Delay.h"
+#include "plugin/LaneEngine.h"
 
 #include <gtest/gtest.h>
 #include <limits>
@@ -90,34 +91,38 @@ struct Result
     std::vector<double> state; // everything else the kernel leaves behind
 };
 
-enum class Kernel
+// The group kernels this processor runs.
+std::vector<LaneKernel> WideKernels()
 {
-    OneByOne,
-    Pairs,
-    Quads
-};
+    std::vector<LaneKernel> wide;
+    for (const LaneKernel k : {LaneKernel::Quads, LaneKernel::Octets})
+        if (LaneEngine::GroupKernelOf(k)) wide.push_back(k);
+    return wide;
+}
 
 // Runs the lanes, lane i with its ring turned by turns[i], and reads back
 // everything in unturned terms.
-Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int count, Kernel kernel)
+Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int count,
+                LaneKernel kernel)
 {
     for (Lane& lane : lanes)
         lane.Point();
     std::vector<double> left(32, 0.25), right(32, -0.25);
     const int n = static_cast<int>(lanes.size());
-    if (kernel == Kernel::Quads)
+    const GroupKernel* wide = LaneEngine::GroupKernelOf(kernel);
+    if (wide)
     {
         LaneGroup g{};
         g.laneCount = n;
         for (int i = 0; i < n; ++i)
             g.lanes[i] = &lanes[i].s;
-        GatherGroup(g);
-        RunLaneQuads(g, count, left.data(), right.data(), count);
+        wide->gather(g);
+        wide->run(g, count, left.data(), right.data(), count);
         ScatterGroup(g);
     }
-    for (int i = 0; kernel != Kernel::Quads && i < n; ++i)
+    for (int i = 0; !wide && i < n; ++i)
     {
-        if (kernel == Kernel::Pairs && i + 1 < n)
+        if (kernel == LaneKernel::Pairs && i + 1 < n)
         {
             RunLanePair(lanes[i].s, lanes[i + 1].s, count, left.data(), right.data());
             ++i;
@@ -179,25 +184,24 @@ TEST(DelayKernel, PairedLanesCrossTheRingEndAtEveryOffset)
     {
         for (const int count : {32, 17})
         {
-            const Result plain = RunLanes(lanes, {0, 0}, count, Kernel::Pairs);
+            const Result plain = RunLanes(lanes, {0, 0}, count, LaneKernel::Pairs);
             for (int r = 1; r < kRing; ++r)
             {
                 const std::vector<int> turns = {r, (5 * r + 17) % kRing};
-                ExpectSame(RunLanes(Turned(lanes, turns), turns, count, Kernel::Pairs), plain,
+                ExpectSame(RunLanes(Turned(lanes, turns), turns, count, LaneKernel::Pairs), plain,
                            std::to_string(count) + " " + std::to_string(r));
             }
         }
     }
 }
 
-// Up to eight lanes four to a register give what the lanes give one by one,
+// Up to eight lanes four or eight to a register give what the lanes give one by one,
 // wherever in their rings the stretch falls: reads far from the writes,
 // reads among them, an injection slot behind, on and just ahead of the
 // write slot, a stretch of 17 and one of 32.
-TEST(DelayKernel, FourLaneKernelMatchesLaneByLaneAtEveryOffset)
+TEST(DelayKernel, GroupKernelsMatchLaneByLaneAtEveryOffset)
 {
-    if (Delay::FastestLaneKernel() != LaneKernel::Quads)
-        GTEST_SKIP() << "the processor does not run AVX2";
+    if (WideKernels().empty()) GTEST_SKIP() << "the processor does not run AVX2";
     std::vector<Lane> lanes = {Lane(1, 80, 75, 40, 30, 1.0),    Lane(2, 90, 90, 50, 41, -1.0),
                                Lane(5, 10, 10, 100, 95, 1.0),   Lane(6, 60, 30, 20, 5, 1.0),
                                Lane(7, 100, 100, 40, 33, -1.0), Lane(8, 5, 125, 70, 66, 1.0),
@@ -216,30 +220,32 @@ TEST(DelayKernel, FourLaneKernelMatchesLaneByLaneAtEveryOffset)
             for (const int count : {32, 17})
             {
                 const std::vector<int> none(size, 0);
-                const Result reference = RunLanes(group, none, count, Kernel::OneByOne);
+                const Result reference = RunLanes(group, none, count, LaneKernel::SampleBySample);
                 for (int r = 0; r < kRing; ++r)
                 {
                     std::vector<int> turns;
                     for (size_t i = 0; i < size; ++i)
                         turns.push_back((r + 37 * static_cast<int>(i)) % kRing);
-                    ExpectSame(RunLanes(Turned(group, turns), turns, count, Kernel::Quads),
-                               reference,
-                               std::to_string(size) + " lanes, " + std::to_string(count) +
-                                   " samples, turn " + std::to_string(r));
+                    for (const LaneKernel wide : WideKernels())
+                        ExpectSame(RunLanes(Turned(group, turns), turns, count, wide), reference,
+                                   std::string(LaneEngine::KernelName(wide)) + ", " +
+                                       std::to_string(size) + " lanes, " + std::to_string(count) +
+                                       " samples, turn " + std::to_string(r));
                 }
             }
         }
     }
 }
 
-// Four lanes to a register, a control step places the heads exactly where
+namespace
+{
+
+// In every group kernel, a control step places the heads exactly where
 // the engine's own step does: over several steps, with distances below one
 // sample and beyond the ring, glides that are not numbers, fractions on
 // both sides of the allpass limit and write positions at the ring's ends.
-TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
+void CheckGroupStep(const GroupKernel& kernel)
 {
-    if (Delay::FastestLaneKernel() != LaneKernel::Quads)
-        GTEST_SKIP() << "the processor does not run AVX2";
     DelayLine line;
     const int length = line.buffer.length;
     double* base = const_cast<double*>(line.buffer.Base());
@@ -268,7 +274,7 @@ TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
         s.readNew = base + engine[j].current->SlotIndex();
         g.lanes[j] = &s;
     }
-    GatherGroup(g);
+    kernel.gather(g);
     for (int j = 0; j < kLanes; ++j)
     {
         g.glideA.lane[j] = engine[j].smoother.a;
@@ -279,8 +285,8 @@ TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
     }
     for (int step = 0; step < 3; ++step)
     {
-        PrepareGroupStep(g, offsets, 0);
-        TakeGroupStep(g);
+        kernel.prepareStep(g, offsets, 0);
+        kernel.takeStep(g);
         for (int j = 0; j < kLanes; ++j)
         {
             line.writeIndex = writes[j];
@@ -295,4 +301,13 @@ TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
             EXPECT_EQ(g.heads.fade.lane[j], engine[j].crossfade) << what;
         }
     }
+}
+
+} // namespace
+
+TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
+{
+    if (WideKernels().empty()) GTEST_SKIP() << "the processor does not run AVX2";
+    for (const LaneKernel wide : WideKernels())
+        CheckGroupStep(*LaneEngine::GroupKernelOf(wide));
 }

@@ -139,14 +139,14 @@ TEST(DelayResume, FirstEchoComesAtItsTimeWithoutASweep)
 
 // Two taps at 0 dB in loops turned up past unity run away, but no further
 // than the ceiling on each line's feedback value (+24 dBFS), in the single
-// lane, paired and four-lane kernels and sample by sample alike; lowered,
+// lane, paired and group kernels and sample by sample alike; lowered,
 // the loops fall back at once.
 TEST(DelayResume, RunawayLoopsStayUnderTheCeiling)
 {
     for (const bool paired : {false, true})
     {
         for (const LaneKernel kernel :
-             {LaneKernel::SampleBySample, LaneKernel::Pairs, LaneKernel::Quads})
+             {LaneKernel::SampleBySample, LaneKernel::Pairs, LaneKernel::Quads, LaneKernel::Octets})
         {
             Delay d(nullptr);
             d.SetLaneKernel(kernel);
