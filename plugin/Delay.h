@@ -95,6 +95,7 @@ public:
     // where the processor runs it, else the next narrower. For checks and
     // measurements.
     void SetLaneKernel(LaneKernel kernel) { mLanes->SetKernel(kernel); }
+    void SetGroupKernel(const GroupKernel& kernel) { mLanes->SetGroupKernel(kernel); }
     LaneKernel ActiveLaneKernel() const { return mLanes->Kernel(); }
     // The longest a sound can travel through the running lines before it
     // next reaches the outputs: along each chain of sources, the delays with

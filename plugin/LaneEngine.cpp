@@ -72,6 +72,13 @@ void LaneEngine::SetKernel(LaneKernel kernel)
     mWide = GroupKernelOf(kernel);
 }
 
+void LaneEngine::SetGroupKernel(const GroupKernel& kernel)
+{
+    mCurrent = false;
+    mKernel = kernel.width == 8 ? LaneKernel::Octets : LaneKernel::Quads;
+    mWide = &kernel;
+}
+
 inline bool LaneEngine::RunsWide(const LaneGroup& g) const
 {
     // One or two lanes gain nothing from the wider registers.

@@ -52,6 +52,9 @@ public:
     static const GroupKernel* GroupKernelOf(LaneKernel kernel);
     // The kernel asked for, or the next narrower one the processor runs.
     void SetKernel(LaneKernel kernel);
+    // Runs wide groups in the given group kernel, whatever the processor
+    // runs: for checks of a kernel built without its instruction set.
+    void SetGroupKernel(const GroupKernel& kernel);
     LaneKernel Kernel() const { return mKernel; }
 
     void MarkOutOfDate() { mCurrent = false; }

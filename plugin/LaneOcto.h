@@ -1,118 +1,139 @@
 #pragma once
 
-// Eight lanes of doubles in an AVX-512 register: all eight taps in one. Only
-// plugin/DelayKernelAvx512.cpp includes this: every operation carries the
-// AVX-512 target, and the program runs them only where the processor and the
-// operating system support it. Comparisons give a mask register, which only
-// Select takes.
+// Eight lanes of doubles in a 512-bit register: all eight taps in one. Only
+// plugin/DelayKernelAvx512.cpp includes this for the program: every operation
+// carries the AVX-512 target, and the program runs them only where the
+// processor and the operating system support it.
+//
+// The operations are written with the compiler's vector types rather than
+// AVX-512 intrinsics, each with the exact semantics of the instruction it
+// stands for (Min and Max pick as the SSE instructions do, comparisons give
+// all-ones lanes). The same text compiled without the AVX-512 target (a
+// test defines LANE_OCTO_OPERATION before including it) runs on any
+// processor, so the eight-lane kernel is checked lane for lane everywhere,
+// not only where the processor has AVX-512.
 
-#include <immintrin.h>
-
-#define AVX512_OPERATION [[gnu::always_inline, gnu::target("avx512f")]] inline
-
-struct LaneOctoMask
-{
-    __mmask8 k;
-};
+#ifndef LANE_OCTO_OPERATION
+#define LANE_OCTO_OPERATION [[gnu::always_inline, gnu::target("avx512f")]] inline
+#endif
 
 struct LaneOcto
 {
     static constexpr int kWidth = 8;
-    __m512d v;
+    using Doubles = double __attribute__((vector_size(64)));
+    using Bits = long long __attribute__((vector_size(64)));
+    using Ints = int __attribute__((vector_size(32)));
+    Doubles v;
 
     LaneOcto() = default;
-    AVX512_OPERATION explicit LaneOcto(__m512d x) : v(x) {}
-    AVX512_OPERATION explicit LaneOcto(double x) : v(_mm512_set1_pd(x)) {}
-    AVX512_OPERATION static LaneOcto Load(const double* p) { return LaneOcto(_mm512_loadu_pd(p)); }
-    AVX512_OPERATION static LaneOcto LoadInts(const int* p)
+    LANE_OCTO_OPERATION explicit LaneOcto(Doubles x) : v(x) {}
+    LANE_OCTO_OPERATION explicit LaneOcto(double x) : v(Doubles{} + x) {}
+    LANE_OCTO_OPERATION static LaneOcto Load(const double* p)
     {
-        return LaneOcto(
-            _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))));
+        Doubles x;
+        __builtin_memcpy(&x, p, sizeof x);
+        return LaneOcto(x);
     }
-    AVX512_OPERATION static LaneOcto Gather(const double* const* p)
+    LANE_OCTO_OPERATION static LaneOcto LoadInts(const int* p)
     {
-        return LaneOcto(_mm512_set_pd(*p[7], *p[6], *p[5], *p[4], *p[3], *p[2], *p[1], *p[0]));
+        Ints x;
+        __builtin_memcpy(&x, p, sizeof x);
+        return LaneOcto(__builtin_convertvector(x, Doubles));
     }
-    AVX512_OPERATION void Store(double* p) const { _mm512_storeu_pd(p, v); }
-    AVX512_OPERATION double First() const { return _mm512_cvtsd_f64(v); }
+    LANE_OCTO_OPERATION static LaneOcto Gather(const double* const* p)
+    {
+        return LaneOcto(Doubles{*p[0], *p[1], *p[2], *p[3], *p[4], *p[5], *p[6], *p[7]});
+    }
+    LANE_OCTO_OPERATION void Store(double* p) const { __builtin_memcpy(p, &v, sizeof v); }
+    LANE_OCTO_OPERATION double First() const { return v[0]; }
+    LANE_OCTO_OPERATION Bits AsBits() const { return (Bits)v; }
+    LANE_OCTO_OPERATION static LaneOcto FromBits(Bits b) { return LaneOcto((Doubles)b); }
 };
 
-AVX512_OPERATION LaneOcto operator+(LaneOcto a, LaneOcto b)
+LANE_OCTO_OPERATION LaneOcto operator+(LaneOcto a, LaneOcto b)
 {
-    return LaneOcto(_mm512_add_pd(a.v, b.v));
+    return LaneOcto(a.v + b.v);
 }
-AVX512_OPERATION LaneOcto operator-(LaneOcto a, LaneOcto b)
+LANE_OCTO_OPERATION LaneOcto operator-(LaneOcto a, LaneOcto b)
 {
-    return LaneOcto(_mm512_sub_pd(a.v, b.v));
+    return LaneOcto(a.v - b.v);
 }
-AVX512_OPERATION LaneOcto operator*(LaneOcto a, LaneOcto b)
+LANE_OCTO_OPERATION LaneOcto operator*(LaneOcto a, LaneOcto b)
 {
-    return LaneOcto(_mm512_mul_pd(a.v, b.v));
+    return LaneOcto(a.v * b.v);
 }
-AVX512_OPERATION LaneOctoMask operator>(LaneOcto a, LaneOcto b)
+// All ones where the comparison holds (never for a value that is not a
+// number), else 0.
+LANE_OCTO_OPERATION LaneOcto operator>(LaneOcto a, LaneOcto b)
 {
-    return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_GT_OQ)};
+    return LaneOcto::FromBits(a.v > b.v);
 }
-AVX512_OPERATION LaneOctoMask operator<=(LaneOcto a, LaneOcto b)
+LANE_OCTO_OPERATION LaneOcto operator<=(LaneOcto a, LaneOcto b)
 {
-    return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_LE_OQ)};
+    return LaneOcto::FromBits(a.v <= b.v);
 }
-AVX512_OPERATION LaneOcto Min(LaneOcto a, LaneOcto b)
+LANE_OCTO_OPERATION LaneOcto Select(LaneOcto mask, LaneOcto a, LaneOcto b)
 {
-    return LaneOcto(_mm512_min_pd(a.v, b.v));
+    const LaneOcto::Bits m = mask.AsBits();
+    return LaneOcto::FromBits((a.AsBits() & m) | (b.AsBits() & ~m));
 }
-AVX512_OPERATION LaneOcto Max(LaneOcto a, LaneOcto b)
+LANE_OCTO_OPERATION LaneOcto Min(LaneOcto a, LaneOcto b)
 {
-    return LaneOcto(_mm512_max_pd(a.v, b.v));
+    return Select(b > a, a, b);
 }
-AVX512_OPERATION LaneOcto Select(LaneOctoMask mask, LaneOcto a, LaneOcto b)
+LANE_OCTO_OPERATION LaneOcto Max(LaneOcto a, LaneOcto b)
 {
-    return LaneOcto(_mm512_mask_blend_pd(mask.k, b.v, a.v));
+    return Select(a > b, a, b);
 }
-AVX512_OPERATION LaneOcto Abs(LaneOcto a)
+LANE_OCTO_OPERATION LaneOcto Abs(LaneOcto a)
 {
-    return LaneOcto(_mm512_abs_pd(a.v));
+    return LaneOcto::FromBits(a.AsBits() & (LaneOcto::Bits{} + 0x7fffffffffffffffLL));
 }
-AVX512_OPERATION LaneOcto Trunc(LaneOcto a)
+// Rounded towards zero; only for values within int range.
+LANE_OCTO_OPERATION LaneOcto Trunc(LaneOcto a)
 {
-    return LaneOcto(_mm512_roundscale_pd(a.v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    using Ints = LaneOcto::Ints;
+    return LaneOcto(__builtin_convertvector(__builtin_convertvector(a.v, Ints), LaneOcto::Doubles));
 }
 // Lane i takes lane i - 1, and lane 0 the last lane.
-AVX512_OPERATION LaneOcto Rotate(LaneOcto a)
+LANE_OCTO_OPERATION LaneOcto Rotate(LaneOcto a)
 {
-    return LaneOcto(_mm512_permutexvar_pd(_mm512_set_epi64(6, 5, 4, 3, 2, 1, 0, 7), a.v));
+    return LaneOcto(__builtin_shufflevector(a.v, a.v, 7, 0, 1, 2, 3, 4, 5, 6));
 }
 // Lane 0 from b, the others from a.
-AVX512_OPERATION LaneOcto BlendFirst(LaneOcto a, LaneOcto b)
+LANE_OCTO_OPERATION LaneOcto BlendFirst(LaneOcto a, LaneOcto b)
 {
-    return LaneOcto(_mm512_mask_blend_pd(0x01, a.v, b.v));
+    return LaneOcto(__builtin_shufflevector(a.v, b.v, 8, 1, 2, 3, 4, 5, 6, 7));
+}
+// Pairs of lanes 0 and 2 of a, then of b; or pairs 1 and 3.
+LANE_OCTO_OPERATION LaneOcto::Doubles EvenPairs(LaneOcto::Doubles a, LaneOcto::Doubles b)
+{
+    return __builtin_shufflevector(a, b, 0, 1, 4, 5, 8, 9, 12, 13);
+}
+LANE_OCTO_OPERATION LaneOcto::Doubles OddPairs(LaneOcto::Doubles a, LaneOcto::Doubles b)
+{
+    return __builtin_shufflevector(a, b, 2, 3, 6, 7, 10, 11, 14, 15);
 }
 // Eight registers' rows become columns: r[i] lane k goes to r[k] lane i.
-// Pairs of rows interleave, then 128-bit blocks of two values gather in two
-// rounds: column k takes block k / 2 of the even (k even) or odd interleaves.
-AVX512_OPERATION void Transpose(LaneOcto* r)
+// Pairs of rows interleave, then pairs of lanes gather in two rounds: column
+// k takes pair k / 2 of the even (k even) or odd interleaves.
+LANE_OCTO_OPERATION void Transpose(LaneOcto* r)
 {
-    __m512d t[8];
+    LaneOcto::Doubles t[8];
     for (int i = 0; i < 8; i += 2)
     {
-        t[i] = _mm512_unpacklo_pd(r[i].v, r[i + 1].v);
-        t[i + 1] = _mm512_unpackhi_pd(r[i].v, r[i + 1].v);
+        t[i] = __builtin_shufflevector(r[i].v, r[i + 1].v, 0, 8, 2, 10, 4, 12, 6, 14);
+        t[i + 1] = __builtin_shufflevector(r[i].v, r[i + 1].v, 1, 9, 3, 11, 5, 13, 7, 15);
     }
-    // Blocks 0 and 2 (0x88) or 1 and 3 (0xdd) of each of two registers.
-    __m512d u[8];
-    for (int odd = 0; odd < 2; ++odd)
+    for (int k = 0; k < 2; ++k)
     {
-        u[4 * odd + 0] = _mm512_shuffle_f64x2(t[odd], t[odd + 2], 0x88);
-        u[4 * odd + 1] = _mm512_shuffle_f64x2(t[odd], t[odd + 2], 0xdd);
-        u[4 * odd + 2] = _mm512_shuffle_f64x2(t[odd + 4], t[odd + 6], 0x88);
-        u[4 * odd + 3] = _mm512_shuffle_f64x2(t[odd + 4], t[odd + 6], 0xdd);
-    }
-    for (int odd = 0; odd < 2; ++odd)
-    {
-        const __m512d* w = u + 4 * odd;
-        r[odd + 0] = LaneOcto(_mm512_shuffle_f64x2(w[0], w[2], 0x88));
-        r[odd + 2] = LaneOcto(_mm512_shuffle_f64x2(w[1], w[3], 0x88));
-        r[odd + 4] = LaneOcto(_mm512_shuffle_f64x2(w[0], w[2], 0xdd));
-        r[odd + 6] = LaneOcto(_mm512_shuffle_f64x2(w[1], w[3], 0xdd));
+        const LaneOcto::Doubles u0 = EvenPairs(t[k], t[k + 2]);
+        const LaneOcto::Doubles u1 = OddPairs(t[k], t[k + 2]);
+        const LaneOcto::Doubles u2 = EvenPairs(t[k + 4], t[k + 6]);
+        const LaneOcto::Doubles u3 = OddPairs(t[k + 4], t[k + 6]);
+        r[k + 0] = LaneOcto(EvenPairs(u0, u2));
+        r[k + 2] = LaneOcto(EvenPairs(u1, u3));
+        r[k + 4] = LaneOcto(OddPairs(u0, u2));
+        r[k + 6] = LaneOcto(OddPairs(u1, u3));
     }
 }

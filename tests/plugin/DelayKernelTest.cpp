@@ -4,6 +4,7 @@
 
 #include "plugin/DelayKernel.h"
 
+#include "DelayTestUtil.h"
 #include "dsp/DelayLine.h"
 #include "plugin/Delay.h"
 #include "plugin/LaneEngine.h"
@@ -91,25 +92,27 @@ struct Result
     std::vector<double> state; // everything else the kernel leaves behind
 };
 
-// The group kernels this processor runs.
-std::vector<LaneKernel> WideKernels()
+// The group kernels this processor runs, and the eight-lane one built for
+// any processor.
+std::vector<std::pair<std::string, const GroupKernel*>> WideKernels()
 {
-    std::vector<LaneKernel> wide;
+    std::vector<std::pair<std::string, const GroupKernel*>> wide = {
+        {"eight lanes, portable", &kPortableOctoKernel}};
     for (const LaneKernel k : {LaneKernel::Quads, LaneKernel::Octets})
-        if (LaneEngine::GroupKernelOf(k)) wide.push_back(k);
+        if (LaneEngine::GroupKernelOf(k))
+            wide.push_back({LaneEngine::KernelName(k), LaneEngine::GroupKernelOf(k)});
     return wide;
 }
 
 // Runs the lanes, lane i with its ring turned by turns[i], and reads back
 // everything in unturned terms.
 Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int count,
-                LaneKernel kernel)
+                LaneKernel kernel, const GroupKernel* wide = nullptr)
 {
     for (Lane& lane : lanes)
         lane.Point();
     std::vector<double> left(32, 0.25), right(32, -0.25);
     const int n = static_cast<int>(lanes.size());
-    const GroupKernel* wide = LaneEngine::GroupKernelOf(kernel);
     if (wide)
     {
         LaneGroup g{};
@@ -201,7 +204,6 @@ TEST(DelayKernel, PairedLanesCrossTheRingEndAtEveryOffset)
 // write slot, a stretch of 17 and one of 32.
 TEST(DelayKernel, GroupKernelsMatchLaneByLaneAtEveryOffset)
 {
-    if (WideKernels().empty()) GTEST_SKIP() << "the processor does not run AVX2";
     std::vector<Lane> lanes = {Lane(1, 80, 75, 40, 30, 1.0),    Lane(2, 90, 90, 50, 41, -1.0),
                                Lane(5, 10, 10, 100, 95, 1.0),   Lane(6, 60, 30, 20, 5, 1.0),
                                Lane(7, 100, 100, 40, 33, -1.0), Lane(8, 5, 125, 70, 66, 1.0),
@@ -226,11 +228,13 @@ TEST(DelayKernel, GroupKernelsMatchLaneByLaneAtEveryOffset)
                     std::vector<int> turns;
                     for (size_t i = 0; i < size; ++i)
                         turns.push_back((r + 37 * static_cast<int>(i)) % kRing);
-                    for (const LaneKernel wide : WideKernels())
-                        ExpectSame(RunLanes(Turned(group, turns), turns, count, wide), reference,
-                                   std::string(LaneEngine::KernelName(wide)) + ", " +
-                                       std::to_string(size) + " lanes, " + std::to_string(count) +
-                                       " samples, turn " + std::to_string(r));
+                    for (const auto& [name, wide] : WideKernels())
+                        ExpectSame(RunLanes(Turned(group, turns), turns, count,
+                                            LaneKernel::SampleBySample, wide),
+                                   reference,
+                                   name + ", " + std::to_string(size) + " lanes, " +
+                                       std::to_string(count) + " samples, turn " +
+                                       std::to_string(r));
                 }
             }
         }
@@ -307,7 +311,9 @@ void CheckGroupStep(const GroupKernel& kernel)
 
 TEST(DelayKernel, GroupStepPlacesHeadsAsTheEngineDoes)
 {
-    if (WideKernels().empty()) GTEST_SKIP() << "the processor does not run AVX2";
-    for (const LaneKernel wide : WideKernels())
-        CheckGroupStep(*LaneEngine::GroupKernelOf(wide));
+    for (const auto& [name, wide] : WideKernels())
+    {
+        SCOPED_TRACE(name);
+        CheckGroupStep(*wide);
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plugin/Delay.h"
+#include "plugin/DelayKernel.h"
 
 #include <cmath>
 #include <memory>
@@ -25,6 +26,9 @@ public:
 };
 
 // Sets a parameter's plain value and runs its handler, as a preset load does.
+// The eight-lane group kernel built for any processor (PortableLaneOcto.cpp).
+extern const GroupKernel kPortableOctoKernel;
+
 inline void SetParam(Delay& d, int idx, double value)
 {
     d.GetParam(idx)->SetValue(value);
