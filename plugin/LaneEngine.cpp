@@ -81,8 +81,10 @@ void LaneEngine::SetGroupKernel(const GroupKernel& kernel)
 
 inline bool LaneEngine::RunsWide(const LaneGroup& g) const
 {
-    // One or two lanes gain nothing from the wider registers.
-    return mWide && g.laneCount > 2;
+    // Two lanes already run faster there than in the paired kernel (the
+    // three passes and the control steps a register at a time outweigh the
+    // idle lanes); a lone lane does not.
+    return mWide && g.laneCount > 1;
 }
 
 bool LaneEngine::Prepare()
