@@ -1,10 +1,7 @@
 #include "plugin/DelayKernel.h"
 
-#include "plugin/LanePair.h"
-
 #include <cstddef>
 #include <initializer_list>
-#include <utility>
 
 namespace
 {
@@ -19,248 +16,48 @@ template <bool Wrap>
     }
 }
 
-// A lane's four positions in its ring, held in locals for a stretch; all of
-// them move on by one slot per sample.
-struct Cursors
+// One lane, sample after sample, with its state in locals; with Wrap, the
+// positions are checked against the ring's end.
+template <bool Wrap>
+[[gnu::flatten]] void RunOneLane(LaneState& s, int count, double* left, double* right)
 {
-    double* base;
-    double* end;
-    double* write;
-    double* inject;
-    double* readOld;
-    double* readNew;
-
-    [[gnu::always_inline]] void Load(const LaneState& s)
+    const double* const port = s.port;
+    const double* const source = s.source;
+    double* const out = s.out;
+    double* const base = s.base;
+    double* const end = s.end;
+    double* write = s.write;
+    double* inject = s.inject;
+    double* readOld = s.readOld;
+    double* readNew = s.readNew;
+    TapHeads<double> heads = s.heads;
+    TapFilters<double> filters = s.filters;
+    const OutputStage<double> output = s.output;
+    double feedback = s.feedbackSample;
+    for (int n = 0; n < count; ++n)
     {
-        base = s.base;
-        end = s.end;
-        write = s.write;
-        inject = s.inject;
-        readOld = s.readOld;
-        readNew = s.readNew;
-    }
-    template <bool Wrap> [[gnu::always_inline]] void Advance()
-    {
+        const double x = LineInput(port[n], source[n]);
+        // The line writes come first: a read may take a slot just written.
+        *write = feedback;
+        *inject += x;
+        const double y = heads.Read(*readOld, *readNew);
         StepOn<Wrap>(write, base, end);
         StepOn<Wrap>(inject, base, end);
         StepOn<Wrap>(readOld, base, end);
         StepOn<Wrap>(readNew, base, end);
+        const auto r = output.Run(x, filters.Run(y));
+        out[n] = r.out;
+        left[n] += output.toLeft * r.mains;
+        right[n] += output.toRight * r.mains;
+        feedback = r.feedback;
     }
-    [[gnu::always_inline]] void Store(LaneState& s) const
-    {
-        s.write = write;
-        s.inject = inject;
-        s.readOld = readOld;
-        s.readNew = readNew;
-    }
-};
-
-// Lane I's value stored at p.
-template <int I, class V> [[gnu::always_inline]] inline void StoreLane(double* p, V v)
-{
-    if constexpr (kLanesOf<V> == 1)
-        *p = v;
-    else
-        v.template StoreLane<I>(p);
-}
-
-// The W lanes' records side by side in registers of type V (lane i of
-// each register is lanes[i]'s), and back.
-template <class V> struct Packed
-{
-    static constexpr int W = kLanesOf<V>;
-    TapHeads<V> heads;
-    TapFilters<V> filters;
-    OutputStage<V> output;
-    V feedback;
-
-    template <class R, std::size_t... I>
-    [[gnu::always_inline]] static void In(R& r, LaneState* const* s, auto field,
-                                          std::index_sequence<I...>)
-    {
-        ForEachField([](V& v, const auto&... x) { v = V(x...); }, r, (s[I]->*field)...);
-    }
-    template <class R, std::size_t... I>
-    [[gnu::always_inline]] static void Out(const R& r, LaneState* const* s, auto record, auto field,
-                                           std::index_sequence<I...>)
-    {
-        ForEachField([](const V& v, auto&... x) { (StoreLane<I>(&x, v), ...); }, r,
-                     ((s[I]->*record).*field)...);
-    }
-    template <class R, std::size_t... I>
-    [[gnu::always_inline]] static void Out(const R& r, LaneState* const* s, auto field,
-                                           std::index_sequence<I...>)
-    {
-        ForEachField([](const V& v, auto&... x) { (StoreLane<I>(&x, v), ...); }, r,
-                     (s[I]->*field)...);
-    }
-    template <std::size_t... I>
-    [[gnu::always_inline]] static V FeedbackIn(LaneState* const* s, std::index_sequence<I...>)
-    {
-        return V(s[I]->feedbackSample...);
-    }
-    [[gnu::always_inline]] explicit Packed(LaneState* const* s)
-    {
-        constexpr auto lanes = std::make_index_sequence<W>{};
-        In(heads, s, &LaneState::heads, lanes);
-        In(filters, s, &LaneState::filters, lanes);
-        In(output, s, &LaneState::output, lanes);
-        feedback = FeedbackIn(s, lanes);
-    }
-    [[gnu::always_inline]] void Store(LaneState* const* s) const
-    {
-        constexpr auto lanes = std::make_index_sequence<W>{};
-        // The filters' coefficients stay as they were.
-        Out(heads, s, &LaneState::heads, lanes);
-        Out(filters.highState, s, &LaneState::filters, &TapFilters<double>::highState, lanes);
-        Out(filters.lowState, s, &LaneState::filters, &TapFilters<double>::lowState, lanes);
-        ForLanes<W>([&](auto i) { s[i]->feedbackSample = LaneOf<i>(feedback); });
-    }
-};
-
-// The lanes' signals and positions in the ring, in locals for a stretch.
-template <int W> struct Pointers
-{
-    const double* port[W];
-    const double* source[W];
-    double* out[W];
-    double* write[W];
-    double* inject[W];
-    const double* readOld[W];
-    const double* readNew[W];
-
-    [[gnu::always_inline]] explicit Pointers(LaneState* const* s)
-    {
-        ForLanes<W>(
-            [&](auto i)
-            {
-                port[i] = s[i]->port;
-                source[i] = s[i]->source;
-                out[i] = s[i]->out;
-                write[i] = s[i]->write;
-                inject[i] = s[i]->inject;
-                readOld[i] = s[i]->readOld;
-                readNew[i] = s[i]->readNew;
-            });
-    }
-    // Sample n of each lane's signal p.
-    template <class V> [[gnu::always_inline]] static V At(const double* const* p, int n)
-    {
-        const double* at[W];
-        ForLanes<W>([&](auto i) { at[i] = p[i] + n; });
-        return GatherLanes<V>(at);
-    }
-};
-
-// One sample's line writes, tap outputs and main-output shares of the lanes,
-// lane after lane: last sample's feedback at the write slots, then the inputs
-// added at the injection slots (a slot may be both).
-template <class V, int W>
-[[gnu::always_inline]] inline void WriteLines(double* const* write, double* const* inject,
-                                              V feedback, V x)
-{
-    ForLanes<W>(
-        [&](auto i)
-        {
-            StoreLane<i>(write[i], feedback);
-            *inject[i] += LaneOf<i>(x);
-        });
-}
-template <class V, int W>
-[[gnu::always_inline]] inline void Outputs(double* const* out, int n, const OutputStage<V>& stage,
-                                           const typename OutputStage<V>::Result& r, double* left,
-                                           double* right)
-{
-    const V shareL = stage.toLeft * r.mains;
-    const V shareR = stage.toRight * r.mains;
-    ForLanes<W>([&](auto i) { StoreLane<i>(out[i] + n, r.out); });
-    ForLanes<W>([&](auto i) { left[n] += LaneOf<i>(shareL); });
-    ForLanes<W>([&](auto i) { right[n] += LaneOf<i>(shareR); });
-}
-
-// W lanes side by side (W = 1 for one lane alone), sample after sample.
-template <class V, bool Wrap>
-[[gnu::flatten]] void RunLanesT(LaneState* const* s, int count, double* left, double* right)
-{
-    constexpr int W = kLanesOf<V>;
-    using P = Pointers<W>;
-    const P at(s);
-    Cursors c[W];
-    ForLanes<W>([&](auto i) { c[i].Load(*s[i]); });
-    Packed<V> p(s);
-    for (int n = 0; n < count; ++n)
-    {
-        const V x = LineInput(P::template At<V>(at.port, n), P::template At<V>(at.source, n));
-        double* write[W];
-        double* inject[W];
-        const double* readOld[W];
-        const double* readNew[W];
-        ForLanes<W>(
-            [&](auto i)
-            {
-                write[i] = c[i].write;
-                inject[i] = c[i].inject;
-                readOld[i] = c[i].readOld;
-                readNew[i] = c[i].readNew;
-            });
-        // The line writes come first: a read may take a slot just written.
-        WriteLines<V, W>(write, inject, p.feedback, x);
-        const V y = p.heads.Read(GatherLanes<V>(readOld), GatherLanes<V>(readNew));
-        ForLanes<W>([&](auto i) { c[i].template Advance<Wrap>(); });
-        const auto r = p.output.Run(x, p.filters.Run(y));
-        Outputs<V, W>(at.out, n, p.output, r, left, right);
-        p.feedback = r.feedback;
-    }
-    ForLanes<W>([&](auto i) { c[i].Store(*s[i]); });
-    p.Store(s);
-}
-
-// The same work as RunLanesT<V, false> in three passes over the stretch: read
-// heads, the two filters, then the line writes and the output stage. Each
-// pass holds only short recurrences, so the processor overlaps far more of
-// consecutive samples than in one long chain per sample. Moving every read
-// ahead of every write is exact only when no slot is both read and written
-// during the stretch, which the caller checks.
-template <class V>
-[[gnu::flatten]] void RunLanesSplit(LaneState* const* s, int count, double* left, double* right)
-{
-    constexpr int W = kLanesOf<V>;
-    using P = Pointers<W>;
-    const P at(s);
-    V ys[kLongestStretch];
-    Packed<V> p(s);
-    for (int n = 0; n < count; ++n)
-    {
-        ys[n] = p.heads.Read(P::template At<V>(at.readOld, n), P::template At<V>(at.readNew, n));
-    }
-    // Both biquads over the stretch; the lanes' recurrences overlap.
-    for (int n = 0; n < count; ++n)
-    {
-        ys[n] = p.filters.Run(ys[n]);
-    }
-    for (int n = 0; n < count; ++n)
-    {
-        const V x = LineInput(P::template At<V>(at.port, n), P::template At<V>(at.source, n));
-        double* write[W];
-        double* inject[W];
-        ForLanes<W>(
-            [&](auto i)
-            {
-                write[i] = at.write[i] + n;
-                inject[i] = at.inject[i] + n;
-            });
-        WriteLines<V, W>(write, inject, p.feedback, x);
-        const auto r = p.output.Run(x, ys[n]);
-        Outputs<V, W>(at.out, n, p.output, r, left, right);
-        p.feedback = r.feedback;
-    }
-    p.Store(s);
-    ForLanes<W>(
-        [&](auto i)
-        {
-            for (double** q : {&s[i]->write, &s[i]->inject, &s[i]->readOld, &s[i]->readNew})
-                *q += count;
-        });
+    s.write = write;
+    s.inject = inject;
+    s.readOld = readOld;
+    s.readNew = readNew;
+    s.heads = heads;
+    s.filters = filters;
+    s.feedbackSample = feedback;
 }
 
 } // namespace
@@ -306,39 +103,16 @@ bool ReadsClearOfWrites(const LaneState& s, int count)
 
 void RunLane(LaneState& s, int count, double* left, double* right)
 {
-    LaneState* const lanes[1] = {&s};
     // Positions only need checking against the ring's end when one of them
     // gets there during this stretch.
     if (SamplesBeforeWrap(s) >= count)
     {
-        RunLanesT<double, false>(lanes, count, left, right);
+        RunOneLane<false>(s, count, left, right);
         WrapAtRingEnd(s);
     }
     else
     {
-        RunLanesT<double, true>(lanes, count, left, right);
-    }
-}
-
-void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* right)
-{
-    LaneState* const lanes[2] = {&a, &b};
-    if (SamplesBeforeWrap(a) >= count && SamplesBeforeWrap(b) >= count)
-    {
-        if (ReadsClearOfWrites(a, count) && ReadsClearOfWrites(b, count))
-        {
-            RunLanesSplit<LanePair>(lanes, count, left, right);
-        }
-        else
-        {
-            RunLanesT<LanePair, false>(lanes, count, left, right);
-        }
-        WrapAtRingEnd(a);
-        WrapAtRingEnd(b);
-    }
-    else
-    {
-        RunLanesT<LanePair, true>(lanes, count, left, right);
+        RunOneLane<true>(s, count, left, right);
     }
 }
 

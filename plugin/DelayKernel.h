@@ -5,9 +5,9 @@
 
 // The per-sample work of running lines and their taps over a stretch of at
 // most 32 samples (between two control steps), with every piece of state in
-// locals: one lane alone, two side by side in an SSE2 register, or a group of
-// up to eight four to an AVX2 register or all in an AVX-512 one, all with the
-// steps of TapSteps.h.
+// locals: one lane alone, sample by sample, or a group of up to eight side by
+// side, two to an SSE2 register, four to an AVX2 one or all in an AVX-512
+// one, all with the steps of TapSteps.h.
 
 // Longest stretch a kernel runs: one control period, and a few samples more
 // when a group kernel takes a control step inside the stretch.
@@ -44,10 +44,9 @@ void WrapAtRingEnd(LaneState& s);
 // slot that it also writes.
 bool ReadsClearOfWrites(const LaneState& s, int count);
 
-// Runs count samples (1..32). left and right receive each lane's share of
-// the main outputs, added in lane order.
+// Runs one lane over count samples (1 .. kLongestStretch), sample by sample;
+// left and right receive its share of the main outputs.
 void RunLane(LaneState& s, int count, double* left, double* right);
-void RunLanePair(LaneState& a, LaneState& b, int count, double* left, double* right);
 
 // A field of every slot of a group, one cache line, so that no
 // register-wide access is split across two.
@@ -136,6 +135,8 @@ struct GroupKernel
                     double dry, double wet, double gain, double* out0, double* out1, int count);
 };
 
-// Four lanes to an AVX2 register, and eight to an AVX-512 one.
+// Two lanes to an SSE2 register, four to an AVX2 one and eight to an AVX-512
+// one.
+extern const GroupKernel kGroupKernelSse2;
 extern const GroupKernel kGroupKernelAvx2;
 extern const GroupKernel kGroupKernelAvx512;

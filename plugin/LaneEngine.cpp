@@ -58,8 +58,17 @@ const GroupKernel* LaneEngine::GroupKernelOf(LaneKernel kernel)
 {
     static const bool avx2 = CpuRunsAvx2();
     static const bool avx512 = CpuRunsAvx512();
-    if (kernel == LaneKernel::Quads && avx2) return &kGroupKernelAvx2;
-    if (kernel == LaneKernel::Octets && avx512) return &kGroupKernelAvx512;
+    switch (kernel)
+    {
+    case LaneKernel::SampleBySample:
+        return nullptr;
+    case LaneKernel::Pairs:
+        return &kGroupKernelSse2;
+    case LaneKernel::Quads:
+        return avx2 ? &kGroupKernelAvx2 : nullptr;
+    case LaneKernel::Octets:
+        return avx512 ? &kGroupKernelAvx512 : nullptr;
+    }
     return nullptr;
 }
 
@@ -75,15 +84,15 @@ void LaneEngine::SetKernel(LaneKernel kernel)
 void LaneEngine::SetGroupKernel(const GroupKernel& kernel)
 {
     mCurrent = false;
-    mKernel = kernel.width == 8 ? LaneKernel::Octets : LaneKernel::Quads;
+    mKernel = kernel.width == 8   ? LaneKernel::Octets
+              : kernel.width == 4 ? LaneKernel::Quads
+                                  : LaneKernel::Pairs;
     mWide = &kernel;
 }
 
 inline bool LaneEngine::RunsWide(const LaneGroup& g) const
 {
-    // Two lanes already run faster there than in the paired kernel (the
-    // three passes and the control steps a register at a time outweigh the
-    // idle lanes); a lone lane does not.
+    // A lone lane runs faster sample by sample in its own kernel.
     return mWide && g.laneCount > 1;
 }
 
@@ -191,7 +200,7 @@ void LaneEngine::FormGroups()
     // Neighbours in the order run side by side until one hears another
     // member of its group (sources always run earlier, so nothing else can
     // be missing).
-    const int widest = mWide ? LaneGroup::kSlots : 2;
+    const int widest = mWide ? LaneGroup::kSlots : 1;
     int k = 0;
     while (k < mLaneCount)
     {
@@ -242,7 +251,7 @@ void LaneEngine::Step(int ahead)
     // The Delay's control step for a block that runs lane by lane, where the
     // lanes and groups hold the read heads: each running tap's step goes
     // straight into them. The engine's heads take the distances,
-    // coefficients and swaps at once for a paired or single lane, at the
+    // coefficients and swaps at once for a lone lane, at the
     // block's end for a wide group (StoreGroup); their positions and
     // allpass states follow at the block's end. Taps without a running line
     // step as usual.
@@ -332,7 +341,7 @@ void LaneEngine::Run(double gain, const double* in0, const double* in1, double* 
                      int count, int stepAt)
 {
     // Everything between two control steps (up to 32 samples), one lane or
-    // one pair or group of lanes at a time, each lane's state held in locals.
+    // one group of lanes at a time, each lane's state held in locals.
     // The arithmetic and its order per sample are those of the Delay's
     // sample-by-sample path.
     Signals& sig = mSignals;
@@ -360,10 +369,6 @@ void LaneEngine::Run(double gain, const double* in0, const double* in1, double* 
         if (RunsWide(g))
         {
             mWide->run(g, count, left, right, stepAt);
-        }
-        else if (g.laneCount == 2)
-        {
-            RunLanePair(*g.lanes[0], *g.lanes[1], count, left, right);
         }
         else
         {

@@ -11,8 +11,9 @@ struct TapMeter;
 
 // How the block loop runs the lines: sample by sample through the engine's
 // objects (the reference), or lane by lane with each lane's state in
-// registers, two lanes to an SSE2 register, four to an AVX2 register or eight
-// to an AVX-512 one. All of them give identical results.
+// registers, a group of lanes two to an SSE2 register, four to an AVX2
+// register or eight to an AVX-512 one (a lone lane runs on its own, sample by
+// sample). All of them give identical results.
 enum class LaneKernel
 {
     SampleBySample,
@@ -100,9 +101,9 @@ private:
         int heldCount;
         bool sums; // a lane hears one of the ports made of both inputs
         // Every group runs in the group kernel: the ports and the main outputs
-        // go as many samples to a register as well. Not after the paired kernel: reading
-        // its narrow stores of the main-output shares a register at a time
-        // made the 32-bit DLL twice as slow.
+        // go as many samples to a register as well. Not after a lone lane's
+        // kernel: reading its narrow stores of the main-output shares a
+        // register at a time made the 32-bit DLL twice as slow.
         bool wide;
     };
 
@@ -111,7 +112,7 @@ private:
     bool PrepareLanes();
     // Splits the running lanes into groups that run side by side.
     void FormGroups();
-    // Whether the group runs in the group kernel (else in the paired or
+    // Whether the group runs in the group kernel (else, a lone lane, in the
     // single-lane one), its heads and filters then held in the group's slots.
     bool RunsWide(const LaneGroup& g) const;
     // Points the lanes at the block's signals.

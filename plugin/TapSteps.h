@@ -1,8 +1,9 @@
 #pragma once
 
 // Each step of a tap's per-sample work, written once over a lane type: a
-// plain double (the engine's own path and the single-lane kernel), LanePair
-// (two lanes to an SSE2 register) or LaneQuad (four to an AVX2 register). A
+// plain double (the engine's own path and the single-lane kernel), or a
+// register of the group kernel: LanePair (two lanes to an SSE2 register),
+// LaneQuad (four to an AVX2 one) or LaneOcto (eight to an AVX-512 one). A
 // step does the same arithmetic in the same order for every type, with no
 // fused multiply-add anywhere, so all paths agree to the bit.
 //
@@ -15,7 +16,6 @@
 #include "dsp/LaneOps.h"
 
 #include <cfloat>
-#include <utility>
 
 // Added to a line's input and to each tap output: keeps the recursive paths
 // away from denormal numbers.
@@ -44,32 +44,6 @@ template <class V> [[gnu::always_inline]] inline void StoreLanes(double* p, V v)
         *p = v;
     else
         v.Store(p);
-}
-
-// The samples each lane's pointer points at, lane i from p[i].
-template <class V> [[gnu::always_inline]] inline V GatherLanes(const double* const* p)
-{
-    if constexpr (kLanesOf<V> == 1)
-        return **p;
-    else
-        return V::Gather(p);
-}
-// Lane I's value.
-template <int I, class V> [[gnu::always_inline]] inline double LaneOf(V v)
-{
-    if constexpr (kLanesOf<V> == 1)
-        return v;
-    else
-        return v.template Lane<I>();
-}
-// Calls f(I) for I = 0 .. N - 1, I a compile-time constant.
-template <int N, class F> void ForLanes(F&& f)
-{
-    [&]<int... I>(std::integer_sequence<int, I...>)
-    {
-        (f(std::integral_constant<int, I>{}), ...);
-    }
-    (std::make_integer_sequence<int, N>{});
 }
 
 // A broken input sample (not a finite number) becomes silence, and one out

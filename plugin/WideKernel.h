@@ -1,7 +1,8 @@
 #pragma once
 
 // The kernel of a group of up to eight lanes, written once over a register
-// type V of W lanes: LaneQuad (W = 4, AVX2) or LaneOcto (W = 8, AVX-512).
+// type V of W lanes: LanePair (W = 2, SSE2), LaneQuad (W = 4, AVX2) or
+// LaneOcto (W = 8, AVX-512).
 // Each instruction set's translation unit instantiates it for its own type
 // and is the only one that includes this header.
 //
@@ -25,7 +26,7 @@ template <class V> struct WideKernel
 {
     static constexpr int W = kLanesOf<V>;
     static constexpr int kSlots = LaneGroup::kSlots;
-    static_assert(kSlots % W == 0 && 2 * W >= kSlots, "a group fills one or two registers");
+    static_assert(kSlots % W == 0, "a group fills whole registers");
 
     // What the read heads of an unused slot in a register see.
     static constexpr double kSilence[kLongestStretch] = {};
@@ -281,30 +282,51 @@ template <class V> struct WideKernel
         s.inject += count;
     }
 
+    // The read heads and filters of the two registers from slot first on
+    // (one when the lanes end before the second); the filter recurrences of
+    // both overlap.
+    [[gnu::always_inline]] static void RunRegisters(LaneGroup& g, int first, int count, double* ys,
+                                                    double (*byLane)[kLongestStretch], int stepAt)
+    {
+        double* const y = ys + first;
+        if (first + W < g.laneCount)
+        {
+#if defined(__x86_64__)
+            // Sixteen registers hold two registers' heads at once.
+            ReadHeads<2>(g, first, count, y, kSlots, stepAt);
+#else
+            // Eight do not: one register's heads at a time.
+            ReadHeads<1>(g, first, count, y, kSlots, stepAt);
+            ReadHeads<1>(g, first + W, count, y + W, kSlots, stepAt);
+#endif
+            // With eight registers the two filter states spill, which still
+            // costs less than running one register's after the other's.
+            RunFilters<2>(g, first, count, y, kSlots, byLane);
+        }
+        else
+        {
+            ReadHeads<1>(g, first, count, y, kSlots, stepAt);
+            RunFilters<1>(g, first, count, y, kSlots, byLane);
+        }
+    }
+
     static void RunSplit(LaneGroup& g, int count, double* left, double* right, int stepAt)
     {
         alignas(64) double ys[kLongestStretch * kSlots];
         alignas(64) double byLane[kSlots][kLongestStretch];
-        if (W < kSlots && g.laneCount > W)
-        {
-            constexpr int R = kSlots / W;
-#if defined(__x86_64__)
-            // Sixteen registers hold two registers' heads at once.
-            ReadHeads<R>(g, 0, count, ys, kSlots, stepAt);
-#else
-            // Eight do not: one register's heads at a time.
-            ReadHeads<1>(g, 0, count, ys, kSlots, stepAt);
-            ReadHeads<1>(g, W, count, ys + W, kSlots, stepAt);
-#endif
-            // The two registers' filter recurrences overlap; with eight
-            // registers their states spill, which still costs less than
-            // running one register's filters after the other's.
-            RunFilters<R>(g, 0, count, ys, kSlots, byLane);
-        }
-        else
+        if constexpr (W == kSlots)
         {
             ReadHeads<1>(g, 0, count, ys, kSlots, stepAt);
             RunFilters<1>(g, 0, count, ys, kSlots, byLane);
+        }
+        else if constexpr (2 * W == kSlots)
+        {
+            RunRegisters(g, 0, count, ys, byLane, stepAt);
+        }
+        else
+        {
+            for (int first = 0; first < g.laneCount; first += 2 * W)
+                RunRegisters(g, first, count, ys, byLane, stepAt);
         }
         for (int j = 0; j < g.laneCount; ++j)
         {
@@ -321,16 +343,13 @@ template <class V> struct WideKernel
         return ReadsClearOfWrites(s, count) && !(ahead >= 1 && ahead < count);
     }
 
-    // The paired kernels on a group whose stretch cannot run in passes.
-    static void RunInPairs(LaneGroup& g, int count, double* left, double* right)
+    // A group whose stretch cannot run in passes, lane after lane, sample by
+    // sample. No lane hears another, so each main-output sample still
+    // receives the lanes' shares in lane order.
+    static void RunLaneByLane(LaneGroup& g, int count, double* left, double* right)
     {
         ScatterGroup(g);
-        int j = 0;
-        for (; j + 1 < g.laneCount; j += 2)
-        {
-            RunLanePair(*g.lanes[j], *g.lanes[j + 1], count, left, right);
-        }
-        if (j < g.laneCount)
+        for (int j = 0; j < g.laneCount; ++j)
         {
             RunLane(*g.lanes[j], count, left, right);
         }
@@ -521,7 +540,7 @@ template <class V> struct WideKernel
             }
             if (!separable)
             {
-                RunInPairs(g, run, left + done, right + done);
+                RunLaneByLane(g, run, left + done, right + done);
             }
             else
             {

@@ -98,16 +98,17 @@ std::vector<std::pair<std::string, const GroupKernel*>> WideKernels()
 {
     std::vector<std::pair<std::string, const GroupKernel*>> wide = {
         {"eight lanes, portable", &kPortableOctoKernel}};
-    for (const LaneKernel k : {LaneKernel::Quads, LaneKernel::Octets})
+    for (const LaneKernel k : {LaneKernel::Pairs, LaneKernel::Quads, LaneKernel::Octets})
         if (LaneEngine::GroupKernelOf(k))
             wide.push_back({LaneEngine::KernelName(k), LaneEngine::GroupKernelOf(k)});
     return wide;
 }
 
-// Runs the lanes, lane i with its ring turned by turns[i], and reads back
-// everything in unturned terms.
+// Runs the lanes (one by one, or as a group in the kernel wide), lane i
+// with its ring turned by turns[i], and reads back everything in unturned
+// terms.
 Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int count,
-                LaneKernel kernel, const GroupKernel* wide = nullptr)
+                const GroupKernel* wide = nullptr)
 {
     for (Lane& lane : lanes)
         lane.Point();
@@ -124,17 +125,7 @@ Result RunLanes(std::vector<Lane> lanes, const std::vector<int>& turns, int coun
         ScatterGroup(g);
     }
     for (int i = 0; !wide && i < n; ++i)
-    {
-        if (kernel == LaneKernel::Pairs && i + 1 < n)
-        {
-            RunLanePair(lanes[i].s, lanes[i + 1].s, count, left.data(), right.data());
-            ++i;
-        }
-        else
-        {
-            RunLane(lanes[i].s, count, left.data(), right.data());
-        }
-    }
+        RunLane(lanes[i].s, count, left.data(), right.data());
     Result res;
     res.left = left;
     res.right = right;
@@ -177,7 +168,7 @@ void ExpectSame(const Result& a, const Result& b, const std::string& what)
 
 } // namespace
 
-TEST(DelayKernel, PairedLanesCrossTheRingEndAtEveryOffset)
+TEST(DelayKernel, SingleLanesCrossTheRingEndAtEveryOffset)
 {
     // Far reads (the stretch reads nothing it writes) and near ones (it
     // does), for a full stretch and a short one.
@@ -187,11 +178,11 @@ TEST(DelayKernel, PairedLanesCrossTheRingEndAtEveryOffset)
     {
         for (const int count : {32, 17})
         {
-            const Result plain = RunLanes(lanes, {0, 0}, count, LaneKernel::Pairs);
+            const Result plain = RunLanes(lanes, {0, 0}, count);
             for (int r = 1; r < kRing; ++r)
             {
                 const std::vector<int> turns = {r, (5 * r + 17) % kRing};
-                ExpectSame(RunLanes(Turned(lanes, turns), turns, count, LaneKernel::Pairs), plain,
+                ExpectSame(RunLanes(Turned(lanes, turns), turns, count), plain,
                            std::to_string(count) + " " + std::to_string(r));
             }
         }
@@ -222,16 +213,14 @@ TEST(DelayKernel, GroupKernelsMatchLaneByLaneAtEveryOffset)
             for (const int count : {32, 17})
             {
                 const std::vector<int> none(size, 0);
-                const Result reference = RunLanes(group, none, count, LaneKernel::SampleBySample);
+                const Result reference = RunLanes(group, none, count);
                 for (int r = 0; r < kRing; ++r)
                 {
                     std::vector<int> turns;
                     for (size_t i = 0; i < size; ++i)
                         turns.push_back((r + 37 * static_cast<int>(i)) % kRing);
                     for (const auto& [name, wide] : WideKernels())
-                        ExpectSame(RunLanes(Turned(group, turns), turns, count,
-                                            LaneKernel::SampleBySample, wide),
-                                   reference,
+                        ExpectSame(RunLanes(Turned(group, turns), turns, count, wide), reference,
                                    name + ", " + std::to_string(size) + " lanes, " +
                                        std::to_string(count) + " samples, turn " +
                                        std::to_string(r));
