@@ -117,7 +117,7 @@ void BM_ControlStepEightTaps(benchmark::State& state)
             if (l.writeIndex >= l.Length()) l.writeIndex -= l.Length();
             e.taps[i].ControlStep(1.0, 44.1);
         }
-        benchmark::DoNotOptimize(e.taps[7].heads.current->coefficient);
+        benchmark::DoNotOptimize(e.taps[7].heads.current->allpass.coefficient);
     }
     state.SetItemsProcessed(state.iterations() * 8);
 }
