@@ -47,6 +47,12 @@ public:
     {
         heads.Step(ModulationOffset(lfoValue, depthScale, samplesPerMs));
     }
+    // MoveHeads for a tap that nothing reads until its heads are settled
+    // (HeadPair::StepIdle).
+    void MoveIdleHeads(float lfoValue, double depthScale, double samplesPerMs)
+    {
+        heads.StepIdle(ModulationOffset(lfoValue, depthScale, samplesPerMs));
+    }
     // MoveHeads for a caller that holds the read positions (HeadPair::StepHeld).
     ReadHead::Placement MoveHeadsHeld(float lfoValue, double depthScale, double samplesPerMs,
                                       int writeIndex)

@@ -37,6 +37,12 @@ void HeadPair::Step(double offsetSamples)
     current->SetDistance(d, line != nullptr ? line->writeIndex : 0);
 }
 
+void HeadPair::StepIdle(double offsetSamples)
+{
+    const double d = Advance(offsetSamples);
+    current->Defer(d, line != nullptr ? line->writeIndex : 0);
+}
+
 ReadHead::Placement HeadPair::StepHeld(double offsetSamples, int writeIndex)
 {
     const double d = Advance(offsetSamples);

@@ -42,6 +42,16 @@ public:
     // the new current head's cursor stays where it was. Returns where that
     // head now reads.
     ReadHead::Placement StepHeld(double offsetSamples, int writeIndex);
+    // Step for heads that nothing reads until Settle: the same distance,
+    // swap and crossfade, the new current head's placement put off
+    // (ReadHead::Defer).
+    void StepIdle(double offsetSamples);
+    // Places both heads where the steps since the last placement put them.
+    void Settle()
+    {
+        headA.Settle();
+        headB.Settle();
+    }
     // Places the current head at distance d without smoothing or swapping.
     void Place(double d);
     // As if the glide had long ended: the smoothed distance takes the
@@ -69,7 +79,7 @@ public:
         headB.ClearState();
     }
     // Distance in samples that the current head was last set to.
-    double Distance() const { return current->delay; }
+    double Distance() const { return current->Distance(); }
 
     DelayLine* line = nullptr;
     ReadHead headA;

@@ -6,11 +6,13 @@ void ReadHead::Attach(DelayBuffer* buf)
 {
     buffer = buf != nullptr && !buf->Empty() ? buf : nullptr;
     cursor = buffer ? buffer->CursorAt(0) : DelayBuffer::SilentCursor();
+    deferred = false;
     ClearState();
 }
 
 void ReadHead::SetDistance(double d, int writeIndex)
 {
+    deferred = false;
     if (buffer == nullptr)
     {
         delay = d > 1.0 && d <= std::numeric_limits<double>::max() ? d : 1.0;
@@ -21,6 +23,16 @@ void ReadHead::SetDistance(double d, int writeIndex)
     delay = p.delay;
     allpass.coefficient = p.coefficient;
     cursor = buffer->CursorInRange(p.slot);
+}
+
+double ReadHead::Distance() const
+{
+    if (!deferred) return delay;
+    if (buffer == nullptr)
+        return deferredDistance > 1.0 && deferredDistance <= std::numeric_limits<double>::max()
+                   ? deferredDistance
+                   : 1.0;
+    return Locate(deferredDistance, deferredWrite, buffer->length).delay;
 }
 
 ReadHead::Placement ReadHead::Locate(double d, int writeIndex, int length)

@@ -76,6 +76,22 @@ public:
     // a finite number or is below 1 counts as 1; one beyond the buffer is
     // limited to length - 1. The fraction is kept within [0.418, 1.418).
     void SetDistance(double d, int writeIndex);
+    // SetDistance put off until the head is next needed: a head that nothing
+    // reads moves at every control step for the price of a few stores.
+    // Settle then places it exactly where SetDistance would have, since only
+    // Attach changes the buffer, and it places the head afresh.
+    void Defer(double d, int writeIndex)
+    {
+        deferred = true;
+        deferredDistance = d;
+        deferredWrite = writeIndex;
+    }
+    void Settle()
+    {
+        if (deferred) SetDistance(deferredDistance, deferredWrite);
+    }
+    // The distance the head keeps, settled or not.
+    double Distance() const;
     // Where a head d samples behind write index w of a ring of length slots
     // (length > 0) reads, by the rules of SetDistance: the distance it
     // keeps, its allpass coefficient and the slot of its next read.
@@ -109,4 +125,9 @@ public:
     DelayBuffer::Cursor cursor;
     Allpass<double> allpass{1.0 / 3.0, 0.0, 0.0};
     DelayBuffer* buffer = nullptr;
+    // A placement put off by Defer: delay, the allpass coefficient and
+    // cursor are out of date until Settle.
+    bool deferred = false;
+    double deferredDistance = 0.0;
+    int deferredWrite = 0;
 };

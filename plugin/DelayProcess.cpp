@@ -217,9 +217,14 @@ void Delay::ControlStep()
     {
         values[i] = mTaps[i].AdvanceLfo();
     }
+    // The heads of a tap whose line does not run are placed when it runs
+    // again.
     for (int i = 0; i < kNumTaps; ++i)
     {
-        mTaps[i].MoveHeads(values[i], depthScale, mSamplesPerMs);
+        if (mLanes->Running(i))
+            mTaps[i].MoveHeads(values[i], depthScale, mSamplesPerMs);
+        else
+            mTaps[i].MoveIdleHeads(values[i], depthScale, mSamplesPerMs);
     }
 }
 

@@ -166,6 +166,8 @@ bool LaneEngine::PrepareLanes()
         DelayLine* line = d.mOrder[k];
         const int i = line->index;
         DelayTap* tap = &mDelay.mTaps[i];
+        // Heads moved while the line did not run are placed now.
+        tap->heads.Settle();
         lane.line = line;
         lane.tap = tap;
         lane.meter = &mDelay.mMeters[i];
@@ -254,7 +256,7 @@ void LaneEngine::Step(int ahead)
     // coefficients and swaps at once for a lone lane, at the
     // block's end for a wide group (StoreGroup); their positions and
     // allpass states follow at the block's end. Taps without a running line
-    // step as usual.
+    // put off placing their heads until the line runs again.
     DelayTap* const taps = mDelay.mTaps;
     const double depthScale = mDelay.mLfoDepthScale;
     const double samplesPerMs = mDelay.mSamplesPerMs;
@@ -281,7 +283,7 @@ void LaneEngine::Step(int ahead)
     {
         if (!mRunning[i])
         {
-            taps[i].MoveHeads(values[i], depthScale, samplesPerMs);
+            taps[i].MoveIdleHeads(values[i], depthScale, samplesPerMs);
         }
     }
     for (int i = 0; i < mGroupCount; ++i)

@@ -64,6 +64,8 @@ public:
     // sample-by-sample path.
     bool Prepare();
     const Lane* Lanes() const { return mLanes; }
+    // Whether tap i's line runs (after Prepare).
+    bool Running(int i) const { return mRunning[i]; }
     // Every group runs in the group kernel: a control step that falls a few
     // samples before a block's end can be taken inside a stretch.
     bool AllWide() const { return mAllWide; }
@@ -144,7 +146,7 @@ private:
     // and filters of a wide group in the group's slots.
     LaneState mStates[kNumTaps];
     LaneGroup mGroups[kNumTaps];
-    bool mRunning[kNumTaps]; // by tap: its line runs
+    bool mRunning[kNumTaps] = {}; // by tap: its line runs
     // The taps whose LFO is a sine, which advance four at a time.
     LfoSine* mSines[kNumTaps];
     int mSineTaps[kNumTaps];

@@ -261,6 +261,53 @@ TEST(DelayTap, TimeChangeGlidesWithoutClicks)
     }
 }
 
+// A tap whose line does not run puts off placing its heads; placed when the
+// line runs again, they must be where placing them at every step had put
+// them, whatever the steps did meanwhile (an LFO, a time change gliding).
+TEST(DelayTap, HeadsPlacedLateLandWhereStepByStepPlacementPutThem)
+{
+    Rig eager(48000.0, 40.0), late(48000.0, 40.0);
+    for (Rig* r : {&eager, &late})
+    {
+        r->tap.lfoDepth = 2.5;
+        r->tap.SetLfoRate(3.0f);
+    }
+    const auto play = [&](int from, int to)
+    {
+        for (int i = from; i < to; ++i)
+        {
+            const double x = std::sin(0.01 * i) + (i % 97 == 0 ? 1.0 : 0.0);
+            ASSERT_EQ(eager.Tick(x), late.Tick(x)) << i;
+        }
+    };
+    play(0, 3000);
+    // The lines stop: nothing is written or read, the control steps go on,
+    // and the time changes halfway.
+    for (int step = 0; step < 41; ++step)
+    {
+        if (step == 20)
+        {
+            eager.SetTime(33.3);
+            late.SetTime(33.3);
+        }
+        eager.tap.ControlStep(eager.depthScale, eager.line.samplesPerMs);
+        const float v = late.tap.AdvanceLfo();
+        late.tap.MoveIdleHeads(v, late.depthScale, late.line.samplesPerMs);
+        ASSERT_EQ(eager.tap.Distance(), late.tap.Distance()) << step;
+    }
+    late.tap.heads.Settle();
+    for (const ReadHead* head : {&late.tap.heads.headA, &late.tap.heads.headB})
+    {
+        const ReadHead& same =
+            head == &late.tap.heads.headA ? eager.tap.heads.headA : eager.tap.heads.headB;
+        EXPECT_EQ(head->SlotIndex(), same.SlotIndex());
+        EXPECT_EQ(head->allpass.coefficient, same.allpass.coefficient);
+    }
+    EXPECT_EQ(late.tap.heads.current == &late.tap.heads.headA,
+              eager.tap.heads.current == &eager.tap.heads.headA);
+    play(3000, 6000);
+}
+
 TEST(DelayTap, InjectionFractionShortensOnlyTheFirstArrival)
 {
     Rig rig(44100.0, 1000.0 / 44.1);
