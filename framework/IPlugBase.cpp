@@ -50,8 +50,9 @@ constexpr HostName kHostNames[] = {
     {"logic", 21}, {"digital", 22},
 };
 
-// The conversions run two samples at a time in SSE2 registers, whatever the
-// optimisation level; the conversions and comparisons are the scalar ones.
+// The conversions run four samples at a time in SSE2 registers, whatever the
+// optimisation level, and two at a time before the last odd one; the
+// conversions and comparisons are the scalar ones.
 
 // Two floats in the low half of a register, and back (copied as one
 // 64-bit value).
@@ -71,6 +72,12 @@ inline void StoreTwoFloats(float* p, __m128 x)
 void FloatToDouble(const float* src, double* dest, int n)
 {
     int i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        const __m128 x = _mm_loadu_ps(src + i);
+        _mm_storeu_pd(dest + i, _mm_cvtps_pd(x));
+        _mm_storeu_pd(dest + i + 2, _mm_cvtps_pd(_mm_movehl_ps(x, x)));
+    }
     for (; i + 2 <= n; i += 2)
         _mm_storeu_pd(dest + i, _mm_cvtps_pd(LoadTwoFloats(src + i)));
     for (; i < n; ++i)
@@ -108,9 +115,17 @@ inline __m128d Untiny(__m128d x)
     return _mm_andnot_pd(_mm_cmplt_pd(magnitude, _mm_set1_pd(kTinyOutput)), x);
 }
 
+// Four doubles narrowed into one register of floats.
+inline __m128 LoadFourAsFloats(const double* p)
+{
+    return _mm_movelh_ps(_mm_cvtpd_ps(_mm_loadu_pd(p)), _mm_cvtpd_ps(_mm_loadu_pd(p + 2)));
+}
+
 void DoubleToFloat(const double* src, float* dest, int n)
 {
     int i = 0;
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_ps(dest + i, Untiny(LoadFourAsFloats(src + i)));
     for (; i + 2 <= n; i += 2)
         StoreTwoFloats(dest + i, Untiny(_mm_cvtpd_ps(_mm_loadu_pd(src + i))));
     for (; i < n; ++i)
@@ -120,6 +135,9 @@ void DoubleToFloat(const double* src, float* dest, int n)
 void DoubleAddToFloat(const double* src, float* dest, int n)
 {
     int i = 0;
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_ps(dest + i,
+                      Untiny(_mm_add_ps(LoadFourAsFloats(src + i), _mm_loadu_ps(dest + i))));
     for (; i + 2 <= n; i += 2)
     {
         const __m128 sum = _mm_add_ps(_mm_cvtpd_ps(_mm_loadu_pd(src + i)), LoadTwoFloats(dest + i));
