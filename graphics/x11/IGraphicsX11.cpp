@@ -121,8 +121,11 @@ struct IGraphicsX11::Session
     Window window = 0;
     std::unique_ptr<X11Surface> surface;
     std::unique_ptr<X11TextEntry> entry;
-    IBox exposed;          // waiting to be painted
-    bool gone = false;     // destroyed with the host's window
+    IBox exposed;      // waiting to be painted
+    bool gone = false; // destroyed with the host's window
+    // The connection to the server broke (the window went with it): nothing
+    // is drawn or read any more, and the thread only waits to be stopped.
+    std::atomic<bool> lost{false};
     bool captured = false; // the pointer is grabbed for a press
     unsigned swallowRelease = 0;
     int doubleClickMs = kDefaultDoubleClickMs;
@@ -247,7 +250,7 @@ void IGraphicsX11::CloseEditorWindow()
     Display* display = session->display;
     Ungrab();
     session->surface.reset();
-    if (!session->gone)
+    if (!session->gone && !session->lost)
     {
         XDestroyWindow(display, session->window);
     }
@@ -332,12 +335,12 @@ void IGraphicsX11::ThreadLoop()
                           ? 0
                           : static_cast<int>(std::clamp<int64_t>(nextFrame - NowMs(), 0, period));
         }
-        poll(fds, hostDrives ? 1 : 2, timeout);
+        poll(fds, hostDrives || session->lost ? 1 : 2, session->lost ? period : timeout);
         if (stopping)
         {
             break;
         }
-        if (NowMs() - lastIdle < kHostIdleGraceMs)
+        if (NowMs() - lastIdle < kHostIdleGraceMs || session->lost)
         {
             continue;
         }
@@ -366,7 +369,7 @@ void IGraphicsX11::ThreadLoop()
 
 bool IGraphicsX11::MayWork() const
 {
-    return session && (!plug || holdsPlugLock);
+    return session && !session->lost && (!plug || holdsPlugLock);
 }
 
 template <class Wait> void IGraphicsX11::WaitUnlocked(Wait&& wait)
@@ -409,7 +412,12 @@ void IGraphicsX11::Pump()
         nextFrame = now + 1000 / std::max(fps, 1);
         Frame();
     }
-    if (session)
+    if (session && X11Errors::Lost(session->display))
+    {
+        session->lost = true;
+        moreQueued = false;
+    }
+    else if (session)
     {
         moreQueued = XEventsQueued(session->display, QueuedAlready) > 0;
     }
@@ -804,6 +812,7 @@ std::string IGraphicsX11::AskPathInEntry(const std::string& folder)
             {
                 if (XPending(s.display) == 0)
                 {
+                    finished = X11Errors::Lost(s.display);
                     pollfd p{ConnectionNumber(s.display), POLLIN, 0};
                     poll(&p, 1, 50);
                     continue;

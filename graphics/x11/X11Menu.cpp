@@ -3,6 +3,7 @@
 #include "graphics/IPopupMenu.h"
 #include "graphics/ITextStyle.h"
 #include "graphics/headless/HeadlessFont.h"
+#include "graphics/x11/X11Errors.h"
 #include "graphics/x11/X11Surface.h"
 #include "raster/LICE_MemBitmap.h"
 #include "raster/Raster.h"
@@ -531,6 +532,7 @@ int X11Menu::Run(const IPopupMenu& menu, int rootX, int rootY)
     {
         if (XPending(display) == 0)
         {
+            if (X11Errors::Lost(display)) break;
             pollfd p{ConnectionNumber(display), POLLIN, 0};
             poll(&p, 1, 50);
             continue;

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <dirent.h>
 #include <fstream>
 #include <functional>
@@ -425,6 +426,38 @@ TEST_P(X11EditorTest, ReopensAfterClosing)
     const float before = main.Param(kParamWet);
     Drag(kWetX, kWetY, 0, -40);
     EXPECT_TRUE(ValueBecomes(kParamWet, before + 0.125f));
+}
+
+// Someone kills the editor's window, and with it the editor's connection to
+// the server: the host goes on, the effect still runs and answers, the
+// editor's thread waits quietly, and closing and opening again gives a
+// working editor.
+TEST_P(X11EditorTest, SurvivesItsConnectionBeingKilled)
+{
+    X11Host::KillClientOf(main.Editor());
+    EXPECT_TRUE(WaitFor([&] { return X11Host::Children(main.parent) == 0; }));
+    const std::clock_t cpu = std::clock();
+    Run(500);
+    EXPECT_LT(static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC, 0.25);
+
+    float silence[64] = {};
+    float left[64], right[64];
+    float* ins[2] = {silence, silence};
+    float* outs[2] = {left, right};
+    main.effect->processReplacing(main.effect, ins, outs, 64);
+    const float wet = main.Param(kParamWet);
+    main.effect->setParameter(main.effect, kParamWet, 0.25f);
+    EXPECT_FLOAT_EQ(main.Param(kParamWet), 0.25f);
+    main.effect->setParameter(main.effect, kParamWet, wet);
+
+    X11Host::Call(main.effect, effEditClose);
+    ASSERT_EQ(X11Host::Call(main.effect, effEditOpen, 0, 0,
+                            reinterpret_cast<void*>(static_cast<uintptr_t>(main.parent))),
+              1);
+    EXPECT_EQ(X11Host::Children(main.parent), 1);
+    Run(200);
+    Drag(kWetX, kWetY, 0, -40);
+    EXPECT_TRUE(ValueBecomes(kParamWet, wet + 0.125f));
 }
 
 TEST_P(X11EditorTest, ClosingDuringADragEndsItsGesture)

@@ -241,6 +241,12 @@ void X11Host::DestroyWindow(Window window)
     XSync(sDisplay, False);
 }
 
+void X11Host::KillClientOf(Window window)
+{
+    XKillClient(sDisplay, window);
+    XSync(sDisplay, False);
+}
+
 int X11Host::Children(Window window)
 {
     Window root = 0;

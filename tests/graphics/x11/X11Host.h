@@ -63,6 +63,9 @@ public:
     // size at 100 % unless another is given.
     static Window MakeParent(int x, int y, int w = 0, int h = 0);
     static void DestroyWindow(Window window);
+    // Closes the server connection of the client that made window, as a
+    // user who kills that window does.
+    static void KillClientOf(Window window);
     // The children of a window, and the viewable override-redirect windows on
     // the screen (the popup menus), as rectangles on the screen.
     static int Children(Window window);
