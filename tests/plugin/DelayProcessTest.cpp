@@ -102,6 +102,39 @@ TEST(DelayProcess, DefaultsEchoEachSideAfterHalfASecond)
     EXPECT_NEAR(Rms(echo, Ms(600), Ms(800)), 2 * expected, 2 * expected * 0.01);
 }
 
+// A tap turned off stops its line, and its heads are no longer placed at
+// every control step; turned on again, it must read the line at the time it
+// has now, also when the time changed while it was off.
+TEST(DelayProcess, ATapTurnedOnAgainReadsAtItsPresentTime)
+{
+    for (LaneKernel kernel : {LaneKernel::SampleBySample, LaneEngine::FastestKernel()})
+    {
+        Delay d(nullptr);
+        d.SetLaneKernel(kernel);
+        NoModulation(d);
+        SetParam(d, kParamFbScale, 0.0);
+        SetParam(d, kBaseMains + B, 0);
+        SetParam(d, kBaseTime + A, 10.0);
+        Settle(d);
+        // A click 4 samples later than 20 ms before the line stops.
+        Stereo in(Ms(100));
+        in.l[in.size() - Ms(20) + 4] = 1.0;
+        Process(d, in);
+        SetParam(d, kBaseMains + A, 0);
+        SetParam(d, kBaseTime + A, 20.0);
+        Settle(d);
+        SetParam(d, kBaseMains + A, 1);
+        const Stereo out = Process(d, Stereo(Ms(5)));
+        size_t loudest = 0;
+        for (size_t k = 0; k < out.size(); ++k)
+        {
+            if (std::fabs(out.l[k]) > std::fabs(out.l[loudest])) loudest = k;
+        }
+        EXPECT_NEAR(static_cast<double>(loudest), 4.0, 2.0) << LaneEngine::KernelName(kernel);
+        EXPECT_GT(std::fabs(out.l[loudest]), 0.05) << LaneEngine::KernelName(kernel);
+    }
+}
+
 TEST(DelayProcess, ChainedLinesRunInDependencyOrder)
 {
     // X -> Y with equal settings must sound the same whichever letters play
