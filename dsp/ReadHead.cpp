@@ -2,6 +2,15 @@
 
 #include <limits>
 
+namespace
+{
+// The distance a head without a buffer keeps: a finite number, at least 1.
+double SilentDistance(double d)
+{
+    return d > 1.0 && d <= std::numeric_limits<double>::max() ? d : 1.0;
+}
+} // namespace
+
 void ReadHead::Attach(DelayBuffer* buf)
 {
     buffer = buf != nullptr && !buf->Empty() ? buf : nullptr;
@@ -15,7 +24,7 @@ void ReadHead::SetDistance(double d, int writeIndex)
     deferred = false;
     if (buffer == nullptr)
     {
-        delay = d > 1.0 && d <= std::numeric_limits<double>::max() ? d : 1.0;
+        delay = SilentDistance(d);
         cursor = DelayBuffer::SilentCursor();
         return;
     }
@@ -28,11 +37,8 @@ void ReadHead::SetDistance(double d, int writeIndex)
 double ReadHead::Distance() const
 {
     if (!deferred) return delay;
-    if (buffer == nullptr)
-        return deferredDistance > 1.0 && deferredDistance <= std::numeric_limits<double>::max()
-                   ? deferredDistance
-                   : 1.0;
-    return Locate(deferredDistance, deferredWrite, buffer->length).delay;
+    return buffer != nullptr ? Locate(deferredDistance, deferredWrite, buffer->length).delay
+                             : SilentDistance(deferredDistance);
 }
 
 ReadHead::Placement ReadHead::Locate(double d, int writeIndex, int length)
