@@ -391,39 +391,47 @@ template <class V> struct WideKernel
         return Min(Min(len - write, len - inject), Min(len - readOld, len - readNew));
     }
 
-    // 1 where every stretch of up to gap samples can run in passes, else 0:
-    // no read slot within gap of a written one, no injection 1 .. gap - 1
-    // slots ahead of the write, a ring of at least 2 gap slots.
-    [[gnu::always_inline]] static V Apart(V len, V write, V inject, V readOld, V readNew, int gap)
+    // The least distance, either way round the ring, between a read head and
+    // a written slot (the write and the injection).
+    [[gnu::always_inline]] static V Clearance(V len, V write, V inject, V readOld, V readNew)
     {
-        const V zero(0.0);
-        const V span = len - V(2.0 * gap);
-        V ok = Select(V(2.0 * gap) <= len, V(1.0), zero);
-        const auto clear = [&](V read, V written)
+        const auto apart = [&](V read, V written)
         {
-            const V d = Ahead(read, written, len) - V(gap);
-            ok = Select(zero <= d, Select(d <= span, ok, zero), zero);
+            const V d = Ahead(read, written, len);
+            return Min(d, len - d);
         };
-        clear(readOld, write);
-        clear(readOld, inject);
-        clear(readNew, write);
-        clear(readNew, inject);
-        const V ahead = Ahead(inject, write, len);
-        return Select(V(1.0) <= ahead, Select(ahead <= V(gap - 1.0), zero, ok), ok);
+        return Min(Min(apart(readOld, write), apart(readOld, inject)),
+                   Min(apart(readNew, write), apart(readNew, inject)));
     }
 
-    // Whether every lane is separable (ok), and the least room among them.
-    static void TakeSurvey(const LaneGroup& g, const Slots& room, const Slots& ok, bool& separable,
-                           int& least)
+    // 1 where every stretch of up to gap samples can run in passes, else 0:
+    // no read slot within gap of a written one, no injection 1 .. gap - 1
+    // slots ahead of the write (ahead), a ring of at least 2 gap slots.
+    [[gnu::always_inline]] static V Apart(V len, V clearance, V ahead, int gap)
     {
-        separable = true;
-        least = 1 << 30;
+        const V zero(0.0);
+        const V fits = Select(V(2.0 * gap) <= len, Select(V(gap) <= clearance, V(1.0), zero), zero);
+        return Select(V(1.0) <= ahead, Select(ahead <= V(gap - 1.0), zero, fits), fits);
+    }
+
+    // Whether every lane's flag is set.
+    static bool AllSet(const LaneGroup& g, const Slots& flags)
+    {
+        for (int j = 0; j < g.laneCount; ++j)
+            if (flags.lane[j] == 0.0) return false;
+        return true;
+    }
+
+    // The least room among the lanes.
+    static int LeastRoom(const LaneGroup& g, const Slots& room)
+    {
+        int least = 1 << 30;
         for (int j = 0; j < g.laneCount; ++j)
         {
-            separable = separable && ok.lane[j] != 0.0;
             const int r = static_cast<int>(room.lane[j]);
             least = r < least ? r : least;
         }
+        return least;
     }
 
     // Works out separable and untilWrap from the lanes' positions.
@@ -439,10 +447,12 @@ template <class V> struct WideKernel
             const V readOld = V::LoadInts(at.readOld + first);
             const V readNew = V::LoadInts(at.readNew + first);
             Room(len, write, inject, readOld, readNew).Store(room.lane + first);
-            Apart(len, write, inject, readOld, readNew, DelayTap::kControlInterval)
+            Apart(len, Clearance(len, write, inject, readOld, readNew), Ahead(inject, write, len),
+                  DelayTap::kControlInterval)
                 .Store(ok.lane + first);
         }
-        TakeSurvey(g, room, ok, g.separable, g.untilWrap);
+        g.separable = AllSet(g, ok);
+        g.untilWrap = LeastRoom(g, room);
     }
 
     static void Gather(LaneGroup& g)
@@ -478,21 +488,17 @@ template <class V> struct WideKernel
             place.coefficient.Store(g.pendingCoef.lane + first);
             place.slot.Store(g.pendingSlot.lane + first);
             Room(len, write, inject, idle, place.slot).Store(room.lane + first);
-            Apart(len, write, inject, idle, place.slot, DelayTap::kControlInterval)
-                .Store(ok.lane + first);
+            const V clearance = Clearance(len, write, inject, idle, place.slot);
+            const V injectAhead = Ahead(inject, write, len);
+            Apart(len, clearance, injectAhead, DelayTap::kControlInterval).Store(ok.lane + first);
             // A stretch that takes the step inside runs up to
             // kLongestStretch samples.
             if (ahead > 0)
-                Apart(len, write, inject, idle, place.slot, kLongestStretch)
-                    .Store(across.lane + first);
+                Apart(len, clearance, injectAhead, kLongestStretch).Store(across.lane + first);
         }
-        TakeSurvey(g, room, ok, g.pendingSeparable, g.pendingUntilWrap);
-        g.pendingAcross = false;
-        if (ahead > 0)
-        {
-            int sameRoom = 0;
-            TakeSurvey(g, room, across, g.pendingAcross, sameRoom);
-        }
+        g.pendingSeparable = AllSet(g, ok);
+        g.pendingUntilWrap = LeastRoom(g, room);
+        g.pendingAcross = ahead > 0 && AllSet(g, across);
     }
 
     static void TakeStep(LaneGroup& g)
