@@ -395,13 +395,13 @@ template <class V> struct WideKernel
     // a written slot (the write and the injection).
     [[gnu::always_inline]] static V Clearance(V len, V write, V inject, V readOld, V readNew)
     {
-        const auto apart = [&](V read, V written)
+        const auto nearest = [&](V read, V written)
         {
             const V d = Ahead(read, written, len);
             return Min(d, len - d);
         };
-        return Min(Min(apart(readOld, write), apart(readOld, inject)),
-                   Min(apart(readNew, write), apart(readNew, inject)));
+        return Min(Min(nearest(readOld, write), nearest(readOld, inject)),
+                   Min(nearest(readNew, write), nearest(readNew, inject)));
     }
 
     // 1 where every stretch of up to gap samples can run in passes, else 0:
