@@ -347,6 +347,10 @@ void IGraphicsX11::ThreadLoop()
         std::unique_lock<std::mutex> working(work, std::try_to_lock);
         if (!working.owns_lock())
         {
+            // The host's thread is inside the editor, usually in a menu or
+            // a prompt it opened from an idle call, which may stay up for
+            // minutes: wait a frame (or for the stop) instead of spinning.
+            poll(fds, 1, period);
             continue;
         }
         // Never waits for the plug-in's lock: whoever holds it may be
