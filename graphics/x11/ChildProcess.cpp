@@ -159,8 +159,9 @@ int ChildProcess::Wait(std::string& output, const std::function<bool()>& abandon
         }
         if (done < 0 && errno != EINTR)
         {
+            const bool elsewhere = errno == ECHILD;
             pid = -1;
-            return -1;
+            return elsewhere && !gaveUp ? kReapedElsewhere : -1;
         }
         giveUp();
         usleep(20000);

@@ -23,7 +23,10 @@ public:
     // Collects the output until the program ends and answers its exit
     // status (-1 when it did not end normally). Every 50 ms abandon is asked
     // whether to give up: then the program is ended and -1 answered.
+    // kReapedElsewhere when the program ended but its status was taken by
+    // someone else: a host that ignores SIGCHLD or reaps every child.
     int Wait(std::string& output, const std::function<bool()>& abandon);
+    static constexpr int kReapedElsewhere = -2;
     // Reaps the program if it has ended; true when it has (or never ran).
     bool Reap();
     // Lets the program run on unwatched (a browser the user keeps); it is

@@ -924,7 +924,10 @@ void IGraphicsX11::AskForFilePath(std::string& path, int action, const char* sta
     {
         output.pop_back();
     }
-    if (status == 0 && !output.empty())
+    // The choosers print nothing when cancelled, so a path with an unknown
+    // status (the host reaped the chooser) is still the user's choice.
+    const bool ended = status == 0 || status == ChildProcess::kReapedElsewhere;
+    if (ended && !output.empty())
     {
         path = output;
     }

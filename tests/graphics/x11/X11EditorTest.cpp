@@ -12,11 +12,13 @@
 #include "raster/LICE_MemBitmap.h"
 #include "raster/LICE_SysBitmap.h"
 #include "raster/PngWriter.h"
+#include "tests/support/ScratchDir.h"
 
 #include <X11/keysym.h>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
@@ -416,6 +418,32 @@ TEST_P(X11EditorTest, WithoutADesktopChooserThePathIsTypedInTheEditor)
     X11Host::Key(XK_Return);
     EXPECT_TRUE(ValueBecomes(kParamWet, Normalized(kParamWet, 0.333)));
     EXPECT_EQ(X11Host::Children(main.Editor()), 0);
+    setenv("PATH", path.c_str(), 1);
+}
+
+// A desktop chooser picks the file, in a host that leaves its children to
+// the system (SIGCHLD ignored), so the chooser's exit status is gone.
+TEST_P(X11EditorTest, TheChoosersPathLoadsWhenTheHostReapsChildren)
+{
+    ScratchDir bin;
+    WriteBytes(bin.Path() / "zenity", "#!/bin/sh\n"
+                                      "for a in \"$@\"; do\n"
+                                      "  case $a in --filename=*) dir=${a#--filename=} ;; esac\n"
+                                      "done\n"
+                                      "echo \"${dir%/}/Nested/Inner.preset\"\n");
+    fs::permissions(bin.Path() / "zenity", fs::perms::owner_all);
+    // "Load ..." follows the presets and a separator.
+    Click(kPresetX, kPresetY);
+    ASSERT_EQ(WaitForPopups(1).size(), 1u);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", bin.Utf8Path().c_str(), 1);
+    struct sigaction ignore = {}, before = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ignore, &before);
+    for (const unsigned long key : {XK_Down, XK_Down, XK_Down, XK_Return})
+        X11Host::Key(key);
+    EXPECT_TRUE(ValueBecomes(kParamWet, Normalized(kParamWet, 0.333)));
+    sigaction(SIGCHLD, &before, nullptr);
     setenv("PATH", path.c_str(), 1);
 }
 
