@@ -122,6 +122,7 @@ struct IGraphicsX11::Session
     std::unique_ptr<X11Surface> surface;
     std::unique_ptr<X11TextEntry> entry;
     IBox exposed;      // waiting to be painted
+    IBox unshown;      // painted, waiting to be put on the screen (Present)
     bool gone = false; // destroyed with the host's window
     // The connection to the server broke (the window went with it): nothing
     // is drawn or read any more, and the thread only waits to be stopped.
@@ -285,6 +286,7 @@ void IGraphicsX11::Idle()
         holdsPlugLock = false;
         plug->Lock().Leave();
     }
+    Present();
 }
 
 void IGraphicsX11::StartThread()
@@ -368,6 +370,7 @@ void IGraphicsX11::ThreadLoop()
             holdsPlugLock = false;
             plug->Lock().Leave();
         }
+        Present();
     }
 }
 
@@ -376,7 +379,7 @@ bool IGraphicsX11::MayWork() const
     return session && !session->lost && (!plug || holdsPlugLock);
 }
 
-template <class Wait> void IGraphicsX11::WaitUnlocked(Wait&& wait)
+template <class Wait> bool IGraphicsX11::WaitUnlocked(Wait&& wait)
 {
     const bool release = holdsPlugLock;
     if (release)
@@ -387,23 +390,24 @@ template <class Wait> void IGraphicsX11::WaitUnlocked(Wait&& wait)
     wait();
     if (!release)
     {
-        return;
+        return true;
     }
     if (!tEditorThread)
     {
         plug->Lock().Enter();
         holdsPlugLock = true;
-        return;
+        return true;
     }
     while (!plug->Lock().TryEnter())
     {
         if (stopping)
         {
-            return; // the closer holds the lock and waits for this thread
+            return false; // the closer holds the lock and waits for this thread
         }
         usleep(2000);
     }
     holdsPlugLock = true;
+    return true;
 }
 
 void IGraphicsX11::Pump()
@@ -792,8 +796,7 @@ int IGraphicsX11::ShowMenu(const IPopupMenu& menu, int x, int y)
         }
     };
     int chosen = -1;
-    WaitUnlocked([&] { chosen = popup.Run(menu, rootX, rootY); });
-    return chosen;
+    return WaitUnlocked([&] { chosen = popup.Run(menu, rootX, rootY); }) ? chosen : -1;
 }
 
 std::string IGraphicsX11::AskPathInEntry(const std::string& folder)
@@ -809,7 +812,7 @@ std::string IGraphicsX11::AskPathInEntry(const std::string& folder)
     XFlush(s.display);
     std::string path;
     bool finished = false;
-    WaitUnlocked(
+    const bool locked = WaitUnlocked(
         [&]
         {
             while (!finished && !stopping)
@@ -870,7 +873,7 @@ std::string IGraphicsX11::AskPathInEntry(const std::string& folder)
         });
     // The area under the entry is shown again.
     s.exposed = s.exposed.Union(box);
-    return path;
+    return locked ? path : std::string();
 }
 
 void IGraphicsX11::AskForFilePath(std::string& path, int action, const char* startFolder,
@@ -919,7 +922,10 @@ void IGraphicsX11::AskForFilePath(std::string& path, int action, const char* sta
     }
     std::string output;
     int status = -1;
-    WaitUnlocked([&] { status = chooser.Wait(output, [this] { return stopping.load(); }); });
+    if (!WaitUnlocked([&] { status = chooser.Wait(output, [this] { return stopping.load(); }); }))
+    {
+        return;
+    }
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
     {
         output.pop_back();
@@ -953,11 +959,28 @@ bool IGraphicsX11::OpenWebPage(const char* address, const char*, const char*, co
 
 bool IGraphicsX11::PresentArea(const IBox& box)
 {
-    if (!session || session->gone || !backBuffer || !session->surface)
+    // Put on the screen by Present, once the plug-in's lock is let go:
+    // putting waits for the server (a round trip with shared memory, a full
+    // socket on a remote display), and audio waits for that lock.
+    if (session)
     {
-        return true;
+        session->unshown = session->unshown.Union(box);
     }
-    return session->surface->Put(backBuffer->Bits(), backBuffer->RowSpan(), box);
+    return true;
+}
+
+void IGraphicsX11::Present()
+{
+    if (!session)
+    {
+        return;
+    }
+    const IBox box = session->unshown;
+    session->unshown = IBox();
+    if (!box.Empty() && !session->gone && !session->lost && backBuffer && session->surface)
+    {
+        session->surface->Put(backBuffer->Bits(), backBuffer->RowSpan(), box);
+    }
 }
 
 bool IGraphicsX11::DrawTextIn(ITextStyle& style, const char* text, const IBox& box)

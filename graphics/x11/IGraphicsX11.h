@@ -79,6 +79,9 @@ private:
     void DrainEvents();
     void Frame();
     void PaintExposed();
+    // Puts what the round painted on the screen; called by the working
+    // thread (under work) after it let go of the plug-in's lock.
+    void Present();
     // Whether the working thread may go on: only while it holds the
     // plug-in's lock (the editor's thread may have had to go on without it).
     bool MayWork() const;
@@ -90,7 +93,9 @@ private:
     // far as no caller further up holds it); it is taken back after. The
     // editor's thread never waits for it: when the editor is closing, its
     // closer holds the lock, and the thread goes on without it to its end.
-    template <class Wait> void WaitUnlocked(Wait&& wait);
+    // False then: whatever the wait brought (a choice, a path) must be
+    // dropped, since acting on it would touch the effect unlocked.
+    template <class Wait> bool WaitUnlocked(Wait&& wait);
     std::string AskPathInEntry(const std::string& folder);
 
     void Dispatch(union _XEvent& event);

@@ -493,6 +493,37 @@ TEST_P(X11EditorTest, SurvivesItsConnectionBeingKilled)
     EXPECT_TRUE(ValueBecomes(kParamWet, wet + 0.125f));
 }
 
+// The server stops answering (stalled, or a remote display that hangs): the
+// editor waits for it, but never while holding the effect, so audio goes on.
+TEST_P(X11EditorTest, AStalledServerDoesNotHoldUpAudio)
+{
+    const pid_t server = X11Host::ServerPid();
+    ASSERT_GT(server, 0);
+    struct Stopped
+    {
+        pid_t pid;
+        ~Stopped() { kill(pid, SIGCONT); }
+    } stopped{server};
+    kill(server, SIGSTOP);
+    // A knob the editor repaints, and puts on the screen.
+    main.effect->setParameter(main.effect, kParamWet, 0.25f);
+    Run(300);
+    std::atomic<bool> done{false};
+    std::thread audio(
+        [&]
+        {
+            float silence[64] = {};
+            float left[64], right[64];
+            float* ins[2] = {silence, silence};
+            float* outs[2] = {left, right};
+            main.effect->processReplacing(main.effect, ins, outs, 64);
+            done = true;
+        });
+    EXPECT_TRUE(WaitFor([&] { return done.load(); }, 1000));
+    kill(server, SIGCONT);
+    audio.join();
+}
+
 TEST_P(X11EditorTest, ClosingDuringADragEndsItsGesture)
 {
     X11Host::MoveTo(kWetX, kWetY);

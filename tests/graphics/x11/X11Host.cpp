@@ -6,6 +6,7 @@
 #include <X11/keysym.h>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -245,6 +246,22 @@ void X11Host::KillClientOf(Window window)
 {
     XKillClient(sDisplay, window);
     XSync(sDisplay, False);
+}
+
+int X11Host::ServerPid()
+{
+    // ":99" or "host:99.0": a local server's lock file is /tmp/.X99-lock.
+    const char* name = std::getenv("DISPLAY");
+    const char* colon = name ? std::strrchr(name, ':') : nullptr;
+    if (!colon)
+    {
+        return 0;
+    }
+    const int number = std::atoi(colon + 1);
+    std::ifstream lock("/tmp/.X" + std::to_string(number) + "-lock");
+    int pid = 0;
+    lock >> pid;
+    return pid;
 }
 
 int X11Host::Children(Window window)

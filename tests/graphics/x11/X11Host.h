@@ -66,6 +66,8 @@ public:
     // Closes the server connection of the client that made window, as a
     // user who kills that window does.
     static void KillClientOf(Window window);
+    // The process of the server on DISPLAY (from its lock file), or 0.
+    static int ServerPid();
     // The children of a window, and the viewable override-redirect windows on
     // the screen (the popup menus), as rectangles on the screen.
     static int Children(Window window);
