@@ -7,6 +7,7 @@
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
 #include "graphics/ITextControl.h"
+#include "platform/FileOpen.h"
 #include "platform/ModulePath.h"
 
 #include <algorithm>
@@ -250,6 +251,22 @@ void IGraphics::PromptForScale(int x, int y)
     // the screen's scale no longer decides.
     EditorSettings::RememberScale(percent);
     SetScale(percent);
+}
+
+bool IGraphics::MayReplace(const std::string& path, int x, int y)
+{
+    FILE* existing = OpenFileUtf8(path.c_str(), "rb");
+    if (!existing)
+    {
+        return true;
+    }
+    std::fclose(existing);
+    const size_t slash = path.find_last_of("/\\");
+    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    IPopupMenu menu;
+    menu.InsertText(("Replace \"" + file + "\"").c_str());
+    menu.InsertText("Cancel");
+    return ShowMenu(menu, x, y) == 0;
 }
 
 // --- Repaint cycle ----------------------------------------------------------

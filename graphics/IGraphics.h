@@ -176,6 +176,9 @@ public:
     // The "Editor size" menu at (x, y); the choice is applied and remembered
     // for the user.
     void PromptForScale(int x, int y);
+    // Whether a save may write to path: true when nothing is there, else the
+    // user's answer to a menu at (x, y) offering to replace the file.
+    bool MayReplace(const std::string& path, int x, int y);
     // The menu of sizes, the current one checked; the caller owns it.
     IPopupMenu* ScaleMenu() const;
 

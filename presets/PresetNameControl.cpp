@@ -150,6 +150,14 @@ void PresetNameControl::SavePresetAsDialog()
     {
         return;
     }
-    library.Save(target, PresetSaveName(path).c_str());
+    // The dialog asked before replacing the file the user named; a name
+    // that gained the extension is another file, which it did not ask about.
+    const std::string name = PresetSaveName(path);
+    IGraphics* graphics = Graphics();
+    if (name != path && graphics && !graphics->MayReplace(name, rect.left, rect.bottom))
+    {
+        return;
+    }
+    library.Save(target, name.c_str());
     library.Rescan();
 }

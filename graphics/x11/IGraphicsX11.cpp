@@ -913,6 +913,12 @@ void IGraphicsX11::AskForFilePath(std::string& path, int action, const char* sta
     if (args.empty())
     {
         path = AskPathInEntry(folder);
+        // Unlike the desktop's choosers, the entry does not ask before a
+        // save replaces a file.
+        if (save && !path.empty() && !MayReplace(path, 8, height / 2))
+        {
+            path.clear();
+        }
         return;
     }
     ChildProcess chooser;

@@ -264,6 +264,28 @@ TEST_F(DelayEditorTest, PresetMenuListsLoadsAndSaves)
     EXPECT_TRUE(fs::exists(folder / "a.preset.old.preset"));
     EXPECT_FALSE(fs::exists(folder / "Echo.preset.preset"));
 
+    // "Echo" becomes Echo.preset, a file the dialog did not ask about: it is
+    // replaced only when the user says so.
+    WriteBytes(folder / "Echo.preset", "mine\n");
+    answer = Utf8(folder / "Echo");
+    for (const std::string reply : {"Cancel", "Replace \"Echo.preset\""})
+    {
+        std::vector<std::string> menus;
+        g->Chooser().menu = [&](const IPopupMenu& menu)
+        {
+            menus.push_back(Describe(menu));
+            const std::string pick = menus.size() == 1 ? "Save As ..." : reply;
+            for (int id = 1; id <= menu.Total(); ++id)
+                if (menu.EntryByFlatIndex(id - 1)->text == pick) return id;
+            return 0;
+        };
+        Click(x, y);
+        ASSERT_EQ(menus.size(), 2u);
+        EXPECT_EQ(menus[1], "Replace \"Echo.preset\" Cancel ");
+        EXPECT_EQ(ReadBytes(folder / "Echo.preset") == "mine\n", reply == "Cancel");
+    }
+    g->Chooser().menu = nullptr;
+
     // A listed preset whose header is broken renames the field only.
     const double wet = delay.GetParam(kParamWet)->Value();
     OpenMenu(x, y, "x");

@@ -421,6 +421,31 @@ TEST_P(X11EditorTest, WithoutADesktopChooserThePathIsTypedInTheEditor)
     setenv("PATH", path.c_str(), 1);
 }
 
+// Saving over a typed path that names a file asks first: Escape keeps it.
+TEST_P(X11EditorTest, ATypedSaveAsksBeforeReplacingAFile)
+{
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", "/nonexistent", 1);
+    const fs::path top = X11Host::Folder().Path() / "Presets" / "Top.preset";
+    const std::string before = ReadBytes(top);
+    // "Save As ..." follows the presets, two separators, "Load ..." and
+    // "Save".
+    Click(kPresetX, kPresetY);
+    ASSERT_EQ(WaitForPopups(1).size(), 1u);
+    for (int i = 0; i < 5; ++i)
+        X11Host::Key(XK_Down);
+    X11Host::Key(XK_Return);
+    EXPECT_TRUE(WaitFor([&] { return X11Host::Children(main.Editor()) == 1; }));
+    X11Host::Type("Top.preset");
+    X11Host::Key(XK_Return);
+    EXPECT_EQ(WaitForPopups(1).size(), 1u);
+    X11Host::Key(XK_Escape);
+    EXPECT_TRUE(WaitForPopups(0).empty());
+    Run(200);
+    EXPECT_EQ(ReadBytes(top), before);
+    setenv("PATH", path.c_str(), 1);
+}
+
 // A desktop chooser picks the file, in a host that leaves its children to
 // the system (SIGCHLD ignored), so the chooser's exit status is gone.
 TEST_P(X11EditorTest, TheChoosersPathLoadsWhenTheHostReapsChildren)
