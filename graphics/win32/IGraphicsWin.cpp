@@ -694,7 +694,9 @@ void IGraphicsWin::TimerTick()
     }
     IBox dirty;
     if (!CollectDirtyArea(dirty)) return;
-    RECT r = {dirty.left, dirty.top, dirty.right, dirty.bottom};
+    // The controls' area is in editor units, the window's in pixels.
+    const IBox device = ToDevice(dirty);
+    RECT r = {device.left, device.top, device.right, device.bottom};
     InvalidateRect(hwnd, &r, FALSE);
     UpdateWindow(hwnd);
     // The entry's text follows the parameter at the next tick.

@@ -370,6 +370,17 @@ TEST_F(EditorWindow, HostChangeRepaintsOnlyTheBoundControl)
     for (const IBox& b : gPainted)
         EXPECT_EQ(b, kGainBox);
     EXPECT_TRUE(EditCalls(host).empty());
+
+    // At twice the size the knob covers twice the pixels, and a change is
+    // painted there.
+    g->SetScale(200);
+    Pump(150);
+    gPainted.clear();
+    effect->setParameter(effect, kGain, 0.2f);
+    EXPECT_TRUE(PumpUntil([] { return !gPainted.empty(); }));
+    Pump(150);
+    for (const IBox& b : gPainted)
+        EXPECT_EQ(b, IBox(200, 200, 280, 280));
     SetWindowLongPtrW(editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gEditorProc));
 }
 
