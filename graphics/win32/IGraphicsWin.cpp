@@ -725,20 +725,23 @@ intptr_t IGraphicsWin::HandleEntryMessage(void* hwndPtr, unsigned msg, uintptr_t
     {
         LRESULT code = CallWindowProcW(previous, hwnd, msg, wp, lp);
         const MSG* query = reinterpret_cast<const MSG*>(lp);
-        if (query && query->message == WM_KEYDOWN && query->wParam == VK_RETURN)
+        if (query && query->message == WM_KEYDOWN &&
+            (query->wParam == VK_RETURN || query->wParam == VK_ESCAPE))
             code |= DLGC_WANTALLKEYS;
         return code;
     }
     case WM_KEYDOWN:
-        if (wp == VK_RETURN)
+        // Escape cancels here, before the edit control, which in a host's
+        // dialog loop would ask the editor window to close.
+        if (wp == VK_RETURN || wp == VK_ESCAPE)
         {
-            entryState = EntryCommit;
+            entryState = wp == VK_RETURN ? EntryCommit : EntryCancel;
             return 0;
         }
         break;
     case WM_CHAR:
-        // Return commits; it never puts a line break into the text.
-        if (wp == '\r' || wp == '\n') return 0;
+        // Return commits and Escape cancels; neither goes into the text.
+        if (wp == '\r' || wp == '\n' || wp == 0x1B) return 0;
         break;
     case WM_CONTEXTMENU:
         // The entry is one value: it has no editing menu of its own.

@@ -453,6 +453,20 @@ TEST_F(EditorWindow, RealRightClickTypeAndReturnThenDrag)
     EXPECT_EQ(Plain(kTime), 123.0);
     EXPECT_EQ(EditCalls(host), (Calls{"begin 3", "end 3", "begin 3", "automate 3", "end 3"}));
 
+    // Escape cancels what was typed; the editor stays. (A pause first, so
+    // the right-click does not pair with the last one.)
+    Pump(600);
+    pointAt(120, 220);
+    button(MOUSEEVENTF_RIGHTDOWN);
+    button(MOUSEEVENTF_RIGHTUP);
+    ASSERT_TRUE(PumpUntil([this] { return GetDlgItem(editor, IGraphicsWin::kEntryId); }));
+    Pump(150);
+    for (WORD vk : {WORD('9'), WORD(VK_ESCAPE)})
+        key(vk);
+    ASSERT_TRUE(EntryGone());
+    EXPECT_EQ(Plain(kTime), 123.0);
+    EXPECT_TRUE(IsWindow(editor));
+
     host.calls.clear();
     pointAt(120, 120);
     button(MOUSEEVENTF_LEFTDOWN);
