@@ -479,7 +479,7 @@ void IGraphicsWin::CloseEditorWindow()
     // gesture in progress: its capture goes and the host gets its end-edit.
     if (menuOpen) EndMenu();
     CancelEntry();
-    if (GetCapture() == hwnd) ReleaseCapture();
+    ReleaseOwnCapture();
     EndOpenGesture();
     KillTimer(hwnd, kTimerId);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -592,7 +592,7 @@ intptr_t IGraphicsWin::HandleMessage(void* hwndPtr, unsigned msg, uintptr_t wPar
 
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if (GetCapture() == hwnd) ReleaseCapture();
+        ReleaseOwnCapture();
         HandleMouseUp(x, y, KeysFrom(wp));
         return 0;
 
@@ -612,6 +612,13 @@ intptr_t IGraphicsWin::HandleMessage(void* hwndPtr, unsigned msg, uintptr_t wPar
 
     case WM_MOUSELEAVE:
         HandleMouseOut();
+        return 0;
+
+    case WM_CAPTURECHANGED:
+        // Someone else took the mouse in the middle of a gesture (a switch
+        // to another program, a pop-up of the host's): the gesture ends
+        // here, or the host would stay in touch with the parameter.
+        if (!releasingCapture && !menuOpen && reinterpret_cast<HWND>(lp) != hwnd) EndOpenGesture();
         return 0;
 
     case 0x02E3: // WM_DPICHANGED_AFTERPARENT: moved to a screen of another scale
@@ -808,6 +815,15 @@ void IGraphicsWin::DestroyEntry()
     entryState = EntryIdle;
 }
 
+void IGraphicsWin::ReleaseOwnCapture()
+{
+    HWND hwnd = static_cast<HWND>(window);
+    if (!hwnd || GetCapture() != hwnd) return;
+    releasingCapture = true;
+    ReleaseCapture();
+    releasingCapture = false;
+}
+
 // --- Prompts ------------------------------------------------------------------
 
 int IGraphicsWin::TrackMenu(void* menu, void* owner)
@@ -834,7 +850,7 @@ int IGraphicsWin::ShowMenu(const IPopupMenu& menu, int, int)
     const int id = TrackMenu(native, hwnd);
     DestroyMenu(native);
     // A modal menu swallowed the release of the press that opened it.
-    if (GetCapture() == hwnd) ReleaseCapture();
+    ReleaseOwnCapture();
     return id > 0 ? id - 1 : -1;
 }
 
@@ -843,7 +859,7 @@ bool IGraphicsWin::ShowTextEntry(const IBox& box, const std::string& initial)
     HWND hwnd = static_cast<HWND>(window);
     // The press that opens the entry gives the mouse back to the window
     // system, so its release lands wherever the pointer is.
-    if (hwnd && GetCapture() == hwnd) ReleaseCapture();
+    ReleaseOwnCapture();
     if (!hwnd || entryWindow) return false;
     const std::wstring text = Widen(initial.c_str());
     const IBox place = ToDevice(box);

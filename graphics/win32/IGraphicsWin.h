@@ -105,9 +105,10 @@ private:
     bool inPaint = false; // inside the window's paint message
     int shownWidth = 0;   // the open window's device size, which a scale change grows
     int shownHeight = 0;
-    unsigned hostDpi = 96;   // the DPI the host's window works in
-    unsigned screenDpi = 96; // the DPI of the screen it is on
-    bool menuOpen = false;   // a popup menu of this editor is being shown
+    unsigned hostDpi = 96;         // the DPI the host's window works in
+    unsigned screenDpi = 96;       // the DPI of the screen it is on
+    bool menuOpen = false;         // a popup menu of this editor is being shown
+    bool releasingCapture = false; // the capture change under way is the editor's own
 
     friend struct IGraphicsWinAccess;
 
@@ -115,6 +116,8 @@ private:
     intptr_t HandleMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
     intptr_t HandleEntryMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
     void TimerTick();
+    // Lets go of the mouse if the editor holds it.
+    void ReleaseOwnCapture();
     void Paint();
     // Removes the entry window and releases its font; when the entry window
     // is already gone only the bookkeeping is done. The core is not told.

@@ -479,6 +479,20 @@ TEST_F(EditorWindow, RealRightClickTypeAndReturnThenDrag)
     EXPECT_EQ(EditCalls(host).back(), "end 0");
 }
 
+// Another window takes the mouse during a drag (a switch to another
+// program): the host gets the drag's end-edit then, and only then.
+TEST_F(EditorWindow, LosingTheMouseDuringADragEndsTheGesture)
+{
+    SendMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 120));
+    SendMessageW(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 116));
+    SetCapture(parent);
+    const Calls dragged = {"begin 0", "automate 0", "end 0"};
+    EXPECT_EQ(EditCalls(host), dragged);
+    ReleaseCapture();
+    SendMessageW(editor, WM_LBUTTONUP, 0, MAKELPARAM(120, 112));
+    EXPECT_EQ(EditCalls(host), dragged);
+}
+
 // A host that closes the editor during a drag still gets the drag's
 // end-edit, once.
 TEST_F(EditorWindow, ClosingDuringADragEndsTheGesture)
