@@ -783,12 +783,11 @@ int IGraphicsX11::ShowMenu(const IPopupMenu& menu, int x, int y)
     XTranslateCoordinates(s.display, s.window, DefaultRootWindow(s.display), ToDevice(x),
                           ToDevice(y), &rootX, &rootY, &child);
     X11Menu popup(s.display, stopping, scalePercent);
-    popup.otherEvent = [&s](XEvent& event)
+    popup.otherEvent = [this, &s](XEvent& event)
     {
         if (event.type == Expose && event.xexpose.window == s.window)
         {
-            const XExposeEvent& e = event.xexpose;
-            s.exposed = s.exposed.Union(IBox(e.x, e.y, e.x + e.width, e.y + e.height));
+            ReshowExposed(event);
         }
         else if (event.type == DestroyNotify && event.xdestroywindow.window == s.window)
         {
@@ -855,8 +854,7 @@ std::string IGraphicsX11::AskPathInEntry(const std::string& folder)
                     }
                     else if (event.xexpose.window == s.window)
                     {
-                        const XExposeEvent& e = event.xexpose;
-                        s.exposed = s.exposed.Union(IBox(e.x, e.y, e.x + e.width, e.y + e.height));
+                        ReshowExposed(event);
                     }
                     break;
                 case DestroyNotify:
@@ -973,6 +971,18 @@ bool IGraphicsX11::PresentArea(const IBox& box)
         session->unshown = session->unshown.Union(box);
     }
     return true;
+}
+
+void IGraphicsX11::ReshowExposed(XEvent& event)
+{
+    Session& s = *session;
+    const XExposeEvent& e = event.xexpose;
+    const IBox box(e.x, e.y, e.x + e.width, e.y + e.height);
+    s.exposed = s.exposed.Union(box);
+    if (!s.gone && !s.lost && backBuffer && s.surface)
+    {
+        s.surface->Put(backBuffer->Bits(), backBuffer->RowSpan(), box);
+    }
 }
 
 void IGraphicsX11::Present()

@@ -82,6 +82,10 @@ private:
     // Puts what the round painted on the screen; called by the working
     // thread (under work) after it let go of the plug-in's lock.
     void Present();
+    // An area uncovered while a prompt waits (a menu or an entry gone): the
+    // back buffer still holds what was painted there, and goes back on the
+    // screen at once; the area is painted afresh after the prompt as well.
+    void ReshowExposed(union _XEvent& event);
     // Whether the working thread may go on: only while it holds the
     // plug-in's lock (the editor's thread may have had to go on without it).
     bool MayWork() const;

@@ -428,6 +428,17 @@ TEST_P(X11EditorTest, ATypedSaveAsksBeforeReplacingAFile)
     setenv("PATH", "/nonexistent", 1);
     const fs::path top = X11Host::Folder().Path() / "Presets" / "Top.preset";
     const std::string before = ReadBytes(top);
+    // Where the preset menu opens, below the preset field.
+    auto underMenu = [this]
+    {
+        const std::vector<uint32_t> shown = X11Host::Capture(main.Editor(), kWidth, kHeight);
+        std::vector<uint32_t> area;
+        for (int y = kPresetY + 12; y < kPresetY + 130; ++y)
+            area.insert(area.end(), shown.begin() + y * kWidth + kPresetX,
+                        shown.begin() + y * kWidth + kPresetX + 110);
+        return area;
+    };
+    const std::vector<uint32_t> editor = underMenu();
     // "Save As ..." follows the presets, two separators, "Load ..." and
     // "Save".
     Click(kPresetX, kPresetY);
@@ -439,6 +450,9 @@ TEST_P(X11EditorTest, ATypedSaveAsksBeforeReplacingAFile)
     X11Host::Type("Top.preset");
     X11Host::Key(XK_Return);
     EXPECT_EQ(WaitForPopups(1).size(), 1u);
+    // While the question waits, the closed preset menu's area shows the
+    // editor again.
+    EXPECT_TRUE(WaitFor([&] { return underMenu() == editor; }, 1000));
     X11Host::Key(XK_Escape);
     EXPECT_TRUE(WaitForPopups(0).empty());
     Run(200);
