@@ -255,7 +255,8 @@ void IGraphics::PromptForScale(int x, int y)
 
 bool IGraphics::MayReplace(const std::string& path, int x, int y)
 {
-    FILE* existing = OpenFileUtf8(path.c_str(), "rb");
+    // Never waits on a pipe of that name; a folder there fails the save.
+    FILE* existing = OpenRegularFileUtf8(path.c_str());
     if (!existing)
     {
         return true;

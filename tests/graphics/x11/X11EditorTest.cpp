@@ -104,6 +104,25 @@ std::ostream& operator<<(std::ostream& out, const Holdings& h)
                << " font maps";
 }
 
+// PATH set to folder while the object lives: which helper programs the
+// editor finds.
+struct SearchPath
+{
+    std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
+    explicit SearchPath(const std::string& folder) { setenv("PATH", folder.c_str(), 1); }
+    ~SearchPath() { setenv("PATH", saved.c_str(), 1); }
+};
+
+// One block of silence through the effect, as a host's audio thread runs it.
+void ProcessSilence(AEffect* effect)
+{
+    float silence[64] = {};
+    float left[64], right[64];
+    float* ins[2] = {silence, silence};
+    float* outs[2] = {left, right};
+    effect->processReplacing(effect, ins, outs, 64);
+}
+
 // One effect with its editor open in a window at (x, 0).
 struct OpenEditor
 {
@@ -403,8 +422,7 @@ TEST_P(X11EditorTest, PresetMenuOpensItsFolderAsASubmenu)
 TEST_P(X11EditorTest, WithoutADesktopChooserThePathIsTypedInTheEditor)
 {
     // No chooser program can be found.
-    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", "/nonexistent", 1);
+    const SearchPath none("/nonexistent");
     // "Load ..." follows the presets and a separator.
     Click(kPresetX, kPresetY);
     ASSERT_EQ(WaitForPopups(1).size(), 1u);
@@ -418,14 +436,12 @@ TEST_P(X11EditorTest, WithoutADesktopChooserThePathIsTypedInTheEditor)
     X11Host::Key(XK_Return);
     EXPECT_TRUE(ValueBecomes(kParamWet, Normalized(kParamWet, 0.333)));
     EXPECT_EQ(X11Host::Children(main.Editor()), 0);
-    setenv("PATH", path.c_str(), 1);
 }
 
 // Saving over a typed path that names a file asks first: Escape keeps it.
 TEST_P(X11EditorTest, ATypedSaveAsksBeforeReplacingAFile)
 {
-    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", "/nonexistent", 1);
+    const SearchPath none("/nonexistent");
     const fs::path top = X11Host::Folder().Path() / "Presets" / "Top.preset";
     const std::string before = ReadBytes(top);
     // Where the preset menu opens, below the preset field.
@@ -457,7 +473,6 @@ TEST_P(X11EditorTest, ATypedSaveAsksBeforeReplacingAFile)
     EXPECT_TRUE(WaitForPopups(0).empty());
     Run(200);
     EXPECT_EQ(ReadBytes(top), before);
-    setenv("PATH", path.c_str(), 1);
 }
 
 // A desktop chooser picks the file, in a host that leaves its children to
@@ -474,8 +489,7 @@ TEST_P(X11EditorTest, TheChoosersPathLoadsWhenTheHostReapsChildren)
     // "Load ..." follows the presets and a separator.
     Click(kPresetX, kPresetY);
     ASSERT_EQ(WaitForPopups(1).size(), 1u);
-    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", bin.Utf8Path().c_str(), 1);
+    const SearchPath standIn(bin.Utf8Path());
     struct sigaction ignore = {}, before = {};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGCHLD, &ignore, &before);
@@ -483,7 +497,6 @@ TEST_P(X11EditorTest, TheChoosersPathLoadsWhenTheHostReapsChildren)
         X11Host::Key(key);
     EXPECT_TRUE(ValueBecomes(kParamWet, Normalized(kParamWet, 0.333)));
     sigaction(SIGCHLD, &before, nullptr);
-    setenv("PATH", path.c_str(), 1);
 }
 
 TEST_P(X11EditorTest, ReopensAfterClosing)
@@ -512,11 +525,7 @@ TEST_P(X11EditorTest, SurvivesItsConnectionBeingKilled)
     Run(500);
     EXPECT_LT(static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC, 0.25);
 
-    float silence[64] = {};
-    float left[64], right[64];
-    float* ins[2] = {silence, silence};
-    float* outs[2] = {left, right};
-    main.effect->processReplacing(main.effect, ins, outs, 64);
+    ProcessSilence(main.effect);
     const float wet = main.Param(kParamWet);
     main.effect->setParameter(main.effect, kParamWet, 0.25f);
     EXPECT_FLOAT_EQ(main.Param(kParamWet), 0.25f);
@@ -551,11 +560,7 @@ TEST_P(X11EditorTest, AStalledServerDoesNotHoldUpAudio)
     std::thread audio(
         [&]
         {
-            float silence[64] = {};
-            float left[64], right[64];
-            float* ins[2] = {silence, silence};
-            float* outs[2] = {left, right};
-            main.effect->processReplacing(main.effect, ins, outs, 64);
+            ProcessSilence(main.effect);
             done = true;
         });
     EXPECT_TRUE(WaitFor([&] { return done.load(); }, 1000));
