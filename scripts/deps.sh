@@ -27,7 +27,14 @@ zelbor_install_deps() {
     dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
+  # A mirror caught mid-sync serves an index of the wrong size; without the
+  # 32-bit index the two architectures' versions no longer match and the
+  # Wine packages cannot be installed. Ask again a few times before going on.
+  local attempt
+  for attempt in 1 2 3 4; do
+    apt-get update -qq && break
+    [ "$attempt" = 4 ] || { echo "apt-get update failed; asking again in $((attempt * 30)) s" >&2; sleep $((attempt * 30)); }
+  done
   # shellcheck disable=SC2086
   apt-get install -y -qq --no-install-recommends $missing || return 1
   zelbor_comma_locale

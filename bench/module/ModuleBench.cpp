@@ -14,7 +14,9 @@
 // build tree. ZELBOR_OTHER_MODULE names another VST 2 effect to run in the
 // same run for comparison (case Other, float only), with the parameters in
 // ZELBOR_OTHER_PARAMS ("index=value,...", values on the host's 0..1 travel);
-// ZELBOR_OTHER_LIST=1 prints its parameters' indices, names and texts.
+// ZELBOR_OTHER_LIST=1 prints its parameters' indices, names and texts. When
+// the other module is another build of this effect, case OtherEightTaps sets
+// it as EightTaps, to compare two builds in one run.
 
 #include "bench/FrameCounters.h"
 #include "framework/vst/VstAbi.h"
@@ -161,7 +163,9 @@ enum class Setting
 {
     Defaults,
     EightTaps,
-    Other
+    Other,
+    // The comparison module, another build of this effect, set as EightTaps.
+    OtherEightTaps
 };
 
 // The comparison module's parameters from ZELBOR_OTHER_PARAMS, and with
@@ -255,7 +259,8 @@ template <typename T> void BM_Module(benchmark::State& state, Setting setting)
 {
     const int block = static_cast<int>(state.range(0));
     std::string path;
-    const DynamicLibrary& module = Module(setting == Setting::Other, path);
+    const bool other = setting == Setting::Other || setting == Setting::OtherEightTaps;
+    const DynamicLibrary& module = Module(other, path);
     if (path.empty())
     {
         state.SkipWithError("no ZELBOR_OTHER_MODULE");
@@ -293,7 +298,7 @@ template <typename T> void BM_Module(benchmark::State& state, Setting setting)
     effect.Call(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
     effect.Call(effSetBlockSize, 0, block);
     effect.Call(effSetProcessPrecision, 0, wide ? kProcessPrecision64 : kProcessPrecision32);
-    if (setting == Setting::EightTaps)
+    if (setting == Setting::EightTaps || setting == Setting::OtherEightTaps)
     {
         const std::string error = SetEightTaps(effect);
         if (!error.empty())
@@ -330,7 +335,7 @@ template <typename T> void BM_Module(benchmark::State& state, Setting setting)
         benchmark::DoNotOptimize(outPtrs[0]);
         benchmark::ClobberMemory();
     }
-    static const char* const kLabels[] = {"Defaults ", "EightTaps ", "Other "};
+    static const char* const kLabels[] = {"Defaults ", "EightTaps ", "Other ", "Other EightTaps "};
     state.SetLabel(kLabels[static_cast<int>(setting)] + std::string(TypeName(T())));
     CountFrames(state, block, kRate);
 }
@@ -396,6 +401,10 @@ BENCHMARK_CAPTURE(BM_Module_Float, EightTaps, Setting::EightTaps)
     ->Arg(512)
     ->Arg(64);
 BENCHMARK_CAPTURE(BM_Module_Float, Other, Setting::Other)->ArgName("block")->Arg(512)->Arg(64);
+BENCHMARK_CAPTURE(BM_Module_Float, OtherEightTaps, Setting::OtherEightTaps)
+    ->ArgName("block")
+    ->Arg(512)
+    ->Arg(64);
 BENCHMARK_CAPTURE(BM_Module_Double, Defaults, Setting::Defaults)
     ->ArgName("block")
     ->Arg(512)
