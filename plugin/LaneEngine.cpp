@@ -33,8 +33,8 @@ LaneEngine::LaneEngine(Delay& delay) : mDelay(delay), mKernel(LaneKernel::Pairs)
 LaneKernel LaneEngine::FastestKernel()
 {
     // Eight lanes to an AVX-512 register run only in a build that asks for
-    // them: with eight taps they were measured about as fast as four lanes to
-    // an AVX2 register, not faster (the reads of the heads dominate).
+    // them: with eight taps they were measured barely faster than four lanes
+    // to an AVX2 register through the module, and slower in process.
 #ifdef ZELBOR_WIDEST_LANES
     if (GroupKernelOf(LaneKernel::Octets)) return LaneKernel::Octets;
 #endif
