@@ -1,5 +1,6 @@
 #include "graphics/EditorSettings.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/FileOpen.h"
 #include "platform/UserFolder.h"
 
@@ -89,17 +90,7 @@ bool EditorSettings::RememberScale(int percent)
     }
     text += std::string(kScaleKey) + '=' + std::to_string(percent) + '\n';
 
-    const std::string fresh = path + ".new";
-    RemoveFileUtf8(fresh.c_str()); // left by a write that did not finish
-    FILE* file = CreateNewFileUtf8(fresh.c_str(), false);
-    if (!file) return false;
-    const bool written =
-        std::fwrite(text.data(), 1, text.size(), file) == text.size() && FlushFileToDisk(file);
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || !ReplaceFileUtf8(fresh.c_str(), path.c_str()))
-    {
-        RemoveFileUtf8(fresh.c_str());
-        return false;
-    }
-    return true;
+    // Each writer has a temporary file of its own, so two instances saving
+    // at once do not spoil each other's write.
+    return WriteFileAtomically(path.c_str(), text.data(), text.size(), false);
 }

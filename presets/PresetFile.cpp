@@ -1,8 +1,8 @@
 #include "presets/PresetFile.h"
 
 #include "framework/IPlugBase.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileOpen.h"
-#include "presets/AtomicFile.h"
 #include "presets/ByteReader.h"
 #include "presets/PresetName.h"
 

@@ -15,12 +15,15 @@
 #include "raster/LICE_SysBitmap.h"
 #include "tests/support/ScratchDir.h"
 
+#include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -226,6 +229,29 @@ TEST(EditorSettingsTest, AMissingOrBrokenFileMeansNothingAndOtherLinesStay)
     std::ifstream in(PathFromUtf8(settings.File()), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "theme=dark\nother=1\neditor-size=200\n");
+}
+
+TEST(EditorSettingsTest, TwoInstancesSavingAtOnceLeaveOneWholeFile)
+{
+    SettingsInScratch settings;
+    std::atomic<int> failed{0};
+    const auto save = [&failed](int percent)
+    {
+        for (int i = 0; i < 200; ++i)
+            if (!EditorSettings::RememberScale(percent)) ++failed;
+    };
+    std::thread first(save, 150), second(save, 200);
+    first.join();
+    second.join();
+#ifndef _WIN32
+    // (Windows refuses to replace a file another thread is reading.)
+    EXPECT_EQ(failed.load(), 0);
+#endif
+    std::ifstream in(PathFromUtf8(settings.File()), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(text == "editor-size=150\n" || text == "editor-size=200\n") << text;
+    const fs::path folder = PathFromUtf8(settings.File()).parent_path();
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST(EditorSettingsTest, AFolderThatCannotBeMadeRemembersNothing)

@@ -1,7 +1,7 @@
 #include "presets/PresetFile.h"
 
 #include "PresetTestSupport.h"
-#include "presets/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "presets/PresetLibrary.h"
 #include "presets/PresetName.h"
 
