@@ -343,6 +343,45 @@ UINT_PTR CALLBACK ColourDialogHook(HWND dialog, UINT msg, WPARAM, LPARAM lParam)
     return 0;
 }
 
+// A modal dialog disables only the top-level window it is owned by. A host
+// that shows the editor in a window of its own, owned by its main window,
+// would leave the main window working under the dialog, where a user could
+// close the effect while the dialog's call is still running inside it. For
+// as long as a dialog is up, the windows owning the editor's top-level
+// window are disabled too, and enabled again after.
+class OwnersDisabled
+{
+public:
+    explicit OwnersDisabled(HWND editor)
+    {
+        HWND root = editor ? GetAncestor(editor, GA_ROOT) : nullptr;
+        for (HWND owner = root ? GetWindow(root, GW_OWNER) : nullptr; owner && mCount < kMost;
+             owner = GetWindow(owner, GW_OWNER))
+        {
+            if (IsWindowEnabled(owner))
+            {
+                EnableWindow(owner, FALSE);
+                mDisabled[mCount++] = owner;
+            }
+        }
+    }
+    ~OwnersDisabled()
+    {
+        while (mCount > 0)
+        {
+            HWND owner = mDisabled[--mCount];
+            if (IsWindow(owner)) EnableWindow(owner, TRUE);
+        }
+    }
+    OwnersDisabled(const OwnersDisabled&) = delete;
+    OwnersDisabled& operator=(const OwnersDisabled&) = delete;
+
+private:
+    static constexpr int kMost = 8;
+    HWND mDisabled[kMost] = {};
+    int mCount = 0;
+};
+
 } // namespace
 
 // The two window procedures, with access to the editor behind the window.
@@ -1005,6 +1044,7 @@ void IGraphicsWin::AskForFilePath(std::string& path, int action, const char* sta
     // The host's working folder is not the plug-in's to change.
     ofn.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
     bool chosen;
+    OwnersDisabled owners(ofn.hwndOwner);
     if (action == FileSave)
     {
         ofn.Flags |= OFN_OVERWRITEPROMPT;
@@ -1032,6 +1072,7 @@ bool IGraphicsWin::AskForColour(IColorRGBA& colour, const char* title)
     cc.Flags = CC_FULLOPEN | CC_RGBINIT | CC_ANYCOLOR | CC_SOLIDCOLOR | CC_ENABLEHOOK;
     cc.lpfnHook = &ColourDialogHook;
     cc.lCustData = caption.empty() ? 0 : reinterpret_cast<LPARAM>(caption.c_str());
+    OwnersDisabled owners(cc.hwndOwner);
     if (!ChooseColorW(&cc)) return false;
     colour.red = GetRValue(cc.rgbResult);
     colour.green = GetGValue(cc.rgbResult);
@@ -1044,6 +1085,7 @@ bool IGraphicsWin::OpenWebPage(const char* address, const char* title, const cha
 {
     HWND owner = static_cast<HWND>(window);
     const std::wstring caption = Widen(title);
+    OwnersDisabled owners(owner);
     if (confirmation && *confirmation &&
         MessageBoxW(owner, Widen(confirmation).c_str(), caption.c_str(), MB_YESNO) != IDYES)
         return false;

@@ -789,6 +789,34 @@ TEST_F(EditorWindow, WebPageOpensOnlyWebAddresses)
     EXPECT_TRUE(errorShown);
 }
 
+// A host whose editor window is owned by its main window: the main window
+// takes no input while a file dialog is up, so the effect cannot be closed
+// under it, and works again after.
+TEST_F(EditorWindow, AFileDialogDisablesTheHostsOwningWindow)
+{
+    HWND main = CreateWindowExW(0, L"ZelborTestHost", L"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                0, 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(main, nullptr);
+    SetWindowLongPtrW(parent, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(main));
+    int mainEnabled = -1;
+    ModalDriver driver(
+        [&]
+        {
+            HWND dialog = FindWindowW(L"#32770", nullptr);
+            if (!dialog || !IsWindowVisible(dialog)) return false;
+            mainEnabled = IsWindowEnabled(main);
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return true;
+        });
+    std::string path = "unchanged";
+    g->AskForFilePath(path, FileOpen, nullptr, "preset");
+    EXPECT_EQ(mainEnabled, 0);
+    EXPECT_TRUE(IsWindowEnabled(main));
+    EXPECT_TRUE(path.empty());
+    SetWindowLongPtrW(parent, GWLP_HWNDPARENT, 0);
+    DestroyWindow(main);
+}
+
 // Figures, not a check: a full repaint and present of the open window
 // against one block copy of the whole editor, medians of 100 runs each.
 TEST_F(EditorWindow, RepaintCostAgainstOneBlockCopy)
