@@ -418,7 +418,11 @@ void IGraphicsX11::Pump()
     if (MayWork() && now >= nextFrame)
     {
         nextFrame = now + 1000 / std::max(fps, 1);
-        Frame();
+        PrepareBitmaps();
+        if (MayWork())
+        {
+            Frame();
+        }
     }
     if (session && X11Errors::Lost(session->display))
     {
@@ -441,7 +445,21 @@ void IGraphicsX11::DrainEvents()
     }
     if (MayWork())
     {
+        PrepareBitmaps();
+    }
+    if (MayWork())
+    {
         PaintExposed();
+    }
+}
+
+void IGraphicsX11::PrepareBitmaps()
+{
+    // The images for a new size are made without the plug-in's lock: at
+    // 200 % that takes tens of milliseconds, which audio would wait for.
+    if (!DeviceBitmapsReady())
+    {
+        WaitUnlocked([this] { PrepareDeviceBitmaps(); });
     }
 }
 
