@@ -299,13 +299,12 @@ VstIntPtr IPlugVST::SetChunk(VstInt32 idx, VstIntPtr size, void* ptr)
     // A negative or oversized byte count is refused before anything changes.
     if (!ptr || size < 0 || size > INT_MAX) return 0;
     const bool bank = idx == 0;
-    StateChunk& chunk = bank ? mBankState : mProgramState;
 
     // The host may hand back the very buffer an earlier effGetChunk gave it,
-    // so the data is copied aside before the chunk is refilled.
-    StateChunk incoming;
-    if (!incoming.PutBytes(ptr, static_cast<int>(size))) return 0;
-    chunk = std::move(incoming);
+    // and may use that buffer again afterwards: the data is read from a copy,
+    // and what effGetChunk handed out stays as it was until the next one.
+    StateChunk chunk;
+    if (!chunk.PutBytes(ptr, static_cast<int>(size))) return 0;
 
     int pos = 0;
     const int version = ReadStateChunkVersion(chunk, pos);

@@ -285,9 +285,11 @@ constexpr VstIntPtr kVstExtensionsAnswer = 0xBEEF0000;
 // Largest texts the effect writes into host buffers, terminating zero
 // included. Hosts size these buffers themselves; the nominal sizes are small
 // (8 bytes for parameter texts, 24 for program names) but hosts allocate more
-// in practice. The effect never writes past these bounds.
+// for parameter texts in practice. The effect never writes past these bounds.
+// Program names keep to the nominal size: a host names programs itself (from
+// its own files, up to 27 characters) and may read them back into 24 bytes.
 constexpr std::size_t kVstParamTextBytes = 32;   // what a parameter's text fields hold
-constexpr std::size_t kVstProgramNameBytes = 64; // program names
+constexpr std::size_t kVstProgramNameBytes = 24; // program names
 constexpr std::size_t kVstEffectNameBytes = 32;
 constexpr std::size_t kVstVendorTextBytes = 64;   // vendor and product strings
 constexpr std::size_t kVstHostProductBytes = 256; // buffer handed to the host

@@ -171,8 +171,8 @@ TEST(VstDispatcher, ProgramsSelectStoreAndName)
     EXPECT_EQ(std::string(plug.GetProgramName(2)), longName);
     std::memset(name, 'z', sizeof(name));
     Dispatch(plug, effGetProgramName, 0, 0, name);
-    EXPECT_EQ(std::strlen(name), kVstProgramNameBytes - 1);
-    EXPECT_EQ(name[kVstProgramNameBytes], 'z');
+    EXPECT_EQ(std::strlen(name), 23u); // fits the nominal 24 bytes
+    EXPECT_EQ(name[24], 'z');
     Dispatch(plug, effSetProgram, 0, 0);
     Dispatch(plug, effSetProgram, 0, 2);
     EXPECT_EQ(plug.GetParam(3)->Value(), 2000.0);
@@ -205,9 +205,15 @@ TEST(VstDispatcher, ChunkRoundTrip)
     expected[4] = 1.0; // the appended parameter is not part of the state
     EXPECT_EQ(Values(plug), expected);
 
-    // Handing back the buffer effGetChunk returned is fine.
+    // Handing back the buffer effGetChunk returned is fine, and so is using
+    // it again after a load (an undo, a second instance).
     void* data = nullptr;
     const VstIntPtr size = Dispatch(plug, effGetChunk, 1, 0, &data);
+    const std::vector<unsigned char> copy(static_cast<unsigned char*>(data),
+                                          static_cast<unsigned char*>(data) + size);
+    EXPECT_EQ(Dispatch(plug, effSetChunk, 1, size, data), 1);
+    EXPECT_EQ(SetChunk(plug, 1, copy), 1);
+    EXPECT_EQ(std::memcmp(data, copy.data(), copy.size()), 0);
     EXPECT_EQ(Dispatch(plug, effSetChunk, 1, size, data), 1);
     EXPECT_EQ(Values(plug), expected);
     EXPECT_EQ(Dispatch(plug, effGetChunk, 0, 0, nullptr), 0);
