@@ -355,6 +355,9 @@ bool LoadPresetFile(PresetTarget& target, PresetName& presetName, const char* pa
     plug.NotifyAllParamsChanged();
 
     presetName.SetFromPath(path);
+    // A file that is no preset (any file can be picked to load) shows its
+    // name, but "Save" must not write preset text over it unasked.
+    if (!headerOk) presetName.ForgetPath();
     target.ShowPresetName(presetName.Name());
     if (IEditor* editor = plug.GetEditor()) editor->MarkAllControlsDirty();
     target.SetReadoutText("");

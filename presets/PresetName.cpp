@@ -18,3 +18,9 @@ void PresetName::SetFromPath(const char* path)
     char* dot = std::strrchr(mName, '.');
     if (dot && dot != mName) *dot = 0;
 }
+
+void PresetName::ForgetPath()
+{
+    mPath.clear();
+    mHasPath = false;
+}

@@ -13,6 +13,8 @@ public:
     // "/", "\" or ":", cut at its last "." unless that "." is its first
     // character. Handing back the stored path itself changes nothing.
     void SetFromPath(const char* path);
+    // Keeps the name but no path: "Save" then asks where to save.
+    void ForgetPath();
 
     const char* Name() const { return mName; }
     bool HasPath() const { return mHasPath; }

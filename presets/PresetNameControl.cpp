@@ -14,12 +14,13 @@ const char kExtension[] = ".preset";
 
 std::string PresetSaveName(const std::string& name)
 {
-    const size_t at = name.find(kExtension);
-    if (at == std::string::npos || at + sizeof(kExtension) - 1 != name.size())
+    // Only the end counts: a folder such as ".presets" is no extension.
+    const size_t length = sizeof(kExtension) - 1;
+    if (name.size() >= length && name.compare(name.size() - length, length, kExtension) == 0)
     {
-        return name + kExtension;
+        return name;
     }
-    return name;
+    return name + kExtension;
 }
 
 void FillPresetMenu(IPopupMenu& menu, const PresetFolder& folder)

@@ -12,7 +12,9 @@
 class TextFileReader
 {
 public:
-    static constexpr int kMaxLine = 128;
+    // Room for the longest configuration entry: a key of 40 and a value of
+    // 512 characters, with quotes and blanks.
+    static constexpr int kMaxLine = 1024;
 
     // Takes ownership of file (may be null: the reader is then at its end).
     explicit TextFileReader(FILE* file);

@@ -50,7 +50,7 @@ TEST(ReadToken, QuotesBlanksAndLimits)
 TEST(ConfigurationFileReader, EntriesCommentsAndLongLines)
 {
     ScratchDir dir;
-    std::string longLine(300, 'k');
+    std::string longLine(1100, 'k');
     WriteBytes(dir.Path() / "c.ini",
                "; comment\r\n\r\n   \t \nk1 v1 ignored\r\n" + longLine +
                    "\nk2 \"a;b\"\nk3 'x y'\n\xE9t\xE9 \xC3\xA9\x80\xFF\nlast");
@@ -59,7 +59,7 @@ TEST(ConfigurationFileReader, EntriesCommentsAndLongLines)
     while (reader.NextEntry())
         entries.emplace_back(reader.Key(), reader.Value());
     std::vector<std::pair<std::string, std::string>> expected = {
-        {"k1", "v1"},  {std::string(40, 'k'), ""},        // the line is cut at 128, the key at 40
+        {"k1", "v1"},  {std::string(40, 'k'), ""},        // the line is cut at 1024, the key at 40
         {"k2", "a"},                                      // the comment cut comes before the quotes
         {"k3", "x y"}, {"\xE9t\xE9", "\xC3\xA9\x80\xFF"}, // 8-bit bytes pass through
         {"last", ""},
@@ -79,6 +79,9 @@ TEST(ReadConfiguration, PresetFolderValues)
     EXPECT_EQ(FolderAfterReading("PresetFolder /first\nOther 1\nPresetFolder /second\n"),
               "/second");
     EXPECT_EQ(FolderAfterReading("; PresetFolder /commented\n\n  \n"), "");
+    // A long folder (as under a synchronised documents folder) is read whole.
+    const std::string deep = "C:\\Users\\" + std::string(200, 'u') + "\\Zelbor Presets";
+    EXPECT_EQ(FolderAfterReading("PresetFolder \"" + deep + "\"\n"), deep);
     EXPECT_EQ(FolderAfterReading("PresetFolder \"C:\\Pr\xE9r\xE9glages\"\r\n"),
               "C:\\Pr\xE9r\xE9glages");
 }

@@ -186,6 +186,7 @@ TEST_F(PresetFileTest, BrokenHeaderChangesNoValueButStillRenames)
         EXPECT_EQ(fresh.plug.Value("Time_A"), 500.0);
         EXPECT_EQ(fresh.plug.changed.size(), 218u);
         EXPECT_EQ(fresh.shownNames, std::vector<std::string>{"My.Echo"});
+        EXPECT_FALSE(presetName.HasPath()); // "Save" asks rather than overwrite it
         EXPECT_EQ(fresh.readouts, std::vector<std::string>{""});
         EXPECT_EQ(fresh.lockedFadeRestarts, 1);
     }

@@ -4,6 +4,7 @@
 
 #include "PresetTestSupport.h"
 #include "presets/PresetName.h"
+#include "presets/PresetNameControl.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,14 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #endif
+
+// "Save As" adds the extension unless the name already ends in it.
+TEST(PresetSave, SaveAsNamesEndInOneExtension)
+{
+    EXPECT_EQ(PresetSaveName("/home/u/.presets/Echo.preset"), "/home/u/.presets/Echo.preset");
+    EXPECT_EQ(PresetSaveName("/home/u/.presets/Echo"), "/home/u/.presets/Echo.preset");
+    EXPECT_EQ(PresetSaveName("C:\\Dub.preset.old"), "C:\\Dub.preset.old.preset");
+}
 
 #ifndef _WIN32
 namespace
