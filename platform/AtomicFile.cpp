@@ -11,13 +11,6 @@ namespace
 
 constexpr int kTempAttempts = 100;
 
-bool IsRegularFile(const std::string& path)
-{
-    FILE* file = OpenRegularFileUtf8(path.c_str());
-    if (file) std::fclose(file);
-    return file != nullptr;
-}
-
 } // namespace
 
 std::string TemporaryPathFor(const char* path, int attempt)
@@ -54,15 +47,7 @@ bool WriteFileAtomically(const char* path, const char* data, size_t size, bool t
     ok = FlushFileToDisk(file) && ok;
     ok = !std::ferror(file) && ok;
     ok = std::fclose(file) == 0 && ok;
-    if (!ok)
-    {
-        RemoveFileUtf8(temp.c_str());
-        return false;
-    }
-    // Windows can fail a replace after the old file is gone; the new one is
-    // then the only copy of the user's data and stays where it is.
-    const bool existed = IsRegularFile(target);
-    if (ReplaceFileUtf8(temp.c_str(), target.c_str())) return true;
-    if (!existed || IsRegularFile(target)) RemoveFileUtf8(temp.c_str());
-    return false;
+    ok = ok && ReplaceFileUtf8(temp.c_str(), target.c_str());
+    if (!ok) RemoveFileUtf8(temp.c_str());
+    return ok;
 }

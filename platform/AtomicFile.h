@@ -7,11 +7,9 @@
 // ever leaving a partly written file there: the data goes to a new file in
 // the same folder, which then replaces the target in one step. On any failure
 // the target is left as it was, the new file is removed and the result is
-// false (should the system have removed the old file in a failed replace,
-// the new one stays under its temporary name). In text mode line feeds
-// become the platform's line end. An existing file keeps its access
-// permissions; a symbolic link stays a link and the file it names is
-// replaced.
+// false. In text mode line feeds become the platform's line end. An existing
+// file keeps its access permissions; a symbolic link stays a link and the
+// file it names is replaced.
 bool WriteFileAtomically(const char* path, const char* data, size_t size, bool textMode);
 
 // Name of the attempt-th temporary file for path: in the same folder, with a
