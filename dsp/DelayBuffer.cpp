@@ -5,20 +5,23 @@
 
 void DelayBuffer::Allocate(int requestedSamples)
 {
-    requested = std::clamp(requestedSamples, 1, kMaxSamples);
-    const int count = (requested + kBlockSize - 1) / kBlockSize;
+    const int wanted = std::clamp(requestedSamples, 1, kMaxSamples);
+    const int count = (wanted + kBlockSize - 1) / kBlockSize;
     if (count != blockCount || !storage)
     {
-        storage.reset();
-        blocks.clear();
-        storage = std::make_unique<double[]>(static_cast<size_t>(count) * kBlockSize);
-        blocks.resize(static_cast<size_t>(count));
+        // Both allocations come first: when memory runs out, the line keeps
+        // its old ring whole, and the cursors into it stay valid.
+        auto freshStorage = std::make_unique<double[]>(static_cast<size_t>(count) * kBlockSize);
+        std::vector<Block> freshBlocks(static_cast<size_t>(count));
+        storage = std::move(freshStorage);
+        blocks = std::move(freshBlocks);
         blockCount = count;
     }
     else
     {
         Clear();
     }
+    requested = wanted;
     length = blockCount * kBlockSize;
     lengthD = static_cast<double>(length);
     for (int i = 0; i < blockCount; ++i)
