@@ -328,9 +328,7 @@ bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* pa
     if (!WriteFileAtomically(path, text.data(), text.size(), true)) return false;
     presetName.SetFromPath(path);
     target.ShowPresetName(presetName.Name());
-    // The level smoother belongs to the audio thread.
-    PlugLockGuard lock(target.Plugin().Lock());
-    target.RestartFadeIn();
+    // Saving changes nothing that is heard: the sound goes on without a fade.
     return true;
 }
 

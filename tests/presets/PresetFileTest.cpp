@@ -100,8 +100,7 @@ TEST_F(PresetFileTest, SaveWritesTheExactFormat)
     EXPECT_STREQ(presetName.Name(), "Slow echo");
     EXPECT_STREQ(presetName.Path(), path.c_str());
     EXPECT_EQ(target.shownNames, std::vector<std::string>{"Slow echo"});
-    EXPECT_EQ(target.fadeRestarts, 1);
-    EXPECT_EQ(target.lockedFadeRestarts, 1);
+    EXPECT_EQ(target.fadeRestarts, 0); // saving does not interrupt the sound
     EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"Slow echo.preset"});
 }
 
@@ -148,8 +147,8 @@ TEST_F(PresetFileTest, RoundTripRestoresEveryStoredParameter)
     EXPECT_EQ(editor->dirtyMarks, 1);
     EXPECT_EQ(target.readouts, std::vector<std::string>{""});
     EXPECT_EQ(target.shownNames, std::vector<std::string>{"round"});
-    EXPECT_EQ(target.fadeRestarts, 2);
-    EXPECT_EQ(target.lockedFadeRestarts, 2);
+    EXPECT_EQ(target.fadeRestarts, 1); // the load's, not the save's
+    EXPECT_EQ(target.lockedFadeRestarts, 1);
 }
 
 TEST_F(PresetFileTest, HeaderOnlyFallsToMinimumAnyVersion)
