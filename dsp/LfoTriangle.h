@@ -30,6 +30,7 @@ public:
     }
 
     int position = 0;
+    int positionPeriod = 0; // the period position counts in
     int peak = 0;
     float risingSlope = 0.0f;
     float fallingSlope = 0.0f;

@@ -91,6 +91,21 @@ TEST(Lfo, TriangleAndRampsHaveTheirShapes)
     EXPECT_EQ(up.value, 0.0f);
 }
 
+// Turning the rate keeps the wave where it is in its period, as the sine
+// does: the read head does not jump.
+TEST(Lfo, ARateChangeKeepsTheTrianglesPlaceInItsPeriod)
+{
+    LfoTriangle tri;
+    tri.SetRate(1.0f);
+    tri.Advance(11025); // a quarter period: halfway up
+    tri.SetRate(1.1f);
+    tri.Advance(0);
+    EXPECT_NEAR(tri.value, 0.5, 1e-3);
+    tri.SetRateScale(0.5f);
+    tri.Advance(0);
+    EXPECT_NEAR(tri.value, 0.5, 1e-3);
+}
+
 TEST(Lfo, PeriodShorterThanTheStepWrapsWithinOneAdvance)
 {
     LfoTriangle tri;
