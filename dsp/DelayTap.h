@@ -76,11 +76,10 @@ public:
     void SetLowPassCutoff(double hz) { lowPass.SetCutoff(hz); }
     void SetHighPassCutoff(double hz) { highPass.SetCutoff(hz); }
 
-    // Read-distance offset in samples for the LFO value v (0 .. 1).
-    double ModulationOffset(float v, double depthScale, double samplesPerMs) const
-    {
-        return depthScale * lfoDepth * (2.0 * v - 1.0) * samplesPerMs;
-    }
+    // Read-distance offset in samples for the LFO value v (0 .. 1). With the
+    // input injected part of the way along the line, the swing towards the
+    // write head stops a sample short of the injection point.
+    double ModulationOffset(float v, double depthScale, double samplesPerMs) const;
 
     bool Feeds(const DelayLine* l) const;
     void AddFedLine(DelayLine* l);

@@ -190,6 +190,25 @@ TEST(DelayProcess, InjectionFraction)
                 static_cast<double>(first + Ms(500)), 3.0);
 }
 
+// The first echo after a tenth of 20 ms, the LFO swinging 2.5 ms: the heads
+// never swing in front of the injection point, where nothing has arrived.
+TEST(DelayProcess, ModulationNeverReadsAheadOfTheInjection)
+{
+    Delay d(nullptr);
+    SetParam(d, kParamDry, 0.0);
+    SetParam(d, kBaseTime + A, 20.0);
+    SetParam(d, kBasePct + A, 0.1);
+    SetParam(d, kBaseDepth + A, 2.5);
+    Settle(d);
+    Stereo in(Ms(2000));
+    in.l = Tone(in.size(), 220.0);
+    const Stereo out = Process(d, in);
+    double quietest = 1.0;
+    for (size_t w = Ms(100); w + Ms(5) <= out.size(); w += Ms(2.5))
+        quietest = std::min(quietest, Rms(out.l, w, w + Ms(5)));
+    EXPECT_GT(quietest, 0.01);
+}
+
 TEST(DelayProcess, TempoLock)
 {
     TestDelay d;
