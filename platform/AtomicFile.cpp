@@ -8,9 +8,7 @@
 
 namespace
 {
-
 constexpr int kTempAttempts = 100;
-
 } // namespace
 
 std::string TemporaryPathFor(const char* path, int attempt)

@@ -418,11 +418,7 @@ void IGraphicsX11::Pump()
     if (MayWork() && now >= nextFrame)
     {
         nextFrame = now + 1000 / std::max(fps, 1);
-        PrepareBitmaps();
-        if (MayWork())
-        {
-            Frame();
-        }
+        Frame(); // on the images DrainEvents prepared
     }
     if (session && X11Errors::Lost(session->display))
     {
