@@ -25,19 +25,6 @@ void DelayTap::Restart(double depthScale, double samplesPerMs)
     heads.Snap(ModulationOffset(lfo.Value(), depthScale, samplesPerMs));
 }
 
-double DelayTap::ModulationOffset(float v, double depthScale, double samplesPerMs) const
-{
-    const double offset = depthScale * lfoDepth * (2.0 * v - 1.0) * samplesPerMs;
-    // Between the injection point and the write head the input has not
-    // arrived yet: a head swung in there would read silence.
-    if (line != nullptr && line->injectionFraction < 1.0)
-    {
-        const double least = 1.0 - line->injectionFraction * line->delaySamples;
-        if (offset < least) return least;
-    }
-    return offset;
-}
-
 void DelayTap::SetSampleRate(double rate)
 {
     lfo->SetSampleRate(static_cast<float>(rate));

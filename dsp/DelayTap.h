@@ -1,13 +1,13 @@
 #pragma once
 
 #include "dsp/Biquad.h"
+#include "dsp/DelayLine.h"
 #include "dsp/HeadPair.h"
 #include "dsp/TapIndex.h"
 #include "dsp/TapLfo.h"
 
 #include <array>
 
-class DelayLine;
 struct TempoInfo;
 
 // The reader of one delay line: two crossfading read heads, LFO modulation of
@@ -79,7 +79,18 @@ public:
     // Read-distance offset in samples for the LFO value v (0 .. 1). With the
     // input injected part of the way along the line, the swing towards the
     // write head stops a sample short of the injection point.
-    double ModulationOffset(float v, double depthScale, double samplesPerMs) const;
+    double ModulationOffset(float v, double depthScale, double samplesPerMs) const
+    {
+        const double offset = depthScale * lfoDepth * (2.0 * v - 1.0) * samplesPerMs;
+        // Between the injection point and the write head the input has not
+        // arrived yet: a head swung in there would read silence.
+        if (line != nullptr && line->injectionFraction < 1.0)
+        {
+            const double least = 1.0 - line->injectionFraction * line->delaySamples;
+            if (offset < least) return least;
+        }
+        return offset;
+    }
 
     bool Feeds(const DelayLine* l) const;
     void AddFedLine(DelayLine* l);
