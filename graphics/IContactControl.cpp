@@ -12,3 +12,14 @@ void IContactControl::MouseUp(int, int, const IMouseKeys&)
     value = 0.0;
     MarkDirty(true);
 }
+
+void IContactControl::MenuChosen(IPopupMenu* menu, int index)
+{
+    ISwitchControl::MenuChosen(menu, index);
+    if (value != 0.0)
+    {
+        value = 0.0;
+        MarkDirty(true);
+        repaintPending = true;
+    }
+}

@@ -11,4 +11,7 @@ public:
                     int blendKind = BlendCopyAlpha);
 
     void MouseUp(int x, int y, const IMouseKeys& keys) override;
+    // "on" from the right-click menu presses the button and lets it go, as a
+    // click does (the menu takes the release).
+    void MenuChosen(IPopupMenu* menu, int index) override;
 };
