@@ -83,20 +83,26 @@ void IControl::TakePlugValue(double v)
     {
         value = v;
     }
-    MarkDirty(false);
-    repaintPending = true;
+    MarkChangedElsewhere();
 }
 
 void IControl::SetHidden(bool flag)
 {
     hidden = flag;
-    repaintPending = true;
-    MarkDirty(false);
+    MarkChangedElsewhere();
 }
 
 void IControl::SetGreyed(bool flag)
 {
     greyed = flag;
+    MarkChangedElsewhere();
+}
+
+void IControl::MarkChangedElsewhere()
+{
+    // The editor's thread may be painting and clearing the marks meanwhile:
+    // the pending flag, set first, keeps this change for the next frame.
+    repaintPending = true;
     MarkDirty(false);
 }
 

@@ -61,6 +61,9 @@ public:
     // The user picked item index of a menu this control built.
     virtual void MenuChosen(IPopupMenu* menu, int index);
     virtual void SpareHook() {}
+    // Marks a change made outside the editor's thread (a host value, a
+    // handler's text, greying or hiding) for repainting, without pushing it.
+    void MarkChangedElsewhere();
 
     // A value the user chose by other means (text entry, menu, MIDI learn):
     // stored and pushed to the plug-in.

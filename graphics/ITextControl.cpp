@@ -37,7 +37,7 @@ void ITextControl::SetText(const char* newText)
     // sees the mark also sees the new text.
     if (StoreText(newText))
     {
-        MarkDirty(false);
+        MarkChangedElsewhere();
     }
 }
 

@@ -7,6 +7,8 @@
 #include "graphics/ITextControl.h"
 #include "tests/graphics/EditorFixture.h"
 
+#include <algorithm>
+
 namespace
 {
 const IMouseKeys kLeft(true, false, false, false, false);
@@ -96,6 +98,46 @@ TEST_F(EditorTest, ContactIsPressedWhileHeldAndDoubleClickPressesAgain)
     EXPECT_EQ(contact->value, 1.0);
     Release(15, 15);
     EXPECT_EQ(contact->value, 0.0);
+}
+
+TEST_F(EditorTest, ContactChosenOnFromItsMenuIsPressedAndLetGo)
+{
+    auto* contact = Add<IContactControl>(10, 10, 2, Strip(10, 10, 2));
+    Attach();
+    g->Chooser().menu = [](const IPopupMenu& menu)
+    {
+        EXPECT_EQ(menu.EntryByFlatIndex(1)->text, "on");
+        return 2;
+    };
+    Press(15, 15, kRight); // the menu takes the release
+    EXPECT_EQ(contact->value, 0.0);
+    EXPECT_EQ(plug.GetParam(2)->Value(), 0.0);
+    const auto changes = std::count(plug.calls.begin(), plug.calls.end(), "changed 2");
+    EXPECT_EQ(changes, 2); // pressed, then let go
+    // The next click presses it again.
+    Press(15, 15);
+    EXPECT_EQ(plug.GetParam(2)->Value(), 1.0);
+    Release(15, 15);
+}
+
+TEST_F(EditorTest, ChangesMadeWhileAnotherControlPaintsAreKept)
+{
+    // The editor's thread collects a frame's area, here another control's,
+    // then the host's thread sets a text and greys a control before that
+    // frame is painted: both still get painted in the next one.
+    const ITextStyle style("Arial", 12, IColorRGBA(255, 0, 0, 0));
+    auto* text = Add<ITextControl>(IBox(10, 10, 60, 30), style, "old");
+    auto* greyed = Add<ProbeControl>(IBox(70, 10, 90, 30));
+    auto* other = Add<ProbeControl>(IBox(100, 10, 120, 30));
+    Attach();
+    other->dirty = true;
+    IBox area;
+    ASSERT_TRUE(g->CollectDirtyArea(area));
+    text->SetText("new");
+    greyed->SetGreyed(true);
+    g->PaintArea(area);
+    EXPECT_TRUE(text->NeedsPaint());
+    EXPECT_TRUE(greyed->NeedsPaint());
 }
 
 TEST_F(EditorTest, SpinnerWrapsAndStepsChoicesPerNotch)
