@@ -109,8 +109,18 @@ bool EchoMapControl::Paint(IGraphics* g)
 {
     // The map redraws its box over the inset's own colour so that old marks
     // go; the rounded frame around it is the background's.
-    g->FillBox(IColorRGBA(255, 14, 15, 18),
-               IBox(rect.left + 2, rect.top + 2, rect.right - 2, rect.bottom - 2));
+    const IBox inside(rect.left + 2, rect.top + 2, rect.right - 2, rect.bottom - 2);
+    g->FillBox(IColorRGBA(255, 14, 15, 18), inside);
+    // Marks spread side by side can reach past either end of the axis; they
+    // are cut at the box, or the frame and the editor beside it would keep
+    // them.
+    const auto fill = [&](const IColorRGBA& colour, const IBox& box, const IDrawBlend* blend)
+    {
+        const IBox cut = box.Intersect(inside);
+        if (!cut.Empty()) g->FillBox(colour, cut, blend);
+    };
+    const auto within = [&](int x, int margin)
+    { return std::clamp(x, inside.left + margin, inside.right - 1 - margin); };
     const int left = rect.left + kPad;
     const int right = rect.right - kPad;
     const int bottom = rect.bottom - kPad - kLabelHeight;
@@ -202,11 +212,11 @@ bool EchoMapControl::Paint(IGraphics* g)
             continue;
         }
         const auto& from = state.taps[source];
-        const float x1 =
-            static_cast<float>(xAt(from.readMs.load(std::memory_order_relaxed)) + offset[source]);
+        const float x1 = static_cast<float>(
+            within(xAt(from.readMs.load(std::memory_order_relaxed)) + offset[source], 0));
         const float y1 = static_cast<float>(bottom - heightOf(from.gain.load()));
-        const float x2 =
-            static_cast<float>(xAt(tap.readMs.load(std::memory_order_relaxed)) + offset[t]);
+        const float x2 = static_cast<float>(
+            within(xAt(tap.readMs.load(std::memory_order_relaxed)) + offset[t], 0));
         const float y2 = static_cast<float>(bottom - heightOf(tap.gain.load()));
         const IDrawBlend soft(BlendCopyAlpha, 0.6f);
         g->StrokeLine(TapColour(source), x1, y1, x2, y2, &soft, true);
@@ -232,7 +242,7 @@ bool EchoMapControl::Paint(IGraphics* g)
             const IDrawBlend band(BlendCopyAlpha, 0.25f);
             const int x0 = xAt(std::max(0.0f, time - depth));
             const int x1 = std::max(xAt(time + depth), x0 + 1);
-            g->FillBox(colour, IBox(x0, bottom - heightOf(gain), x1, bottom), &band);
+            fill(colour, IBox(x0, bottom - heightOf(gain), x1, bottom), &band);
         }
         // The mark and its repeats, each quieter by the feedback.
         float level = gain;
@@ -247,11 +257,12 @@ bool EchoMapControl::Paint(IGraphics* g)
             const int top = bottom - heightOf(level);
             const IDrawBlend fade(BlendCopyAlpha, k == 1 ? 1.0f : 0.45f);
             const int half = k == 1 ? 2 : 1;
-            g->FillBox(colour, IBox(x - half, top, x + half + 1, bottom), &fade);
+            fill(colour, IBox(x - half, top, x + half + 1, bottom), &fade);
             if (k == 1)
             {
                 const char letter[2] = {static_cast<char>('A' + t), 0};
-                g->DrawTextIn(letterStyle, letter, IBox(x - 8, top - 13, x + 9, top - 1));
+                const int lx = within(x, 8);
+                g->DrawTextIn(letterStyle, letter, IBox(lx - 8, top - 13, lx + 9, top - 1));
             }
             level *= feedback;
         }

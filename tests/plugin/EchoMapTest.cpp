@@ -105,4 +105,27 @@ TEST(EchoMap, TapsAtTheSameTimeStandSideBySide)
     }
 }
 
+TEST(EchoMap, MarksStayInsideTheMapsBox)
+{
+    // Four taps at one time stand side by side, 12 pixels either way of it:
+    // at the axis start and, for their repeats, at its end. The two-pixel
+    // frame around the box is the background's and must stay as it was.
+    Map m;
+    for (int t = 0; t < 4; ++t)
+        m.Show(t, 1.0f, 1.0f, 0.0f);
+    for (int t = 4; t < 8; ++t)
+        m.Show(t, 500.0f, 500.0f, 0.708f);
+    const uint32_t marker = 0xFF102030u;
+    RasterFillRect(m.g->BackBuffer(), 0, 0, 376, 178, marker, 1.0f, RasterModeCopy);
+    m.g->PaintAll();
+    int changed = 0;
+    for (int y = 0; y < 178; ++y)
+        for (int x = 0; x < 376; ++x)
+        {
+            const bool frame = x < 2 || x >= 374 || y < 2 || y >= 176;
+            changed += frame && RasterGetPixel(m.g->BackBuffer(), x, y) != marker;
+        }
+    EXPECT_EQ(0, changed);
+}
+
 } // namespace
