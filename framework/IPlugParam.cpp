@@ -128,7 +128,10 @@ void IPlugParam::FormatValue(double value, bool normalized, char* buf) const
 void IPlugParam::FormatValue(double value, bool normalized, char* buf, size_t size) const
 {
     if (!buf || size == 0) return;
-    double v = normalized ? mMin + std::pow(value, mShape) * (mMax - mMin) : value;
+    // A normalised value shows what setting it gives: a host holding a
+    // choice's value in single precision lands just below the whole number,
+    // which truncated would name the choice before.
+    double v = normalized ? FromNormalized(value) : value;
 
     int key = 0;
     if (TruncToInt(v, &key))

@@ -110,6 +110,8 @@ TEST(Param, SwitchRoundsAndShowsTexts)
     int v = -1;
     EXPECT_TRUE(p.ValueForDisplayText("on", &v));
     EXPECT_EQ(v, 1);
+    // The text for a normalised value names the state that value sets.
+    EXPECT_EQ(Format(p, 0.5, true), "on");
     EXPECT_FALSE(p.ValueForDisplayText("On", &v));
     EXPECT_FALSE(p.ValueForDisplayText(nullptr, &v));
 }
@@ -133,6 +135,16 @@ TEST(Param, EnumChoicesAndLookups)
         EXPECT_DOUBLE_EQ(p.Value(), i);
     }
     EXPECT_EQ(Format(p, 3.9), "c3");
+
+    // A host asks for the text of the value it holds, in single precision:
+    // every choice is named by its own text, as with 23 choices.
+    IPlugParam many;
+    many.DefineEnum("Note", 0, 23);
+    for (int i = 0; i < 23; ++i)
+        many.AddDisplayText(i, ("n" + std::to_string(i)).c_str());
+    for (int i = 0; i < 23; ++i)
+        EXPECT_EQ(Format(many, static_cast<float>(many.ToNormalized(i)), true),
+                  "n" + std::to_string(i));
     EXPECT_STREQ(p.DisplayTextFor(42), "");
     EXPECT_EQ(Format(p, 42), "42"); // falls back to the number
     // A later definition keeps the kind set first.
