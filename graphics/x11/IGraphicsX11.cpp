@@ -459,13 +459,22 @@ void IGraphicsX11::PrepareBitmaps()
     }
 }
 
+template <class Paint> void IGraphicsX11::PaintUnlocked(Paint&& paint)
+{
+    // Painting reads only what the controls keep in atomics and writes only
+    // this thread's back buffer, so it runs without the plug-in's lock: a
+    // full repaint at 200 % takes milliseconds, and audio waits for that
+    // lock.
+    WaitUnlocked(paint);
+}
+
 void IGraphicsX11::PaintExposed()
 {
     const IBox box = session->exposed.Intersect(IBox(0, 0, WindowWidth(), WindowHeight()));
     session->exposed = IBox();
     if (!box.Empty() && backBuffer && !session->gone)
     {
-        PaintDeviceArea(box);
+        PaintUnlocked([&] { PaintDeviceArea(box); });
     }
 }
 
@@ -477,11 +486,11 @@ void IGraphicsX11::Frame()
         const IBox box = dirty.Intersect(IBox(0, 0, width, height));
         if (!box.Empty())
         {
-            PaintArea(box);
+            PaintUnlocked([&] { PaintArea(box); });
         }
     }
     // The entry follows its parameter until the user types into it.
-    if (session->entry && !session->entry->Edited())
+    if (MayWork() && session->entry && !session->entry->Edited())
     {
         const std::string text = EntryValueText();
         if (!text.empty() && text != session->entry->Text())
