@@ -1,5 +1,4 @@
-// The X11 layer's painting with an effect of the test's own: audio goes on
-// while the editor's thread paints.
+// The X11 layer's painting with an effect of the test's own.
 
 #include "graphics/IControl.h"
 #include "graphics/x11/IGraphicsX11.h"
@@ -13,30 +12,28 @@
 
 namespace
 {
+using namespace std::chrono_literals;
 
-// Waits, while it paints, for the audio thread to finish a block after the
-// paint began, and notes whether one did within two seconds.
-class WaitsForAudio : public IControl
+// Its first painting once armed waits up to two seconds for audio blocks to
+// run.
+struct WaitsForAudio : IControl
 {
-public:
     WaitsForAudio(IPlugBase* plug, const std::atomic<int>& blocks)
         : IControl(plug, IBox(0, 0, 60, 40)), blocks(blocks)
     {
     }
     bool Paint(IGraphics*) override
     {
-        if (armed)
+        if (armed.exchange(false))
         {
-            const int before = blocks.load();
-            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-            while (blocks.load() <= before + 1 && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            sawAudio = blocks.load() > before + 1;
+            const int before = blocks;
+            for (int i = 0; i < 2000 && blocks < before + 2; ++i)
+                std::this_thread::sleep_for(1ms);
+            sawAudio = blocks >= before + 2;
             painted = true;
         }
         return true;
     }
-
     const std::atomic<int>& blocks;
     std::atomic<bool> armed{false}, painted{false}, sawAudio{false};
 };
@@ -54,24 +51,19 @@ TEST(X11Painting, AudioRunsWhileTheEditorPaints)
     plug.AttachEditor(editor);
     const Window parent = X11Host::MakeParent(0, 0, 60, 40);
     ASSERT_NE(editor->OpenEditorWindow(reinterpret_cast<void*>(parent)), nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(200ms);
 
     std::atomic<bool> stop{false};
     std::thread audio(
         [&]
         {
-            while (!stop)
-            {
+            for (; !stop; ++blocks, std::this_thread::sleep_for(1ms))
                 plug.RunBlock(static_cast<float**>(nullptr), static_cast<float**>(nullptr), 16);
-                ++blocks;
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
         });
-    // A value from the host: the editor's thread repaints the control.
     control->armed = true;
-    control->TakePlugValue(0.5);
+    control->TakePlugValue(0.5); // the editor's thread repaints it
     for (int i = 0; i < 300 && !control->painted; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(10ms);
     stop = true;
     audio.join();
     EXPECT_TRUE(control->painted);
