@@ -85,8 +85,6 @@ TEST(RenderOptions, MistakesAreNamed)
         {{"o.wav", "--param", "=5"}, "Name=value"},
         {{"o.wav", "--bench"}, "--bench"},
         {{"o.wav", "--dry", "--param", "Wet=1"}, "--dry"},
-        {{"o.wav", "--png", "o.wav"}, "output file"},
-        {{"i.wav", "o.wav", "--png", "i.wav"}, "input file"},
         {{"o.wav", "--rate", "44100.5"}, "whole number"},
     };
     for (const Case& c : cases)

@@ -144,7 +144,15 @@ TEST(RenderTool, MistakesExitWith2AndLeaveNoFile)
         {{in, out, "--block", "0"}, "--block"},
         {{in, out, "--tail", "nan"}, "--tail"},
         {{in, out, "--tempo", "0"}, "--tempo"},
+        // A result in place of the input, or of the other result, in any
+        // spelling.
+        {{in, in}, "input file"},
+        {{in, (dir.Path() / "." / "in.wav").string()}, "input file"},
+        {{in, out, "--png", (dir.Path() / ".." / dir.Path().filename() / "in.wav").string()},
+         "input file"},
+        {{in, out, "--png", (dir.Path() / "." / "out.wav").string()}, "output file"},
     };
+    const std::string inputBytes = ReadBytes(in);
     if (std::filesystem::is_directory("/proc/self"))
     {
         // A folder that exists but takes no new files: found before rendering,
@@ -160,6 +168,7 @@ TEST(RenderTool, MistakesExitWith2AndLeaveNoFile)
             << "\"" << r.err << "\" should mention " << c.mentions;
         EXPECT_EQ(ListNames(dir.Path()).size(), before) << c.mentions << ": a file was left behind";
     }
+    EXPECT_EQ(ReadBytes(in), inputBytes);
 }
 
 // The host may hand the effect any block size and either sample format: the

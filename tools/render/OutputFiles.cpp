@@ -73,4 +73,16 @@ bool CanCreateFile(const std::string& path, std::string& error)
     return true;
 }
 
+bool SameFile(const std::string& a, const std::string& b)
+{
+    namespace fs = std::filesystem;
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec)) return true;
+    const fs::path placeA = fs::weakly_canonical(a, ec);
+    if (ec) return false;
+    const fs::path placeB = fs::weakly_canonical(b, ec);
+    return !ec && placeA == placeB;
+}
+
 } // namespace zelbor::render

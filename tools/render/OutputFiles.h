@@ -18,4 +18,9 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& target);
 // its result cannot be kept. On failure returns false with a message.
 bool CanCreateFile(const std::string& path, std::string& error);
 
+// Whether a and b name one file: the same existing file in any spelling or
+// through any link, or, where none is there yet, the same place once "." and
+// ".." and links are resolved. False when either is empty.
+bool SameFile(const std::string& a, const std::string& b);
+
 } // namespace zelbor::render

@@ -26,6 +26,8 @@ public:
     void Finish();
     // Audio seconds per wall-clock second so far.
     double RealTimeFactor(double audioSecondsDone) const;
+    // The audio seconds of the last update.
+    double SecondsDone() const { return mDone; }
     double ElapsedSeconds() const;
 
 private:

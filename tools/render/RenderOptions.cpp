@@ -263,16 +263,6 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
     {
         o.outputPath = positional[0];
     }
-    if (!o.picturePath.empty() && o.picturePath == o.outputPath)
-    {
-        error = "--png: the picture would overwrite the output file";
-        return result;
-    }
-    if (!o.picturePath.empty() && o.picturePath == o.inputPath)
-    {
-        error = "--png: the picture would overwrite the input file";
-        return result;
-    }
     result.ok = true;
     return result;
 }

@@ -559,6 +559,26 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     // not after.
     const std::string outputPath = ResolveFileLinks(o.outputPath.c_str());
     const std::string picturePath = ResolveFileLinks(o.picturePath.c_str());
+    // The input is read whole before anything is written, so a result named
+    // like it, in any spelling, would replace it.
+    const struct
+    {
+        const std::string& written;
+        const std::string& kept;
+        const char* message;
+    } clashes[] = {
+        {outputPath, o.inputPath, "the output would overwrite the input file"},
+        {picturePath, o.inputPath, "--png: the picture would overwrite the input file"},
+        {picturePath, outputPath, "--png: the picture would overwrite the output file"},
+    };
+    for (const auto& clash : clashes)
+    {
+        if (SameFile(clash.written, clash.kept))
+        {
+            err << "zelbor-render: " << clash.message << "\n";
+            return kExitUsage;
+        }
+    }
     for (const std::string* path : {&outputPath, &picturePath})
     {
         if (!o.listParams && !path->empty() && !CanCreateFile(*path, error))
@@ -654,7 +674,8 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
                           errIsTerminal ? Progress::Style::Terminal : Progress::Style::Lines);
         output = RenderThroughEffect(*host, input, settings, &progress);
         progress.Finish();
-        rtf = progress.RealTimeFactor(input.Seconds() + settings.tailSeconds);
+        // A measured tail usually ends well before its cap.
+        rtf = progress.RealTimeFactor(progress.SecondsDone());
         if (!AllFinite(output))
         {
             err << "zelbor-render: the effect produced samples that are not numbers; nothing "
