@@ -27,6 +27,7 @@ constexpr float kRepeatFloor = 0.004f; // repeats below -48 dB are not drawn
 constexpr int kMaxRepeats = 12;
 constexpr int kMaxTicks = 7;
 constexpr int kSideBySide = 8; // pixels between marks that share a time
+constexpr int kLetterHalf = 8; // a tap's letter reaches this far either side
 
 // A round tick step for an axis of span ms: the smallest of 1, 2, 2.5 and 5
 // times a power of ten that gives at most kMaxTicks steps.
@@ -194,9 +195,20 @@ bool EchoMapControl::Paint(IGraphics* g)
                     placed[u] = true;
                 }
             }
+            // A group at either end of the axis moves inwards, so that each
+            // mark and its letter stay in the box.
+            int lowest = inside.right, highest = inside.left;
             for (int i = 0; i < n; ++i)
             {
                 offset[members[i]] = (2 * i - (n - 1)) * kSideBySide / 2;
+                lowest = std::min(lowest, firstX[members[i]] + offset[members[i]]);
+                highest = std::max(highest, firstX[members[i]] + offset[members[i]]);
+            }
+            const int shift = std::max(0, inside.left + kLetterHalf - lowest) -
+                              std::max(0, highest - (inside.right - 1 - kLetterHalf));
+            for (int i = 0; i < n; ++i)
+            {
+                offset[members[i]] += shift;
             }
         }
     }
@@ -261,8 +273,9 @@ bool EchoMapControl::Paint(IGraphics* g)
             if (k == 1)
             {
                 const char letter[2] = {static_cast<char>('A' + t), 0};
-                const int lx = within(x, 8);
-                g->DrawTextIn(letterStyle, letter, IBox(lx - 8, top - 13, lx + 9, top - 1));
+                const int lx = within(x, kLetterHalf);
+                g->DrawTextIn(letterStyle, letter,
+                              IBox(lx - kLetterHalf, top - 13, lx + kLetterHalf + 1, top - 1));
             }
             level *= feedback;
         }

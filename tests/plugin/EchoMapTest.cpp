@@ -8,6 +8,7 @@
 #include "raster/Raster.h"
 #include "support/TestPlug.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -126,6 +127,9 @@ TEST(EchoMap, MarksStayInsideTheMapsBox)
             changed += frame && RasterGetPixel(m.g->BackBuffer(), x, y) != marker;
         }
     EXPECT_EQ(0, changed);
+    // The group at the start moved inwards: all four marks show.
+    const std::vector<int> marks = m.MarkColumns();
+    EXPECT_EQ(4, std::count_if(marks.begin(), marks.end(), [](int x) { return x < 60; }));
 }
 
 } // namespace
