@@ -132,7 +132,13 @@ void IControl::MarkDirty(bool push)
 
 void IControl::MarkPainted()
 {
-    dirty = repaintPending.exchange(false);
+    // Cleared first: a change marked from another thread meanwhile sets the
+    // pending flag before its mark, so one of the two keeps it.
+    dirty = false;
+    if (repaintPending.exchange(false))
+    {
+        dirty = true;
+    }
 }
 
 bool IControl::NeedsPaint()
