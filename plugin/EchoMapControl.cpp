@@ -112,9 +112,9 @@ bool EchoMapControl::Paint(IGraphics* g)
     // go; the rounded frame around it is the background's.
     const IBox inside(rect.left + 2, rect.top + 2, rect.right - 2, rect.bottom - 2);
     g->FillBox(IColorRGBA(255, 14, 15, 18), inside);
-    // Marks spread side by side can reach past either end of the axis; they
-    // are cut at the box, or the frame and the editor beside it would keep
-    // them.
+    // What still reaches past the box (the repeats of marks spread side by
+    // side at the axis end) is cut at it, or the frame and the editor beside
+    // it would keep it.
     const auto fill = [&](const IColorRGBA& colour, const IBox& box, const IDrawBlend* blend)
     {
         const IBox cut = box.Intersect(inside);
