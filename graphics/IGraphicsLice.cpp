@@ -111,30 +111,6 @@ LICE_IBitmap* IGraphicsLice::DeviceBitmap(const IBitmapRef& ref)
     return BitmapCache::AddTwin(ref.bitmap, scalePercent, made);
 }
 
-bool IGraphicsLice::DeviceBitmapsReady() const
-{
-    return scalePercent == 100 || preparedPercent == scalePercent;
-}
-
-void IGraphicsLice::PrepareDeviceBitmaps()
-{
-    for (const IBitmapRef& ref : handedOut)
-    {
-        DeviceBitmap(ref);
-    }
-    preparedPercent = scalePercent;
-}
-
-void IGraphicsLice::HandOut(const IBitmapRef& ref)
-{
-    const auto same = [&ref](const IBitmapRef& r)
-    { return r.bitmap == ref.bitmap && r.frames == ref.frames; };
-    if (ref.bitmap && std::none_of(handedOut.begin(), handedOut.end(), same))
-    {
-        handedOut.push_back(ref);
-    }
-}
-
 bool IGraphicsLice::BlitBitmap(const IBitmapRef& bitmap, const IBox& dest, int srcX, int srcY,
                                const IDrawBlend* blend)
 {
@@ -349,9 +325,7 @@ IBitmapRef IGraphicsLice::LoadBitmapRef(int id, const char* fileName, int frames
     {
         twinFiles[id] = TwinFileName(fileName);
     }
-    const IBitmapRef ref(bitmap, bitmap->Width(), bitmap->Height(), frames);
-    HandOut(ref);
-    return ref;
+    return IBitmapRef(bitmap, bitmap->Width(), bitmap->Height(), frames);
 }
 
 IBitmapRef IGraphicsLice::ScaleBitmapRef(const IBitmapRef& bitmap, int w, int h)
@@ -361,9 +335,7 @@ IBitmapRef IGraphicsLice::ScaleBitmapRef(const IBitmapRef& bitmap, int w, int h)
     {
         return IBitmapRef(nullptr, 0, 0, bitmap.frames);
     }
-    const IBitmapRef ref(copy, w, h, bitmap.frames);
-    HandOut(ref);
-    return ref;
+    return IBitmapRef(copy, w, h, bitmap.frames);
 }
 
 IBitmapRef IGraphicsLice::CropBitmapRef(const IBitmapRef& bitmap, const IBox& box)
@@ -374,9 +346,7 @@ IBitmapRef IGraphicsLice::CropBitmapRef(const IBitmapRef& bitmap, const IBox& bo
     {
         return IBitmapRef(nullptr, 0, 0, bitmap.frames);
     }
-    const IBitmapRef ref(copy, box.W(), box.H(), bitmap.frames);
-    HandOut(ref);
-    return ref;
+    return IBitmapRef(copy, box.W(), box.H(), bitmap.frames);
 }
 
 // Writes the packed colour from (along, from) to (along, to) inclusive, or the
@@ -443,12 +413,10 @@ std::string IGraphicsLice::TwinFileName(const char* fileName)
 void IGraphicsLice::KeepBitmap(const IBitmapRef& bitmap)
 {
     BitmapCache::Keep(bitmap.bitmap);
-    HandOut(bitmap);
 }
 
 void IGraphicsLice::DropBitmap(const IBitmapRef& bitmap)
 {
-    std::erase_if(handedOut, [&bitmap](const IBitmapRef& r) { return r.bitmap == bitmap.bitmap; });
     BitmapCache::Drop(bitmap.bitmap);
 }
 

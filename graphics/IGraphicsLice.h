@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 class LICE_MemBitmap;
 class LICE_SysBitmap;
@@ -74,12 +73,6 @@ public:
     // down below 200 %, else filtered up from the bitmap), frame by frame so
     // a filmstrip keeps its frame count.
     LICE_IBitmap* DeviceBitmap(const IBitmapRef& ref);
-    // Whether every bitmap handed out has its copy for the current scale.
-    bool DeviceBitmapsReady() const;
-    // Makes those copies now. At 200 % this decodes the large art (tens of
-    // milliseconds), so a window layer that paints under the plug-in's lock
-    // calls this with the lock let go.
-    void PrepareDeviceBitmaps();
 
 protected:
     void ScaleChanged() override;
@@ -90,10 +83,4 @@ protected:
     bool LogicalSpan(const IColorRGBA& colour, int fixed, int from, int to, bool vertical);
     // The file name of each loaded image's twin, by the image's id.
     std::map<int, std::string> twinFiles;
-
-private:
-    // Every bitmap handed to the controls, for PrepareDeviceBitmaps.
-    void HandOut(const IBitmapRef& ref);
-    std::vector<IBitmapRef> handedOut;
-    int preparedPercent = 100;
 };

@@ -418,7 +418,7 @@ void IGraphicsX11::Pump()
     if (MayWork() && now >= nextFrame)
     {
         nextFrame = now + 1000 / std::max(fps, 1);
-        Frame(); // on the images DrainEvents prepared
+        Frame();
     }
     if (session && X11Errors::Lost(session->display))
     {
@@ -441,21 +441,7 @@ void IGraphicsX11::DrainEvents()
     }
     if (MayWork())
     {
-        PrepareBitmaps();
-    }
-    if (MayWork())
-    {
         PaintExposed();
-    }
-}
-
-void IGraphicsX11::PrepareBitmaps()
-{
-    // The images for a new size are made without the plug-in's lock: at
-    // 200 % that takes tens of milliseconds, which audio would wait for.
-    if (!DeviceBitmapsReady())
-    {
-        WaitUnlocked([this] { PrepareDeviceBitmaps(); });
     }
 }
 
@@ -463,8 +449,8 @@ template <class Paint> void IGraphicsX11::PaintUnlocked(Paint&& paint)
 {
     // Painting reads only what the controls keep in atomics and writes only
     // this thread's back buffer, so it runs without the plug-in's lock: a
-    // full repaint at 200 % takes milliseconds, and audio waits for that
-    // lock.
+    // full repaint at 200 % takes milliseconds (tens on the first at a new
+    // size, which makes its images), and audio waits for that lock.
     WaitUnlocked(paint);
 }
 

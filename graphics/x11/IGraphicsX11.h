@@ -79,7 +79,6 @@ private:
     void DrainEvents();
     void Frame();
     void PaintExposed();
-    void PrepareBitmaps();
     // Puts what the round painted on the screen; called by the working
     // thread (under work) after it let go of the plug-in's lock.
     void Present();

@@ -10,7 +10,6 @@
 #include "graphics/headless/IGraphicsHeadless.h"
 #include "plugin/Delay.h"
 #include "plugin/DelayEditor.h"
-#include "raster/BitmapCache.h"
 #include "raster/ImageLoader.h"
 #include "raster/LICE_IBitmap.h"
 #include "raster/LICE_SysBitmap.h"
@@ -264,23 +263,6 @@ TEST(EditorSettingsTest, AFolderThatCannotBeMadeRemembersNothing)
     WriteBytes(PathFromUtf8(folder), "not a folder");
     EXPECT_FALSE(EditorSettings::RememberScale(150));
     EXPECT_EQ(EditorSettings::RememberedScale(), 0);
-}
-
-// A window layer that paints under the plug-in's lock makes a new size's
-// images first, with the lock let go; the frame then makes nothing more.
-TEST(EditorImagesTest, ASizesImagesAreAllMadeBeforeItsFirstFrame)
-{
-    Delay delay(nullptr);
-    auto* g = dynamic_cast<IGraphicsHeadless*>(delay.EditorView()->Graphics());
-    if (!g) GTEST_SKIP() << "the editor here has a window layer of its own";
-    g->SetScale(175); // a size no other test draws
-    g->OpenEditorWindow(&delay);
-    EXPECT_FALSE(g->DeviceBitmapsReady());
-    g->PrepareDeviceBitmaps();
-    EXPECT_TRUE(g->DeviceBitmapsReady());
-    const int made = BitmapCache::Count();
-    g->PaintAll();
-    EXPECT_EQ(BitmapCache::Count(), made);
 }
 
 TEST(EditorImagesTest, EveryImageHasItsArtAtTwiceTheSize)
