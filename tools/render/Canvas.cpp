@@ -247,33 +247,19 @@ int Canvas::TextWidth(const std::string& text, int scale)
 
 bool Canvas::WritePng(const std::string& path, std::string& error) const
 {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path temp = TemporarySibling(target);
-    std::error_code ec;
-    bool ok = false;
+    const auto write = [this](const std::filesystem::path& temp)
     {
         PngFile out;
         out.file = std::fopen(temp.string().c_str(), "wb");
-        if (out.file)
-        {
-            out.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-            out.info = out.png ? png_create_info_struct(out.png) : nullptr;
-            ok = out.info && WritePngRows(out, mWidth, mHeight, mPixels);
-            if (std::fflush(out.file) != 0 || std::ferror(out.file))
-            {
-                ok = false;
-            }
-        }
-    }
-    if (ok)
+        if (!out.file) return false;
+        out.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        out.info = out.png ? png_create_info_struct(out.png) : nullptr;
+        const bool ok = out.info && WritePngRows(out, mWidth, mHeight, mPixels);
+        return std::fflush(out.file) == 0 && !std::ferror(out.file) && ok;
+    };
+    std::string reason;
+    if (!WriteThroughTemporary(path, write, reason))
     {
-        fs::rename(temp, target, ec);
-        ok = !ec;
-    }
-    if (!ok)
-    {
-        fs::remove(temp, ec);
         error = "cannot write " + path;
         return false;
     }

@@ -29,6 +29,22 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& target)
     return folder / ("." + target.filename().string() + ".part");
 }
 
+bool WriteThroughTemporary(const std::filesystem::path& target,
+                           const std::function<bool(const std::filesystem::path&)>& write,
+                           std::string& error)
+{
+    const std::filesystem::path temp = TemporarySibling(target);
+    std::error_code ec;
+    if (write(temp))
+    {
+        std::filesystem::rename(temp, target, ec);
+        if (!ec) return true;
+        error = ec.message();
+    }
+    std::filesystem::remove(temp, ec);
+    return false;
+}
+
 bool CanCreateFile(const std::string& path, std::string& error)
 {
     namespace fs = std::filesystem;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace zelbor::render
@@ -10,6 +11,14 @@ namespace zelbor::render
 // (".NAME.part-XXXXXX"), so that a file can be written in full and then
 // renamed over target, which is never seen half written.
 std::filesystem::path TemporarySibling(const std::filesystem::path& target);
+
+// Writes the file at target in full before it takes target's name: write
+// makes it under a temporary name beside target, and only when that succeeds
+// is it renamed over target. Otherwise the temporary file goes, target stays
+// as it was, and error (when write left it empty) says why.
+bool WriteThroughTemporary(const std::filesystem::path& target,
+                           const std::function<bool(const std::filesystem::path&)>& write,
+                           std::string& error);
 
 // Whether a file can be created at path: its folder exists and takes a new
 // file, and path is neither a folder nor anything else that is not a regular

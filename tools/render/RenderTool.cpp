@@ -332,7 +332,10 @@ int RunEditorPicture(const RenderOptions& o, std::ostream& out, std::ostream& er
     editor->SetScale(o.editorScale);
     editor->OpenEditorWindow(host.get());
     editor->PaintAll();
-    if (!editor->SavePng(path.c_str()))
+    const auto draw = [editor](const std::filesystem::path& temp)
+    { return editor->SavePng(temp.string().c_str()); };
+    std::string reason;
+    if (!WriteThroughTemporary(path, draw, reason))
     {
         err << "zelbor-render: cannot write " << path << "\n";
         return kExitEffectFailed;

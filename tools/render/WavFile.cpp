@@ -111,55 +111,47 @@ bool WriteWavFile(const std::string& path, const AudioBuffer& audio, std::string
         error = "cannot write " + path + ": it is a folder";
         return false;
     }
-    const std::filesystem::path temp = TemporarySibling(target);
-
-    SF_INFO info{};
-    info.samplerate = int(audio.sampleRate + 0.5);
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(temp.string().c_str(), SFM_WRITE, &info);
-    if (!file)
+    std::string writeError;
+    const auto write = [&](const std::filesystem::path& temp)
     {
-        error = "cannot write " + path + ": " + sf_strerror(nullptr);
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    // Keep the samples exactly as rendered (no normalisation on write).
-    sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
-    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_FALSE);
-
-    bool ok = true;
-    std::vector<float> chunk(std::size_t(kChunkFrames) * 2);
-    const std::size_t frames = audio.Frames();
-    for (std::size_t pos = 0; pos < frames && ok; pos += std::size_t(kChunkFrames))
-    {
-        const std::size_t n = std::min<std::size_t>(std::size_t(kChunkFrames), frames - pos);
-        for (std::size_t i = 0; i < n; ++i)
+        SF_INFO info{};
+        info.samplerate = int(audio.sampleRate + 0.5);
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE* file = sf_open(temp.string().c_str(), SFM_WRITE, &info);
+        if (!file)
         {
-            chunk[2 * i] = audio.left[pos + i];
-            chunk[2 * i + 1] = audio.right[pos + i];
+            writeError = sf_strerror(nullptr);
+            return false;
         }
-        ok = sf_writef_float(file, chunk.data(), sf_count_t(n)) == sf_count_t(n);
-    }
-    std::string writeError = ok ? "" : sf_strerror(file);
-    if (sf_close(file) != 0 && ok)
-    {
-        ok = false;
-        writeError = "the file could not be completed";
-    }
-    if (ok)
-    {
-        std::filesystem::rename(temp, target, ec);
-        if (ec)
+        // Keep the samples exactly as rendered (no normalisation on write).
+        sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_FALSE);
+
+        bool ok = true;
+        std::vector<float> chunk(std::size_t(kChunkFrames) * 2);
+        const std::size_t frames = audio.Frames();
+        for (std::size_t pos = 0; pos < frames && ok; pos += std::size_t(kChunkFrames))
+        {
+            const std::size_t n = std::min<std::size_t>(std::size_t(kChunkFrames), frames - pos);
+            for (std::size_t i = 0; i < n; ++i)
+            {
+                chunk[2 * i] = audio.left[pos + i];
+                chunk[2 * i + 1] = audio.right[pos + i];
+            }
+            ok = sf_writef_float(file, chunk.data(), sf_count_t(n)) == sf_count_t(n);
+        }
+        if (!ok) writeError = sf_strerror(file);
+        if (sf_close(file) != 0 && ok)
         {
             ok = false;
-            writeError = ec.message();
+            writeError = "the file could not be completed";
         }
-    }
-    if (!ok)
+        return ok;
+    };
+    if (!WriteThroughTemporary(target, write, writeError))
     {
         error = "cannot write " + path + ": " + writeError;
-        std::filesystem::remove(temp, ec);
         return false;
     }
     return true;
