@@ -15,7 +15,7 @@ zelbor_install_deps() {
               libbenchmark-dev libsndfile1-dev g++-mingw-w64-i686 libz-mingw-w64-dev
               g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth dpkg-dev locales zip unzip
               libfreetype-dev libfontconfig-dev fonts-liberation libx11-dev libxext-dev libxtst-dev
-              clang-format clang libclang-rt-14-dev)
+              clang-format clang libclang-rt-14-dev python3)
   local missing
   missing=$(zelbor_missing_packages "${want[@]}")
   [ -z "$missing" ] && { zelbor_comma_locale; return 0; }
