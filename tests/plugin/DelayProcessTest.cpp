@@ -466,6 +466,9 @@ TEST(DelayProcess, SampleRateChange)
     d.ResetEngine();
     EXPECT_EQ(d.Line(A).Length(), 90112);
     EXPECT_EQ(d.Tap(A).Distance(), d.Line(A).Length() - 1.0);
+    // The echoes in the old lines are gone with them.
+    const Stereo after = Process(d, Stereo(44100));
+    EXPECT_LT(Peak(after.l, 0, after.size()) + Peak(after.r, 0, after.size()), 1e-12);
 }
 
 // Rates no host uses still leave a working, finite engine: the meter period
