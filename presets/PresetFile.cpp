@@ -325,9 +325,15 @@ bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* pa
 {
     if (!path || !*path) return false;
     std::string text = FormatPresetText(target);
-    if (!WriteFileAtomically(path, text.data(), text.size(), true)) return false;
+    if (!WriteFileAtomically(path, text.data(), text.size(), true))
+    {
+        // A save that did not happen must not pass for one that did.
+        target.SetReadoutText(kPresetNotSaved);
+        return false;
+    }
     presetName.SetFromPath(path);
     target.ShowPresetName(presetName.Name());
+    target.SetReadoutText("");
     // Saving changes nothing that is heard: the sound goes on without a fade.
     return true;
 }

@@ -33,6 +33,8 @@ constexpr int kPresetVersionMajor = 1;
 constexpr int kPresetVersionMinor = 0;
 // Longest parameter name a preset line can name; longer names match nothing.
 constexpr int kPresetMaxName = 39;
+// What the value readout shows after a save that failed.
+constexpr const char* kPresetNotSaved = "Preset not saved";
 
 // First parameter in index order whose name is non-empty and equal to name
 // (case-sensitive); null or -1 when there is none.

@@ -145,7 +145,7 @@ TEST_F(PresetFileTest, RoundTripRestoresEveryStoredParameter)
     EXPECT_EQ(plug.changed, all);
     EXPECT_EQ(editor->pushes, plug.NParams());
     EXPECT_EQ(editor->dirtyMarks, 1);
-    EXPECT_EQ(target.readouts, std::vector<std::string>{""});
+    EXPECT_EQ(target.readouts, (std::vector<std::string>{"", ""})); // the save's and the load's
     EXPECT_EQ(target.shownNames, std::vector<std::string>{"round"});
     EXPECT_EQ(target.fadeRestarts, 1); // the load's, not the save's
     EXPECT_EQ(target.lockedFadeRestarts, 1);

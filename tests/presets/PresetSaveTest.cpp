@@ -107,5 +107,9 @@ TEST(PresetSave, FailedWriteLeavesTheOldFile)
     EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"keep.preset"});
     EXPECT_FALSE(name.HasPath());
     EXPECT_TRUE(target.shownNames.empty());
+    // The user is told; the next save that works takes the message away.
+    EXPECT_EQ(target.readouts, std::vector<std::string>{"Preset not saved"});
+    ASSERT_TRUE(SavePresetFile(target, name, path.c_str()));
+    EXPECT_EQ(target.readouts.back(), "");
 }
 #endif
