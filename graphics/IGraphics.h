@@ -10,6 +10,7 @@
 #include "platform/PlugLock.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +110,15 @@ public:
     virtual bool OpenWebPage(const char* address, const char* title, const char* confirmation,
                              const char* error) = 0;
     virtual int QueryExtension(intptr_t, intptr_t) { return 0; }
+    // Runs work that may wait on the system (a file put on disk) without
+    // holding up audio: a layer whose event handling holds the plug-in's
+    // lock lets go of it meanwhile. False when the editor closed during the
+    // work: the caller then leaves the editor alone.
+    virtual bool RunBlocking(const std::function<void()>& work)
+    {
+        work();
+        return true;
+    }
     void* OpenEditorWindow(void* parent) override = 0;
     void CloseEditorWindow() override = 0;
     virtual void* NativeWindow() = 0;

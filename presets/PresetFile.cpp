@@ -321,11 +321,18 @@ bool ReadPresetStream(FILE* file, PresetLineSink& sink)
     return true;
 }
 
-bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* path)
+bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* path,
+                    const PresetWriteRunner& run)
 {
     if (!path || !*path) return false;
-    std::string text = FormatPresetText(target);
-    if (!WriteFileAtomically(path, text.data(), text.size(), true))
+    const std::string text = FormatPresetText(target);
+    bool written = false;
+    const auto write = [&] { written = WriteFileAtomically(path, text.data(), text.size(), true); };
+    if (!run)
+        write();
+    else if (!run(write))
+        return false;
+    if (!written)
     {
         // A save that did not happen must not pass for one that did.
         target.SetReadoutText(kPresetNotSaved);

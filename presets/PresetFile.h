@@ -5,6 +5,7 @@
 // decimal point whatever the locale.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 class IPlugBase;
@@ -63,11 +64,18 @@ public:
 // that is not "param", a name and a number.
 bool ReadPresetStream(FILE* file, PresetLineSink& sink);
 
+// Runs a save's file write, which may wait for the disk; an editor passes one
+// that lets audio go on meanwhile. False when the save is to show nothing
+// (the editor closed during the write).
+using PresetWriteRunner = std::function<bool(const std::function<void()>& write)>;
+
 // Writes the plug-in's values to path, replacing the file only once the new
-// content is complete; then takes path as the current preset, shows its name
-// and restarts the fade-in. Returns false (and changes nothing, on disk or in
-// the effect) when the path is empty or the file cannot be written.
-bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* path);
+// content is complete (the write through run, when given); then takes path
+// as the current preset and shows its name. Returns false (and changes
+// nothing on disk or in the effect, but for kPresetNotSaved in the readout)
+// when the path is empty or the file cannot be written.
+bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* path,
+                    const PresetWriteRunner& run = {});
 
 // Reads the file at path: when its header matches, every parameter first
 // falls to its minimum and the lines then set values (clamped into range).

@@ -41,7 +41,7 @@ bool PresetLibrary::Load(PresetTarget& target, const char* path)
     return LoadPresetFile(target, mName, path);
 }
 
-bool PresetLibrary::Save(PresetTarget& target, const char* path)
+bool PresetLibrary::Save(PresetTarget& target, const char* path, const PresetWriteRunner& run)
 {
-    return SavePresetFile(target, mName, path);
+    return SavePresetFile(target, mName, path, run);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "presets/ConfigItems.h"
+#include "presets/PresetFile.h"
 #include "presets/PresetFolder.h"
 #include "presets/PresetName.h"
 
@@ -33,7 +34,7 @@ public:
     // number or the file cannot be read.
     bool LoadNumber(PresetTarget& target, int number);
     bool Load(PresetTarget& target, const char* path);
-    bool Save(PresetTarget& target, const char* path);
+    bool Save(PresetTarget& target, const char* path, const PresetWriteRunner& run = {});
 
     // Full path of the preset with that number; false when there is none.
     bool PathForNumber(int number, PathBuf& path) const;

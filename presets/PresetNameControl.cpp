@@ -100,7 +100,7 @@ void PresetNameControl::MenuChosen(IPopupMenu* chosenMenu, int index)
         if (library.Name().HasPath())
         {
             const std::string path = library.Name().Path();
-            library.Save(target, path.c_str());
+            Save(path);
         }
         else
         {
@@ -144,6 +144,16 @@ void PresetNameControl::LoadPresetDialog()
     }
 }
 
+void PresetNameControl::Save(const std::string& path)
+{
+    // The file goes to disk (which may take a while) without holding up
+    // audio.
+    IGraphics* graphics = Graphics();
+    library.Save(target, path.c_str(),
+                 [graphics](const std::function<void()>& write)
+                 { return graphics ? graphics->RunBlocking(write) : (write(), true); });
+}
+
 void PresetNameControl::SavePresetAsDialog()
 {
     const std::string path = AskForPresetPath(FileSave);
@@ -159,6 +169,6 @@ void PresetNameControl::SavePresetAsDialog()
     {
         return;
     }
-    library.Save(target, name.c_str());
+    Save(name);
     library.Rescan();
 }

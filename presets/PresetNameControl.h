@@ -47,6 +47,9 @@ public:
     bool rebuildMenu = true;
 
 private:
+    // Saves the preset at path, the file written through the window layer
+    // so that audio goes on meanwhile.
+    void Save(const std::string& path);
     // The path the user picks in the file dialog (open or save), starting
     // in the preset folder; empty when cancelled.
     std::string AskForPresetPath(int action);

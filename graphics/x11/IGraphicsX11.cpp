@@ -410,6 +410,11 @@ template <class Wait> bool IGraphicsX11::WaitUnlocked(Wait&& wait)
     return true;
 }
 
+bool IGraphicsX11::RunBlocking(const std::function<void()>& work)
+{
+    return WaitUnlocked(work);
+}
+
 void IGraphicsX11::Pump()
 {
     ChildProcess::ReapDetached();

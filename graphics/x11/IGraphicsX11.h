@@ -55,6 +55,7 @@ public:
     // The size the user chose, else the screen's: Xft.dpi / 96.
     int InitialScalePercent() override;
     int ShowMenu(const IPopupMenu& menu, int x, int y) override;
+    bool RunBlocking(const std::function<void()>& work) override;
     bool ShowTextEntry(const IBox& box, const std::string& initial) override;
     void CloseTextEntry() override;
     void SetTextEntryText(const std::string& text) override;

@@ -22,11 +22,34 @@
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
+
+// The module's flush of a file to disk. Armed by a test, it stands for a slow
+// disk: it waits (up to a second) for the host's audio thread to get through
+// blocks before the flush goes ahead.
+std::atomic<bool> gSlowFlush{false};
+std::atomic<int> gAudioBlocks{0};
+std::atomic<bool> gAudioRanDuringFlush{false};
+
+extern "C" int fsync(int fd)
+{
+    if (gSlowFlush.exchange(false))
+    {
+        // A block that was ending when the flush began may still be counted.
+        const int before = gAudioBlocks.load();
+        for (int i = 0; i < 200 && gAudioBlocks.load() < before + 2; ++i)
+            usleep(5000);
+        gAudioRanDuringFlush = gAudioBlocks.load() >= before + 2;
+    }
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+    return real(fd);
+}
 
 namespace
 {
@@ -473,6 +496,37 @@ TEST_P(X11EditorTest, ATypedSaveAsksBeforeReplacingAFile)
     EXPECT_TRUE(WaitForPopups(0).empty());
     Run(200);
     EXPECT_EQ(ReadBytes(top), before);
+}
+
+// Saving a preset puts the file on disk, which can take a while; audio goes
+// on meanwhile.
+TEST_P(X11EditorTest, AudioRunsWhileAPresetGoesToDisk)
+{
+    const SearchPath none("/nonexistent");
+    const fs::path file = X11Host::Folder().Path() / "Presets" / "Flushed.preset";
+    Click(kPresetX, kPresetY);
+    ASSERT_EQ(WaitForPopups(1).size(), 1u);
+    for (int i = 0; i < 5; ++i)
+        X11Host::Key(XK_Down);
+    X11Host::Key(XK_Return);
+    EXPECT_TRUE(WaitFor([&] { return X11Host::Children(main.Editor()) == 1; }));
+    X11Host::Type("Flushed");
+    std::atomic<bool> stop{false};
+    std::thread audio(
+        [&]
+        {
+            // A block every half millisecond, as a sound card asks for them.
+            for (; !stop; ++gAudioBlocks, usleep(500))
+                ProcessSilence(main.effect);
+        });
+    gSlowFlush = true;
+    X11Host::Key(XK_Return);
+    const bool saved = WaitFor([&] { return fs::exists(file); });
+    stop = true;
+    audio.join();
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(gAudioRanDuringFlush);
+    fs::remove(file);
 }
 
 // A desktop chooser picks the file, in a host that leaves its children to
