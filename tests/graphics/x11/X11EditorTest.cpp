@@ -263,6 +263,18 @@ protected:
         WaitFor([&] { return (popups = X11Host::Popups()).size() == n; });
         return popups;
     }
+    // Chooses "Save As ..." in the preset menu (it follows the presets, two
+    // separators, "Load ..." and "Save") and waits for the editor's own path
+    // entry, which opens when no chooser is installed.
+    void OpenSaveAs()
+    {
+        Click(kPresetX, kPresetY);
+        ASSERT_EQ(WaitForPopups(1).size(), 1u);
+        for (int i = 0; i < 5; ++i)
+            X11Host::Key(XK_Down);
+        X11Host::Key(XK_Return);
+        EXPECT_TRUE(WaitFor([&] { return X11Host::Children(main.Editor()) == 1; }));
+    }
     // Right-clicks the control and waits for its entry.
     void OpenEntry(int x, int y)
     {
@@ -478,14 +490,7 @@ TEST_P(X11EditorTest, ATypedSaveAsksBeforeReplacingAFile)
         return area;
     };
     const std::vector<uint32_t> editor = underMenu();
-    // "Save As ..." follows the presets, two separators, "Load ..." and
-    // "Save".
-    Click(kPresetX, kPresetY);
-    ASSERT_EQ(WaitForPopups(1).size(), 1u);
-    for (int i = 0; i < 5; ++i)
-        X11Host::Key(XK_Down);
-    X11Host::Key(XK_Return);
-    EXPECT_TRUE(WaitFor([&] { return X11Host::Children(main.Editor()) == 1; }));
+    ASSERT_NO_FATAL_FAILURE(OpenSaveAs());
     X11Host::Type("Top.preset");
     X11Host::Key(XK_Return);
     EXPECT_EQ(WaitForPopups(1).size(), 1u);
@@ -504,12 +509,7 @@ TEST_P(X11EditorTest, AudioRunsWhileAPresetGoesToDisk)
 {
     const SearchPath none("/nonexistent");
     const fs::path file = X11Host::Folder().Path() / "Presets" / "Flushed.preset";
-    Click(kPresetX, kPresetY);
-    ASSERT_EQ(WaitForPopups(1).size(), 1u);
-    for (int i = 0; i < 5; ++i)
-        X11Host::Key(XK_Down);
-    X11Host::Key(XK_Return);
-    EXPECT_TRUE(WaitFor([&] { return X11Host::Children(main.Editor()) == 1; }));
+    ASSERT_NO_FATAL_FAILURE(OpenSaveAs());
     X11Host::Type("Flushed");
     std::atomic<bool> stop{false};
     std::thread audio(
