@@ -102,6 +102,32 @@ bool FlushFileToDisk(FILE* file)
     return _commit(_fileno(file)) == 0;
 }
 
+namespace
+{
+// Waits, half a second at most, while another program has the file open
+// without letting it be replaced: a virus scanner, a backup or sync client
+// or a search indexer that looks at a new or changed file usually lets go
+// at once. Returns at once when the file is free or not there.
+void WaitUntilReplaceable(const std::wstring& path)
+{
+    constexpr int kAttempts = 20;
+    for (int attempt = 1; attempt < kAttempts; ++attempt)
+    {
+        const HANDLE handle = CreateFileW(path.c_str(), DELETE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr);
+        if (handle != INVALID_HANDLE_VALUE)
+        {
+            CloseHandle(handle);
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return;
+        Sleep(25);
+    }
+}
+} // namespace
+
 bool ReplaceFileUtf8(const char* source, const char* target)
 {
     if (!source || !target) return false;
@@ -109,6 +135,8 @@ bool ReplaceFileUtf8(const char* source, const char* target)
     std::wstring wideSource, wideTarget;
     if (Utf8ToWide(source, wideSource) && Utf8ToWide(target, wideTarget))
     {
+        WaitUntilReplaceable(wideSource);
+        WaitUntilReplaceable(wideTarget);
         // An existing file is replaced in place, keeping its attributes and
         // access rights; a new one is simply moved there. A folder of that
         // name stays (the move then fails).

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <thread>
+#include <windows.h>
+#else
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -111,5 +114,32 @@ TEST(PresetSave, FailedWriteLeavesTheOldFile)
     EXPECT_EQ(target.readouts, std::vector<std::string>{"Preset not saved"});
     ASSERT_TRUE(SavePresetFile(target, name, path.c_str()));
     EXPECT_EQ(target.readouts.back(), "");
+}
+#endif
+
+#ifdef _WIN32
+// Another program reading the preset (a scanner, a sync client) holds up its
+// replacement for a moment; the save waits for it rather than fail.
+TEST(PresetSave, AFileBrieflyHeldOpenIsStillReplaced)
+{
+    ScratchDir dir;
+    TestTarget target;
+    PresetName name;
+    const fs::path path = dir.Path() / "held.preset";
+    WriteBytes(path, "Delay V1.0\nparam Wet 0.5\n");
+    const HANDLE held = CreateFileW(path.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread reader(
+        [held]
+        {
+            Sleep(100);
+            CloseHandle(held);
+        });
+    const bool ok = SavePresetFile(target, name, Utf8(path).c_str());
+    reader.join();
+    EXPECT_TRUE(ok);
+    EXPECT_NE(ReadBytes(path).find("param Wet 0.700000000000"), std::string::npos);
+    EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"held.preset"});
 }
 #endif
