@@ -71,9 +71,10 @@ using PresetWriteRunner = std::function<bool(const std::function<void()>& write)
 
 // Writes the plug-in's values to path, replacing the file only once the new
 // content is complete (the write through run, when given); then takes path
-// as the current preset and shows its name. Returns false (and changes
-// nothing on disk or in the effect, but for kPresetNotSaved in the readout)
-// when the path is empty or the file cannot be written.
+// as the current preset, shows its name and clears the value readout.
+// Returns false when the path is empty (changing nothing) or the file cannot
+// be written (changing nothing on disk or in the effect, but for
+// kPresetNotSaved in the readout).
 bool SavePresetFile(PresetTarget& target, PresetName& presetName, const char* path,
                     const PresetWriteRunner& run = {});
 

@@ -113,7 +113,7 @@ void PresetNameControl::MenuChosen(IPopupMenu* chosenMenu, int index)
         rebuildMenu = true;
         break;
     case PresetTagRescan:
-        library.Rescan();
+        Rescan();
         rebuildMenu = true;
         break;
     default:
@@ -144,14 +144,28 @@ void PresetNameControl::LoadPresetDialog()
     }
 }
 
-void PresetNameControl::Save(const std::string& path)
+bool PresetNameControl::RunBlocking(const std::function<void()>& work)
 {
-    // The file goes to disk (which may take a while) without holding up
-    // audio.
     IGraphics* graphics = Graphics();
+    if (!graphics)
+    {
+        work();
+        return true;
+    }
+    return graphics->RunBlocking(work);
+}
+
+bool PresetNameControl::Save(const std::string& path)
+{
+    bool open = true;
     library.Save(target, path.c_str(),
-                 [graphics](const std::function<void()>& write)
-                 { return graphics ? graphics->RunBlocking(write) : (write(), true); });
+                 [&](const std::function<void()>& write) { return open = RunBlocking(write); });
+    return open;
+}
+
+bool PresetNameControl::Rescan()
+{
+    return RunBlocking([this] { library.Rescan(); });
 }
 
 void PresetNameControl::SavePresetAsDialog()
@@ -169,6 +183,8 @@ void PresetNameControl::SavePresetAsDialog()
     {
         return;
     }
-    Save(name);
-    library.Rescan();
+    if (Save(name))
+    {
+        Rescan();
+    }
 }

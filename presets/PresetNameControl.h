@@ -2,6 +2,7 @@
 
 #include "graphics/ITextControl.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,9 +48,13 @@ public:
     bool rebuildMenu = true;
 
 private:
-    // Saves the preset at path, the file written through the window layer
-    // so that audio goes on meanwhile.
-    void Save(const std::string& path);
+    // Work that waits on the disk (writing a preset, walking the preset
+    // folder) runs through the window layer, so that audio goes on
+    // meanwhile. False when the editor closed during it: nothing more may
+    // be done then.
+    bool RunBlocking(const std::function<void()>& work);
+    bool Save(const std::string& path);
+    bool Rescan();
     // The path the user picks in the file dialog (open or save), starting
     // in the preset folder; empty when cancelled.
     std::string AskForPresetPath(int action);

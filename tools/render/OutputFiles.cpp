@@ -35,7 +35,17 @@ bool WriteThroughTemporary(const std::filesystem::path& target,
 {
     const std::filesystem::path temp = TemporarySibling(target);
     std::error_code ec;
-    if (write(temp))
+    bool written = false;
+    try
+    {
+        written = write(temp);
+    }
+    catch (...)
+    {
+        std::filesystem::remove(temp, ec);
+        throw;
+    }
+    if (written)
     {
         std::filesystem::rename(temp, target, ec);
         if (!ec) return true;

@@ -14,8 +14,9 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& target);
 
 // Writes the file at target in full before it takes target's name: write
 // makes it under a temporary name beside target, and only when that succeeds
-// is it renamed over target. Otherwise the temporary file goes, target stays
-// as it was, and error (when write left it empty) says why.
+// is it renamed over target. Otherwise (write failing or throwing, or the
+// rename failing) the temporary file goes and target stays as it was; a
+// failed rename puts its reason in error.
 bool WriteThroughTemporary(const std::filesystem::path& target,
                            const std::function<bool(const std::filesystem::path&)>& write,
                            std::string& error);

@@ -511,6 +511,8 @@ TEST_P(X11EditorTest, AudioRunsWhileAPresetGoesToDisk)
     const fs::path file = X11Host::Folder().Path() / "Presets" / "Flushed.preset";
     ASSERT_NO_FATAL_FAILURE(OpenSaveAs());
     X11Host::Type("Flushed");
+    fs::remove(file);
+    gAudioRanDuringFlush = false;
     std::atomic<bool> stop{false};
     std::thread audio(
         [&]
@@ -524,6 +526,7 @@ TEST_P(X11EditorTest, AudioRunsWhileAPresetGoesToDisk)
     const bool saved = WaitFor([&] { return fs::exists(file); });
     stop = true;
     audio.join();
+    gSlowFlush = false;
     EXPECT_TRUE(saved);
     EXPECT_TRUE(gAudioRanDuringFlush);
     fs::remove(file);
