@@ -60,8 +60,33 @@ void Delay::OnRx(const ParamDef& row, double v)
     if (SourceChangeAllowed(t, requested))
     {
         mLines[t].sourceTap = requested;
+        // Requests refused before may be allowed now, so that a host
+        // restoring its parameters one at a time reaches the routing it
+        // stored even where, change by change, a request would have closed a
+        // loop. A line changes at most once, to its request.
+        bool changed[kNumTaps] = {};
+        changed[t] = true;
+        for (bool again = true; again;)
+        {
+            again = false;
+            for (int i = 0; i < kNumTaps; ++i)
+            {
+                const int want = ChoiceIndex(GetParam(kBaseRx + i)->Value(), kNumTaps + 1);
+                if (want != mLines[i].sourceTap && SourceChangeAllowed(i, want))
+                {
+                    mLines[i].sourceTap = want;
+                    changed[i] = again = true;
+                }
+            }
+        }
         RebuildRouting();
-        UpdateStripVisibility(t);
+        for (int i = 0; i < kNumTaps; ++i)
+        {
+            if (changed[i])
+            {
+                UpdateStripVisibility(i);
+            }
+        }
     }
     ShowReadout(row, v);
 }

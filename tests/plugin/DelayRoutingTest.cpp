@@ -243,6 +243,19 @@ TEST(DelayRouting, EveryBulkLoadPutsTheLoadedRoutingInForce)
         ExpectChain(d, A, B, C, "program 1");
     }
     {
+        // A host restoring its parameters one at a time, in index order, as
+        // it does for a program or project without a chunk.
+        Delay d(nullptr);
+        BuildChain(d, A, B, C);
+        AEffect* from = y.GetAEffect();
+        AEffect* to = d.GetAEffect();
+        for (int i = 0; i < kNumHostParams; ++i)
+        {
+            to->setParameter(to, i, from->getParameter(from, i));
+        }
+        ExpectChain(d, C, B, A, "one at a time");
+    }
+    {
         // Values stored without their handlers, as a host may before opening.
         Delay d(nullptr);
         BuildChain(d, A, B, C);
