@@ -338,11 +338,23 @@ void Delay::ApplyTempoToLines()
 bool Delay::SourceChangeAllowed(int line, int requested) const
 {
     int applied[kNumTaps];
+    AppliedSources(applied);
+    return ::SourceChangeAllowed(applied, line, requested);
+}
+
+bool Delay::SourceClosesLoop(int line, int requested) const
+{
+    int applied[kNumTaps];
+    AppliedSources(applied);
+    return ::SourceClosesLoop(applied, line, requested);
+}
+
+void Delay::AppliedSources(int (&applied)[kNumTaps]) const
+{
     for (int i = 0; i < kNumTaps; ++i)
     {
         applied[i] = mLines[i].sourceTap;
     }
-    return ::SourceChangeAllowed(applied, line, requested);
 }
 
 void Delay::RebuildRouting()

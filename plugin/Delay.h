@@ -155,6 +155,10 @@ private:
     void ResetScaleKnobs();
     void ApplyTempoToLines();
     void StoreRoutingResult();
+    // Whether line taking tap requested as its source would close a loop,
+    // with the sources in force.
+    bool SourceClosesLoop(int line, int requested) const;
+    void AppliedSources(int (&applied)[kNumTaps]) const;
     // The lane engine runs the lines of a block with the engine's records.
     friend class LaneEngine;
     // Holds the plug-in lock for a change to the engine, so that the next

@@ -55,9 +55,11 @@ void Delay::OnRx(const ParamDef& row, double v)
 {
     const int t = TapOf(row);
     const int requested = ChoiceIndex(v, kNumTaps + 1);
-    // A source that would close a loop or repeat an upstream one is refused;
-    // the parameter keeps the requested value and the readout shows it.
-    if (SourceChangeAllowed(t, requested))
+    // A source that would close a loop is refused; the parameter keeps the
+    // requested value and the readout shows it. (The source menu also greys
+    // taps further up the line's chain; a host may still choose them, as a
+    // load does, since they close no loop.)
+    if (!SourceClosesLoop(t, requested))
     {
         mLines[t].sourceTap = requested;
         // Requests refused before may be allowed now, so that a host
@@ -72,7 +74,7 @@ void Delay::OnRx(const ParamDef& row, double v)
             for (int i = 0; i < kNumTaps; ++i)
             {
                 const int want = ChoiceIndex(GetParam(kBaseRx + i)->Value(), kNumTaps + 1);
-                if (want != mLines[i].sourceTap && SourceChangeAllowed(i, want))
+                if (want != mLines[i].sourceTap && !SourceClosesLoop(i, want))
                 {
                     mLines[i].sourceTap = want;
                     changed[i] = again = true;
@@ -272,7 +274,7 @@ void Delay::OnPlaceholder(const ParamDef&, double)
     }
     for (int i = 0; i < kNumTaps; ++i)
     {
-        if (sources[i] != want[i] && !SourceClosesLoop(sources, i, want[i]))
+        if (sources[i] != want[i] && !::SourceClosesLoop(sources, i, want[i]))
         {
             sources[i] = want[i];
         }

@@ -422,6 +422,9 @@ float IPlugVST::VSTGetParameter(AEffect* effect, VstInt32 idx)
     PlugLockGuard guard(plug->Lock());
     const IPlugParam* param = plug->GetParam(idx);
     if (!param) return 0.0f;
+    // A button that acts reads as released, as a state chunk stores it: a
+    // host that saves the parameter list must not press it again on loading.
+    if (param->IsMomentary()) return 0.0f;
     return static_cast<float>(param->ToNormalized());
 }
 

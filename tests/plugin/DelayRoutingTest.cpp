@@ -141,12 +141,13 @@ TEST(DelayRouting, DefaultsAndParameterChanges)
     EXPECT_EQ(Order(d), (std::vector<int>{A, B, C}));
     EXPECT_EQ(d.Line(C).sourceTapRef, &d.Tap(B));
 
-    // Refusals keep the engine as it was while the parameter shows the request.
+    // A loop is refused: the engine stays as it was while the parameter
+    // shows the request. A tap further up the chain closes no loop.
     SetParam(d, kBaseRx + A, A);
     EXPECT_EQ(d.Line(A).sourceTap, kNoTap);
-    SetParam(d, kBaseRx + C, A);
-    EXPECT_EQ(d.Line(C).sourceTap, B);
     EXPECT_STREQ(d.ReadoutText(), "A");
+    SetParam(d, kBaseRx + C, A);
+    EXPECT_EQ(d.Line(C).sourceTap, A);
     SetParam(d, kBaseRx + A, C);
     EXPECT_EQ(d.Line(A).sourceTap, kNoTap);
     EXPECT_EQ(d.GetParam(kBaseRx + A)->Value(), C);

@@ -430,7 +430,8 @@ TEST_F(ModuleBattery, StateAndProgramsSurviveAFreshInstanceByteForByte)
 // The scale reset is a momentary contact: pressed once, by the host or the
 // editor, it puts the scale knobs back to their defaults then. A state or a
 // program saved afterwards must load with the scale values it holds, not
-// press the contact again.
+// press the contact again, nor may the parameter list a host saves without
+// a chunk.
 TEST_F(ModuleBattery, ScaleResetPressedOnceDoesNotFireAgainOnLoad)
 {
     TestHost hostA, hostB;
@@ -441,6 +442,7 @@ TEST_F(ModuleBattery, ScaleResetPressedOnceDoesNotFireAgainOnLoad)
     Call(b, effOpen);
     a->setParameter(a, kSclRst, 1.0f);
     a->setParameter(a, kSclDpth, 0.8f);
+    EXPECT_EQ(a->getParameter(a, kSclRst), 0.0f);
     const float depth = a->getParameter(a, kSclDpth);
     EXPECT_EQ(LoadChunk(b, 0, SaveChunk(a, 0)), 1);
     EXPECT_EQ(b->getParameter(b, kSclDpth), depth);
