@@ -110,8 +110,8 @@ public:
     virtual bool OpenWebPage(const char* address, const char* title, const char* confirmation,
                              const char* error) = 0;
     virtual int QueryExtension(intptr_t, intptr_t) { return 0; }
-    // Runs work that may wait on the system (a file put on disk) without
-    // holding up audio: a layer whose event handling holds the plug-in's
+    // Runs work that may take a while (a file put on disk, a repaint)
+    // without holding up audio: a layer whose event handling holds the plug-in's
     // lock lets go of it meanwhile. False when the editor closed during the
     // work: the caller then leaves the editor alone.
     virtual bool RunBlocking(const std::function<void()>& work)

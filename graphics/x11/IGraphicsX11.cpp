@@ -450,22 +450,18 @@ void IGraphicsX11::DrainEvents()
     }
 }
 
-template <class Paint> void IGraphicsX11::PaintUnlocked(Paint&& paint)
-{
-    // Painting reads only what the controls keep in atomics and writes only
-    // this thread's back buffer, so it runs without the plug-in's lock: a
-    // full repaint at 200 % takes milliseconds (tens on the first at a new
-    // size, which makes its images), and audio waits for that lock.
-    WaitUnlocked(paint);
-}
-
 void IGraphicsX11::PaintExposed()
 {
     const IBox box = session->exposed.Intersect(IBox(0, 0, WindowWidth(), WindowHeight()));
     session->exposed = IBox();
     if (!box.Empty() && backBuffer && !session->gone)
     {
-        PaintUnlocked([&] { PaintDeviceArea(box); });
+        // Painting reads only what the controls keep in atomics and writes
+        // only this thread's back buffer, so it runs without the plug-in's
+        // lock: a full repaint at 200 % takes milliseconds (tens on the
+        // first at a new size, which makes its images), and audio waits for
+        // that lock.
+        RunBlocking([&] { PaintDeviceArea(box); });
     }
 }
 
@@ -477,7 +473,7 @@ void IGraphicsX11::Frame()
         const IBox box = dirty.Intersect(IBox(0, 0, width, height));
         if (!box.Empty())
         {
-            PaintUnlocked([&] { PaintArea(box); });
+            RunBlocking([&] { PaintArea(box); }); // as in PaintExposed
         }
     }
     // The entry follows its parameter until the user types into it.

@@ -101,9 +101,6 @@ private:
     // False then: whatever the wait brought (a choice, a path) must be
     // dropped, since acting on it would touch the effect unlocked.
     template <class Wait> bool WaitUnlocked(Wait&& wait);
-    // Paints into the back buffer with the level of the plug-in's lock that
-    // the working thread took let go (MayWork tells whether it came back).
-    template <class Paint> void PaintUnlocked(Paint&& paint);
     std::string AskPathInEntry(const std::string& folder);
 
     void Dispatch(union _XEvent& event);
